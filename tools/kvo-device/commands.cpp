@@ -1,0 +1,115 @@
+#include "commands.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ostream>
+
+#include "platform/device.h"
+#include "tools/kvo-device/device_setup.h"
+#include "tools/kvo-device/reg_command.h"
+
+namespace fs = std::filesystem;
+
+namespace kvo::device {
+namespace {
+
+int RunCreate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (!args.empty()) {
+        err << "usage: kvo-device [--device DIR] create\n";
+        return 2;
+    }
+    std::string error;
+    if (!CreateDevice(ProgramDir(), error)) {
+        err << "kvo-device: " << error << "\n";
+        return 1;
+    }
+    out << "device ready: " << ce::DeviceRoot().string() << "\n";
+    return 0;
+}
+
+int RunShow(const std::vector<std::string>&, std::ostream& out, std::ostream&) {
+    fs::path fsRoot = ce::FileSystemRoot();
+    out << "device " << ce::DeviceRoot().string() << "\n";
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(fsRoot, ec); !ec && it != fs::end(it);
+         it.increment(ec)) {
+        fs::path rel = it->path().lexically_relative(fsRoot);
+        std::string shown = "\\" + rel.string();
+        for (auto& c : shown)
+            if (c == '/') c = '\\';
+        out << "  " << shown;
+        if (it->is_symlink(ec)) {
+            out << " -> " << fs::read_symlink(it->path(), ec).string();
+        } else if (it->is_directory(ec)) {
+            out << "\\";
+        }
+        out << "\n";
+    }
+    return 0;
+}
+
+void Usage(std::ostream& o) {
+    o << "usage: kvo-device [--device DIR] COMMAND ...\n"
+         "Makes and tends an emulated handheld (default: $KVO_DEVICE, else\n"
+         "~/.local/share/kvonet/device).\n\ncommands:\n";
+    for (const auto& [name, c] : Commands()) o << "  " << c.usage << "\n      " << c.help << "\n";
+}
+
+}  // namespace
+
+std::map<std::string, Command>& Commands() {
+    static std::map<std::string, Command> commands = {
+        {"create",
+         {"create", "create the device skeleton, registry defaults and installed programs",
+          RunCreate}},
+        {"show", {"show", "list the device's files", RunShow}},
+        {"reg",
+         {"reg get|set|delete|export ...", "read and write the emulated registry (reg --help)",
+          RunRegCommand}},
+    };
+    return commands;
+}
+
+fs::path ProgramDir() {
+    if (const char* dir = std::getenv("KVO_BIN_DIR"); dir && *dir) return dir;
+    std::error_code ec;
+    fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::current_path() : self.parent_path();
+}
+
+int Main(const std::vector<std::string>& all, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> args = all;
+    size_t i = 0;
+    while (i < args.size() && args[i].rfind("--", 0) == 0) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            Usage(out);
+            return 0;
+        }
+        if (args[i] == "--device" && i + 1 < args.size()) {
+            ce::SetDeviceRoot(args[i + 1]);
+            i += 2;
+            continue;
+        }
+        Usage(err);
+        return 2;
+    }
+    if (i >= args.size()) {
+        Usage(err);
+        return 2;
+    }
+    auto it = Commands().find(args[i]);
+    if (it == Commands().end()) {
+        err << "kvo-device: unknown command " << args[i] << "\n";
+        Usage(err);
+        return 2;
+    }
+    std::vector<std::string> rest(args.begin() + static_cast<long>(i) + 1, args.end());
+    if (!rest.empty() && (rest[0] == "--help" || rest[0] == "-h") && args[i] != "reg") {
+        out << "usage: kvo-device " << it->second.usage << "\n  " << it->second.help << "\n";
+        return 0;
+    }
+    return it->second.run(rest, out, err);
+}
+
+}  // namespace kvo::device

@@ -1,0 +1,105 @@
+#include "device_setup.h"
+
+#include <system_error>
+
+#include "common/install_dir.h"
+#include "platform/device.h"
+#include "platform/file.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+
+namespace fs = std::filesystem;
+
+namespace kvo::device {
+namespace {
+
+const char16_t* const kFolders[] = {
+    u"\\Windows", u"\\Windows\\StartUp", u"\\Windows\\temp", u"\\My Documents",
+};
+
+bool MakeFolders(const fs::path&, std::string& error) {
+    std::vector<std::u16string> all(std::begin(kFolders), std::end(kFolders));
+    all.emplace_back(kSuiteDir);
+    all.emplace_back(kUpdaterDir);
+    for (const auto& f : all) {
+        if (!ce::CreateDirectories(f)) {
+            error = "cannot create " + ce::ToUtf8(f) + ": " + ce::MapPath(f).string();
+            return false;
+        }
+    }
+    std::error_code ec;
+    fs::create_directories(ce::RasDir(), ec);
+    return true;
+}
+
+bool WriteRegistryDefaults(const fs::path&, std::string& error) {
+    // Only what is missing: a device someone changed keeps its values.
+    bool ok = ce::RegTransact(ce::HKEY_LOCAL_MACHINE, [](ce::RegKey& root) {
+        for (auto [key, dir] : {std::pair{kSuiteKey, kSuiteDir}, std::pair{kUpdaterKey, kUpdaterDir}}) {
+            ce::RegKey* k = root.Find(std::u16string(kAppsKey) + u"\\" + std::u16string(key), true);
+            auto& slot = k->values[ce::FoldCase(u"InstlDir")];
+            if (slot.name.empty()) {
+                slot.name = u"InstlDir";
+                slot.value = ce::RegValue::Sz(dir);
+            }
+        }
+        return true;
+    });
+    ok = ok && ce::RegCreateKey(ce::HKEY_CURRENT_USER, u"Software\\Orvane kvonet pro");
+    if (!ok) {
+        error = "cannot write the registry";
+        std::string load = ce::RegLastLoadError();
+        if (!load.empty()) error += ": " + load;
+    }
+    return ok;
+}
+
+bool InstallPrograms(const fs::path& binDir, std::string& error) {
+    for (const auto& p : InstalledPrograms()) {
+        fs::path target = binDir / p.program;
+        std::error_code ec;
+        if (!fs::exists(target, ec)) continue;
+        target = fs::canonical(target, ec);
+        fs::path link = ce::MapPath(std::u16string(p.folder) + u"\\" +
+                                    ce::FromUtf8(std::string(p.program) + ".exe"));
+        if (fs::is_symlink(link, ec) && fs::read_symlink(link, ec) == target) continue;
+        fs::remove(link, ec);
+        fs::create_symlink(target, link, ec);
+        if (ec) {
+            error = "cannot install " + link.string() + ": " + ec.message();
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+const std::vector<InstalledProgram>& InstalledPrograms() {
+    static const std::vector<InstalledProgram> programs = {
+        {"telmio", kSuiteDir},   {"connect", kSuiteDir}, {"linkwatch", kSuiteDir},
+        {"dialer", kSuiteDir},   {"updater", kUpdaterDir},
+    };
+    return programs;
+}
+
+std::vector<std::pair<std::string, SetupStep>>& SetupSteps() {
+    static std::vector<std::pair<std::string, SetupStep>> steps = {
+        {"folders", MakeFolders},
+        {"registry", WriteRegistryDefaults},
+        {"programs", InstallPrograms},
+    };
+    return steps;
+}
+
+bool CreateDevice(const fs::path& binDir, std::string& error) {
+    for (auto& [name, step] : SetupSteps()) {
+        if (!step(binDir, error)) {
+            error = name + ": " + error;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace kvo::device
