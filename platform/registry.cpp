@@ -666,7 +666,8 @@ bool RegKeyExists(Hive hive, std::u16string_view path) {
 }
 
 static bool DeleteKeyImpl(Hive hive, std::u16string_view path, bool tree) {
-    auto [parentPath, leaf] = SplitLast(path);
+    auto split = SplitLast(path);
+    std::u16string_view parentPath = split.first, leaf = split.second;
     if (leaf.empty()) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;

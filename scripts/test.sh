@@ -31,7 +31,7 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 step "fuzz harnesses, ${fuzz_seconds}s each"
 b=$("$root/scripts/build.sh" fuzz)
 shopt -s nullglob
-for fuzzer in "$b"/fuzz/fuzz_*; do
+for fuzzer in "$b"/bin/fuzz_*; do
     [[ -x "$fuzzer" && -f "$fuzzer" ]] || continue
     name=$(basename "$fuzzer")
     work=$(mktemp -d)
