@@ -78,3 +78,28 @@ TEST_F(InstallDirTest, AppendsABackslashToInstlDir) {
 }
 
 }  // namespace
+
+#include "common/scramble.h"
+
+namespace {
+
+TEST(Scramble, UsesTheHandheldGeneratorNotTheHosts) {
+    // The handheld runtime's first results after srand(1).
+    kvo::CeRand one(1);
+    EXPECT_EQ(one.Next(), 41);
+    EXPECT_EQ(one.Next(), 18467);
+    EXPECT_EQ(one.Next(), 6334);
+    EXPECT_EQ(one.Next(), 26500);
+    // The data file's seed: its first key bytes are pinned so nobody swaps the generator.
+    std::string zeros(6, '\0');
+    kvo::Scramble(zeros, kvo::kDataFileSeed);
+    EXPECT_EQ(zeros, std::string("\x2A\x6D\x11\xD1\xB9\xF5"));
+    std::string text = "*Phones\r\n#SP-1#\r\n*";
+    std::string copy = text;
+    kvo::Scramble(copy, kvo::kDataFileSeed);
+    EXPECT_NE(copy, text);
+    kvo::Scramble(copy, kvo::kDataFileSeed);
+    EXPECT_EQ(copy, text);
+}
+
+}  // namespace
