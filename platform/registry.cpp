@@ -519,8 +519,8 @@ bool Refresh(HiveState& st, const fs::path& dir, Hive hive) {
     FileId id = StatFile(file);
     if (st.valid && st.loadedFrom == dir && st.id == id) return true;
     RegKey fresh;
+    std::string text;
     if (id.exists) {
-        std::string text;
         int fd = SysOpen(file.c_str(), O_RDONLY);
         if (fd < 0) {
             SetLastErrorFromErrno(errno);
@@ -547,7 +547,8 @@ bool Refresh(HiveState& st, const fs::path& dir, Hive hive) {
         }
     }
     st.root = std::move(fresh);
-    st.text = id.exists ? FormatRegText(st.root, hive) : std::string();
+    // A hand-formatted file differs from ours; the first change then rewrites it in our form.
+    st.text = std::move(text);
     st.id = id;
     st.loadedFrom = dir;
     st.valid = true;

@@ -1,13 +1,8 @@
 // kvo-device: makes and tends an emulated handheld for the suite.
-#include <unistd.h>
-
-#include <filesystem>
 #include <iostream>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "platform/device.h"
 #include "tools/kvo-device/commands.h"
 
 int main(int argc, char** argv) {
