@@ -5,6 +5,7 @@
 #include "common/install_dir.h"
 #include "platform/device.h"
 #include "platform/file.h"
+#include "platform/line.h"
 #include "platform/registry.h"
 #include "tests/support/temp_device.h"
 #include "tools/kvo-device/commands.h"
@@ -76,6 +77,29 @@ TEST_F(KvoDeviceTest, RegCommandsReadAndWriteTheRegistry) {
     EXPECT_EQ(Run({"frobnicate"}), 2);
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(m_out.str().find("create"), std::string::npos);
+}
+
+TEST_F(KvoDeviceTest, AddModemRegistersEntryLineAndPortMapOnce) {
+    ASSERT_EQ(Run({"create"}), 0) << m_err.str();
+    // create put the demo modem on COM3:
+    auto lines = ce::ListLineDevices();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].strName, u"Generic IrDA-modem");
+    EXPECT_EQ(ce::RegGetString(ce::HKEY_LOCAL_MACHINE, u"Drivers\\kvo\\PortMap", u"COM3:"), u"dev/COM3");
+
+    ASSERT_EQ(Run({"add-modem", "Bluetooth Phone", "COM5:", "/dev/rfcomm0"}), 0) << m_err.str();
+    ASSERT_EQ(Run({"add-modem", "Bluetooth Phone", "COM6:"}), 0);  // same name: port moves
+    lines = ce::ListLineDevices();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].strPort, u"COM6:");
+    auto keys = ce::RegEnumKeys(ce::HKEY_LOCAL_MACHINE, u"ExtModems");
+    ASSERT_TRUE(keys);
+    EXPECT_EQ(keys->size(), 2u);
+    EXPECT_EQ(ce::RegGetDword(ce::HKEY_LOCAL_MACHINE, u"ExtModems\\Bluetooth Phone", u"DeviceType"), 1u);
+    EXPECT_EQ(ce::RegGetString(ce::HKEY_LOCAL_MACHINE, u"ExtModems\\Bluetooth Phone", u"Port"), u"COM6:");
+    EXPECT_EQ(ce::RegGetString(ce::HKEY_LOCAL_MACHINE, u"Drivers\\kvo\\PortMap", u"COM5:"), u"/dev/rfcomm0");
+    EXPECT_EQ(Run({"add-modem", "only-name"}), 2);
+    EXPECT_EQ(Run({"add-modem", "", "COM1:"}), 1);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "platform/device.h"
 #include "tools/kvo-device/device_setup.h"
+#include "tools/kvo-device/modem.h"
 #include "tools/kvo-device/reg_command.h"
 
 namespace fs = std::filesystem;
@@ -64,6 +65,9 @@ std::map<std::string, Command>& Commands() {
          {"create", "create the device skeleton, registry defaults and installed programs",
           RunCreate}},
         {"show", {"show", "list the device's files", RunShow}},
+        {"add-modem",
+         {"add-modem NAME PORT [LINUXDEVICE]",
+          "register a modem: ExtModems entry, line device and port map entry", RunAddModem}},
         {"reg",
          {"reg get|set|delete|export ...", "read and write the emulated registry (reg --help)",
           RunRegCommand}},

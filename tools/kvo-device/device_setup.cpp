@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "common/install_dir.h"
+#include "modem.h"
 #include "platform/device.h"
 #include "platform/file.h"
 #include "platform/registry.h"
@@ -73,6 +74,12 @@ bool InstallPrograms(const fs::path& binDir, std::string& error) {
     return true;
 }
 
+// A fresh handheld has the infrared modem the demo phone sits behind.
+bool RegisterDemoModem(const fs::path&, std::string& error) {
+    if (ce::RegKeyExists(ce::HKEY_LOCAL_MACHINE, kExtModemsKey)) return true;
+    return AddModem(kDemoModemName, kDemoPort, kDemoPortDevice, error);
+}
+
 }  // namespace
 
 const std::vector<InstalledProgram>& InstalledPrograms() {
@@ -88,6 +95,7 @@ std::vector<std::pair<std::string, SetupStep>>& SetupSteps() {
         {"folders", MakeFolders},
         {"registry", WriteRegistryDefaults},
         {"programs", InstallPrograms},
+        {"modem", RegisterDemoModem},
     };
     return steps;
 }

@@ -1,0 +1,96 @@
+#include "modem.h"
+
+#include <ostream>
+#include <vector>
+
+#include "platform/line.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+
+namespace kvo::device {
+namespace {
+
+const char16_t kPortMapKey[] = u"Drivers\\kvo\\PortMap";
+
+// Subkey names may not hold backslashes; everything else is kept.
+std::u16string KeyName(const std::u16string& name) {
+    std::u16string k = name;
+    for (char16_t& c : k)
+        if (c == u'\\') c = u'_';
+    return k;
+}
+
+}  // namespace
+
+bool AddModem(const std::u16string& name, const std::u16string& port,
+              const std::u16string& linuxDevice, std::string& error) {
+    if (name.empty() || port.empty()) {
+        error = "modem name and port must not be empty";
+        return false;
+    }
+    bool ok = ce::RegTransact(ce::HKEY_LOCAL_MACHINE, [&](ce::RegKey& root) {
+        ce::RegKey* ext = root.Find(kExtModemsKey, true);
+        ce::RegKey* entry = nullptr;
+        for (auto& [folded, key] : ext->keys) {
+            auto it = key->values.find(ce::FoldCase(u"FriendlyName"));
+            if (it != key->values.end() && it->second.value.AsSz() == name) entry = key.get();
+        }
+        if (!entry) entry = ext->Find(KeyName(name), true);
+        auto set = [&](ce::RegKey* k, const char16_t* n, ce::RegValue v) {
+            k->values[ce::FoldCase(n)] = ce::RegKey::Named{n, std::move(v)};
+        };
+        set(entry, u"DeviceType", ce::RegValue::Dword(1));
+        set(entry, u"FriendlyName", ce::RegValue::Sz(name));
+        set(entry, u"Port", ce::RegValue::Sz(port));
+        if (!linuxDevice.empty()) set(root.Find(kPortMapKey, true), port.c_str(), ce::RegValue::Sz(linuxDevice));
+        return true;
+    });
+    if (!ok) {
+        error = "cannot write the registry: " + ce::RegLastLoadError();
+        return false;
+    }
+    std::vector<ce::LineDeviceInfo> lines = ce::ListLineDevices();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].strName != name) continue;
+        if (!ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, ce::LineKey(static_cast<ce::DWORD>(i)), u"Port",
+                             ce::RegValue::Sz(port))) {
+            error = "cannot update the line device";
+            return false;
+        }
+        return true;
+    }
+    ce::LineDeviceInfo line;
+    line.strName = name;
+    line.strPort = port;
+    if (!ce::AddLineDevice(line)) {
+        error = "cannot add the line device";
+        return false;
+    }
+    return true;
+}
+
+int RunAddModem(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        out << "usage: kvo-device add-modem NAME PORT [LINUXDEVICE]\n"
+               "  registers a modem: an ExtModems entry (DeviceType 1, FriendlyName NAME, Port\n"
+               "  PORT), a usable line device NAME, and PORT -> LINUXDEVICE in the port map\n"
+               "  (a relative LINUXDEVICE is relative to the device root)\n";
+        return 0;
+    }
+    if (args.size() < 2 || args.size() > 3) {
+        err << "usage: kvo-device add-modem NAME PORT [LINUXDEVICE]\n";
+        return 2;
+    }
+    std::string error;
+    if (!AddModem(ce::FromUtf8(args[0]), ce::FromUtf8(args[1]),
+                  args.size() == 3 ? ce::FromUtf8(args[2]) : u"", error)) {
+        err << "kvo-device: " << error << "\n";
+        return 1;
+    }
+    out << "modem \"" << args[0] << "\" on " << args[1];
+    if (args.size() == 3) out << " -> " << args[2];
+    out << "\n";
+    return 0;
+}
+
+}  // namespace kvo::device
