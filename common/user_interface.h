@@ -14,6 +14,11 @@ public:
     virtual void MessageBox(const std::u16string& text, const std::u16string& caption = {}) = 0;
     // Yes/No question; true for Yes.
     virtual bool Ask(const std::u16string& question) = 0;
+    // A message box with OK and Cancel; true for OK.
+    virtual bool OkCancel(const std::u16string& text, const std::u16string& caption = {}) {
+        (void)caption;
+        return Ask(text);
+    }
     // The status line (the client's status bar, a progress line on a terminal).
     virtual void SetStatus(const std::u16string& text) = 0;
     // Progress of long work; total 0 means "unknown".
