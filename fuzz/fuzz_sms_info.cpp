@@ -6,8 +6,8 @@
 #include "telmio/session/sms_info.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    telmio::CSmsInfo info;
-    if (telmio::ParseSmsInfo(std::string_view(reinterpret_cast<const char*>(data), size), info)) {
+    kvo::CSmsInfo info;
+    if (kvo::ParseSmsInfo(std::string_view(reinterpret_cast<const char*>(data), size), info)) {
         for (const auto& s : info.m_services)
             if (s.m_nValue < 0) __builtin_trap();
     }

@@ -5,7 +5,7 @@
 #include "platform/datetime.h"
 #include "platform/thread.h"
 
-namespace telmio {
+namespace kvo {
 namespace {
 
 constexpr uint32_t kStatusStepMs = 5000;
@@ -79,4 +79,4 @@ void CAutoSyncWorker::Run() {
     m_status(u"");
 }
 
-}  // namespace telmio
+}  // namespace kvo

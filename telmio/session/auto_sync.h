@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-namespace telmio {
+namespace kvo {
 
 // Flags the client's threads share about sessions.
 struct CSessionFlags {
@@ -48,4 +48,4 @@ private:
     std::thread m_thread;
 };
 
-}  // namespace telmio
+}  // namespace kvo

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace telmio {
+namespace kvo {
 
 void CErrorTexts::Add(const std::u16string& text) {
     std::lock_guard lock(m_mutex);
@@ -29,4 +29,4 @@ std::u16string CErrorTexts::Text() const {
     return m_strErrors;
 }
 
-}  // namespace telmio
+}  // namespace kvo

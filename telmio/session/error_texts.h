@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-namespace telmio {
+namespace kvo {
 
 class CErrorTexts {
 public:
@@ -23,4 +23,4 @@ private:
     std::atomic<bool> m_bIndicated{false};
 };
 
-}  // namespace telmio
+}  // namespace kvo

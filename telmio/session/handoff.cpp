@@ -6,7 +6,7 @@
 #include "platform/file.h"
 #include "platform/process.h"
 
-namespace telmio {
+namespace kvo {
 namespace {
 
 constexpr uint32_t kMaxHandoffUnits = 65536;
@@ -63,4 +63,4 @@ int MessageCount(const std::u16string& text) {
     return static_cast<int>((text.size() - 1) / kPartLength + 1);
 }
 
-}  // namespace telmio
+}  // namespace kvo

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace telmio {
+namespace kvo {
 
 inline constexpr char16_t kHandoffFile[] = u"newsms.tmp";
 
@@ -24,4 +24,4 @@ std::vector<std::u16string> SplitMessage(const std::u16string& text);
 // What the editor shows: how many messages the text takes.
 int MessageCount(const std::u16string& text);
 
-}  // namespace telmio
+}  // namespace kvo

@@ -6,7 +6,7 @@
 #include "platform/line.h"
 #include "platform/registry.h"
 
-namespace telmio {
+namespace kvo {
 namespace {
 
 constexpr size_t kMaxRegBytes = 1000;
@@ -110,4 +110,4 @@ PortChoice ChoosePort(bool userPort, const std::u16string& userPortName,
     return {};
 }
 
-}  // namespace telmio
+}  // namespace kvo

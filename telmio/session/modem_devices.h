@@ -6,7 +6,7 @@
 
 #include "common/user_interface.h"
 
-namespace telmio {
+namespace kvo {
 
 struct CModemDevice {
     std::u16string m_strName;
@@ -27,4 +27,4 @@ struct PortChoice {
 PortChoice ChoosePort(bool userPort, const std::u16string& userPortName,
                       const std::u16string& storedDevice, const std::vector<CModemDevice>& devices);
 
-}  // namespace telmio
+}  // namespace kvo

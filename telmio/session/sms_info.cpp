@@ -3,7 +3,7 @@
 #include "common/narrow.h"
 #include "platform/file.h"
 
-namespace telmio {
+namespace kvo {
 namespace {
 
 constexpr size_t kMaxFileBytes = 1 << 20;
@@ -86,4 +86,4 @@ SmsInfoResult LoadSmsInfo(CSmsInfo& info, std::u16string_view path) {
     return SmsInfoResult::loaded;
 }
 
-}  // namespace telmio
+}  // namespace kvo

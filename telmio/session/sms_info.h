@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace telmio {
+namespace kvo {
 
 struct CSmsService {
     std::u16string m_strFields[7];  // the fourth is also in m_nValue
@@ -27,4 +27,4 @@ bool ParseSmsInfo(std::string_view text, CSmsInfo& info);
 enum class SmsInfoResult { missing, loaded, corrupted };
 SmsInfoResult LoadSmsInfo(CSmsInfo& info, std::u16string_view path = u"\\windows\\smsinfo.dat");
 
-}  // namespace telmio
+}  // namespace kvo

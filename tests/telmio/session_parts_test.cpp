@@ -18,7 +18,7 @@
 
 namespace {
 
-using namespace telmio;
+using namespace kvo;
 
 void AddExtModem(const std::u16string& key, const std::u16string& name, const std::u16string& port,
                  uint32_t type = 1) {
@@ -257,8 +257,8 @@ TEST_F(AutoSyncTest, NoSessionWhileNotIdleAndRestartBeginsTheFullInterval) {
 namespace {
 
 TEST(SmsInfo, ParsesServicesAndRejectsEveryDeviation) {
-    telmio::CSmsInfo info;
-    ASSERT_TRUE(telmio::ParseSmsInfo(
+    kvo::CSmsInfo info;
+    ASSERT_TRUE(kvo::ParseSmsInfo(
         "*#T-Mobile D#\r\n#Weather#WETTER#4000#12#a#b#Line one|Line two#\r\n#News#N#1#0###x#\r\n*",
         info));
     EXPECT_EQ(info.m_strOperator, u"T-Mobile D");
@@ -266,11 +266,11 @@ TEST(SmsInfo, ParsesServicesAndRejectsEveryDeviation) {
     EXPECT_EQ(info.m_services[0].m_nValue, 12);
     EXPECT_EQ(info.m_services[0].m_strFields[6], u"Line one\r\nLine two");
     EXPECT_EQ(info.m_services[1].m_strFields[4], u"");
-    EXPECT_TRUE(telmio::ParseSmsInfo("*#Op#\r\n*\r\n", info));
+    EXPECT_TRUE(kvo::ParseSmsInfo("*#Op#\r\n*\r\n", info));
     for (const char* bad : {"", "#Op#\r\n*", "*#Op#\r\n", "*#Op#\n*", "*\r\n*",
                             "*#Op#\r\n#a#b#c#x1#e#f#g#\r\n*", "*#Op#\r\n#a#b#c#1#e#f#\r\n*",
                             "*#Op#\r\n#a#b#c#1#e#f#g#h#\r\n*", "*#Op#\r\n*junk", "*#Op#x\r\n*"})
-        EXPECT_FALSE(telmio::ParseSmsInfo(bad, info)) << bad;
+        EXPECT_FALSE(kvo::ParseSmsInfo(bad, info)) << bad;
 }
 
 }  // namespace
