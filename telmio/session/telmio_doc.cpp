@@ -1,0 +1,551 @@
+#include "telmio_doc.h"
+
+#include <cstdio>
+
+#include "common/install_dir.h"
+#include "common/narrow.h"
+#include "common/recipients.h"
+#include "kvocomm/kvocomm.h"
+#include "platform/datetime.h"
+#include "platform/file.h"
+#include "telmio/session/handoff.h"
+#include "telmio/sms/sms_pdu.h"
+
+namespace kvo {
+namespace {
+
+const char16_t kNoPort[] =
+    u"Unknown connection method\nMove into setup an choose for Hardware 'Generic IrDA-modem'.";
+const char16_t kCannotOpen[] =
+    u"No connection to mobile phone possible. Close an open internet connection and try to "
+    u"synchronize again.";
+const char16_t kNoConnection[] =
+    u"There is no connection possible to your device. Please check the 'Hardware' settings in "
+    u"setup and try again.";
+const char16_t kPhoneNotFound[] = u"Mobile Phone not found in database.";
+const char16_t kUnknownIsp[] = u"Unknown ISP.";
+const char16_t kLockHeld[] = u"Please first stop the Internet connection and try to synchronize again.";
+const char16_t kSyncFailed[] = u"Synchronization failed.";
+const char16_t kCommError[] = u"Error during communication with mobile phone.";
+
+std::u16string WideAscii(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+std::string Format(const char* fmt, int value) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, fmt, value);
+    return buf;
+}
+
+// "+COPS: 0,0,\"T-Mobile D\"" -> "T-Mobile D": spaces out, then what the first two quotes
+// enclose; empty without them.
+std::u16string QuotedWithoutSpaces(const std::u16string& reply) {
+    std::u16string s;
+    for (char16_t c : reply)
+        if (c != u' ') s += c;
+    size_t a = s.find(u'"');
+    if (a == std::u16string::npos) return {};
+    size_t b = s.find(u'"', a + 1);
+    if (b == std::u16string::npos) return {};
+    return s.substr(a + 1, b - a - 1);
+}
+
+// Leading digits of a count field; 0 without any.
+int DecimalPrefix(const std::u16string& s) {
+    int v = 0;
+    size_t i = 0;
+    while (i < s.size() && s[i] == u' ') ++i;
+    for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9' && v < 100000000; ++i) v = v * 10 + (s[i] - u'0');
+    return v;
+}
+
+bool SameState(int32_t a, int32_t b) {
+    if (a == b) return true;
+    if (a == SMS_DELETED || b == SMS_DELETED || a == SMS_USER_FOLDER || b == SMS_USER_FOLDER)
+        return true;
+    return (a == SMS_UNREAD && b == SMS_READ) || (a == SMS_READ && b == SMS_UNREAD);
+}
+
+CPhoneModel DefaultPhone() {
+    CPhoneModel p;
+    p.m_strName = u"default Mobile Phone";
+    p.m_nBaudRate = 9600;
+    p.m_nDataBits = 8;
+    p.m_nParity = 0;
+    p.m_nStopBits = 0;
+    p.m_nMemoryFallback = 0;
+    p.m_strField18 = u"unknown";
+    p.m_strField19 = u"unknown";
+    return p;
+}
+
+// Holds "kvo.lock" for the life of a session.
+ce::File TakeSessionLock(const std::u16string& appDir) {
+    return ce::File::Open(appDir + u"kvo.lock", ce::GENERIC_WRITE, ce::FILE_SHARE_NONE,
+                          ce::CREATE_ALWAYS);
+}
+
+}  // namespace
+
+CTelmioDoc::CTelmioDoc(IUserInterface& ui, std::u16string appDir, CKvoComm* comm)
+    : m_ui(ui),
+      m_strAppDir(appDir.empty() ? GetInstallDir() : std::move(appDir)),
+      m_comm(comm ? *comm : GetKvoComm()),
+      m_settings(m_strAppDir),
+      m_store(ui, m_strAppDir),
+      m_phone(DefaultPhone()) {}
+
+CTelmioDoc::~CTelmioDoc() { StopAutoSync(); }
+
+bool CTelmioDoc::OnNewDocument() {
+    const int steps = 4;
+    m_ui.SetStatus(u"Load Settings");
+    m_settings.LoadSettings();
+    m_ui.SetProgress(1, steps);
+
+    m_ui.SetStatus(u"Load SMS Messages");
+    {
+        std::lock_guard lock(m_storeMutex);
+        m_store.LoadStore();
+    }
+    m_ui.SetProgress(2, steps);
+
+    m_ui.SetStatus(u"Initialisation...");
+    std::u16string error;
+    if (!LoadConnectionData(m_data, m_strAppDir + u"kvo.dat", DataReader::telmio, error))
+        m_ui.MessageBox(error);
+    SmsInfoResult info = LoadSmsInfo(m_smsInfo);
+    m_bSmsInfo = info == SmsInfoResult::loaded;
+    if (info == SmsInfoResult::corrupted) m_ui.MessageBox(kSmsInfoCorrupted);
+    m_ui.SetProgress(3, steps);
+
+    if (!EnumerateModemDevices(m_ui, m_devices)) return false;
+    m_ui.SetProgress(4, steps);
+    if (m_settings.m_ini.m_bAutoSync) StartAutoSync();
+    m_ui.SetStatus(u"");
+    return true;
+}
+
+// --- opening and identifying ---------------------------------------------------------------
+
+bool CTelmioDoc::Exchange(const std::string& command, std::u16string& reply, int mode,
+                          int timeout) {
+    return m_comm.SendAndReceive(command.c_str(), reply, mode, timeout) != 0;
+}
+
+bool CTelmioDoc::OpenPhone() {
+    PortChoice port = ChoosePort(m_settings.m_bUserPort, m_settings.m_strUserPort,
+                                 m_settings.m_ini.m_strModemDevice, m_devices);
+    m_nBaudRate = 9600;
+    m_nParity = 0;
+    m_nDataBits = 8;
+    m_nStopBits = 0;
+    if (port.strPort.empty()) {
+        m_ui.MessageBox(kNoPort);
+        return false;
+    }
+    if (!m_comm.OpenPort(port.strPort)) {
+        AddError(kCannotOpen);
+        return false;
+    }
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        m_comm.SetParams(m_nBaudRate, m_nParity, m_nDataBits, m_nStopBits);
+        std::u16string reply;
+        if (Exchange("AT", reply) && reply.empty()) return true;
+    }
+    AddError(kNoConnection);
+    return false;
+}
+
+bool CTelmioDoc::IdentifyPhone() {
+    const CKvoIni& ini = m_settings.m_ini;
+    bool storedPhone = !ini.m_strPhoneModel.empty();
+    bool storedOperator = !ini.m_strOperator.empty();
+    std::u16string maker, model;
+    if (!(storedPhone && storedOperator && !m_settings.m_bUserPort)) {
+        bool good = false;
+        for (int attempt = 0; attempt < 3 && !good; ++attempt) {
+            std::u16string reply;
+            if (!Exchange("AT", reply) || !reply.empty()) continue;
+            if (!storedPhone && !(Exchange("AT+CGMI", maker) && Exchange("AT+CGMM", model)))
+                continue;
+            if (!storedOperator && !ini.m_bOwnCentre) {
+                std::u16string r;
+                if (Exchange("AT+COPS?", r)) m_strCopsReply = r;
+                if (Exchange("AT+CSCA?", r)) m_strCscaReply = r;
+            }
+            good = true;
+        }
+        if (!good) {
+            m_comm.ClosePort();
+            AddError(kNoConnection);
+            return false;
+        }
+    }
+    if (storedPhone) {
+        const CPhoneModel* p = FindPhoneByName(m_data, ini.m_strPhoneModel);
+        if (!p) {
+            AddError(kPhoneNotFound);
+            return false;
+        }
+        m_phone = *p;
+    } else {
+        const CPhoneModel* p = IdentifyPhoneModel(m_data, maker, model, DataReader::telmio);
+        m_phone = p ? *p : DefaultPhone();
+    }
+    return IdentifyOperator();
+}
+
+bool CTelmioDoc::IdentifyOperator() {
+    const CKvoIni& ini = m_settings.m_ini;
+    if (ini.m_bOwnCentre) {
+        m_strCentre = ini.m_strCentreNumber;
+        return true;
+    }
+    const CIspEntry* isp = nullptr;
+    if (!ini.m_strOperator.empty()) {
+        isp = FindOperatorByName(m_data, ini.m_strOperator);
+    } else {
+        std::u16string network = QuotedWithoutSpaces(m_strCopsReply);
+        std::u16string centre = QuotedWithoutSpaces(m_strCscaReply);
+        if (network.empty() && centre.empty()) {
+            m_ui.MessageBox(u"ISP autodetect failed.");
+        } else {
+            isp = MatchOperator(m_data, network, centre);
+            if (!isp) m_ui.MessageBox(u"Detected ISP not found in database");
+        }
+    }
+    if (!isp) {
+        AddError(kUnknownIsp);
+        return false;
+    }
+    m_operator = *isp;
+    m_strCentre = isp->m_strSmsCentre;
+    return true;
+}
+
+// --- sending ---------------------------------------------------------------------------------
+
+bool CTelmioDoc::SendPart(const std::u16string& number, const std::u16string& text, bool bFlash) {
+    CSmsPdu pdu;
+    std::u16string gsm = text;
+    pdu.UnicodeToGsm(gsm);
+    std::string hex;
+    int length = pdu.EncodeSubmit(hex, Narrow(gsm), Narrow(number), Narrow(m_strCentre), bFlash);
+    if (length < 0) {
+        AddError(u"Can not create SMS message");
+        return false;
+    }
+    std::u16string reply;
+    if (!Exchange(Format("AT+CMGS=%i", length), reply) || reply != u">") return false;
+    if (!Exchange(hex + '\x1a', reply, 1, 15) || reply.find(u"CMGS") == std::u16string::npos) {
+        AddError(u"Error sending. Message not sent.");
+        return false;
+    }
+    return true;
+}
+
+bool CTelmioDoc::SendMessage(const std::u16string& number, const std::u16string& text,
+                             bool bFlash) {
+    for (const auto& part : SplitMessage(text))
+        if (!SendPart(number, part, bFlash)) return false;
+    return true;
+}
+
+int CTelmioDoc::QueueMessage(const std::u16string& recipients, const std::u16string& text,
+                             bool bFlash) {
+    int queued = 0;
+    std::lock_guard lock(m_storeMutex);
+    for (const auto& number : SplitRecipients(recipients)) {
+        auto msg = std::make_unique<CSmsMessage>();
+        msg->m_nState = bFlash ? SMS_OUTBOX_FLASH : SMS_OUTBOX;
+        msg->m_strNumber = number;
+        msg->m_strText = text;
+        msg->m_time = ce::OleDate::FromSystemTime(ce::GetLocalTime());
+        msg->m_bFlash = bFlash;
+        m_store.AddMessage(std::move(msg));
+        ++queued;
+    }
+    return queued;
+}
+
+std::u16string CTelmioDoc::SendNow(const std::u16string& recipients, const std::u16string& text,
+                                   bool bFlash) {
+    bool ok = true;
+    for (const auto& number : SplitRecipients(recipients)) {
+        ce::File lock = TakeSessionLock(m_strAppDir);
+        if (!lock) {
+            m_ui.MessageBox(kLockHeld);
+            ok = false;
+            break;
+        }
+        m_comm.StartSAR();
+        if (!OpenPhone()) {
+            m_comm.StopSAR();
+            m_comm.ClosePort();
+            ok = false;
+            break;
+        }
+        bool sent = SendMessage(number, text, bFlash);
+        m_comm.ClosePort();
+        m_comm.StopSAR();
+        if (!sent) {
+            ok = false;
+            break;
+        }
+        auto msg = std::make_unique<CSmsMessage>();
+        msg->m_nState = SMS_SENT;
+        msg->m_strNumber = number;
+        msg->m_strText = text;
+        msg->m_time = ce::OleDate::FromSystemTime(ce::GetLocalTime());
+        msg->m_bFlash = bFlash;
+        std::lock_guard guard(m_storeMutex);
+        m_store.AddMessage(std::move(msg));
+    }
+    return ok ? u"SMS was sent successfully."
+              : u"Error during sending SMS\nPlease close an active internet connection and try again.";
+}
+
+// --- reading and deleting --------------------------------------------------------------------
+
+bool CTelmioDoc::SelectStorage(const char* storage, std::u16string& reply) {
+    return Exchange(std::string("AT+CPMS=\"") + storage + "\"", reply);
+}
+
+bool CTelmioDoc::StorageSize(const char*, const std::u16string& reply, int& count) {
+    size_t colon = reply.find(u':');
+    size_t comma1 = reply.find(u',');
+    size_t comma2 = comma1 == std::u16string::npos ? comma1 : reply.find(u',', comma1 + 1);
+    std::u16string used, total;
+    if (colon != std::u16string::npos && comma1 != std::u16string::npos && comma1 > colon + 1)
+        used = reply.substr(colon + 2, comma1 - colon - 2);
+    if (comma1 != std::u16string::npos && comma2 != std::u16string::npos)
+        total = reply.substr(comma1 + 1, comma2 - comma1 - 1);
+    if (used.empty() || total.empty()) {
+        AddError(u"Bad response from device -5-");
+        return false;
+    }
+    count = DecimalPrefix(total);
+    if (count == 0) count = m_phone.m_nMemoryFallback;
+    if (count <= 0) {
+        AddError(u"Can not get phone's memory size.");
+        return false;
+    }
+    return true;
+}
+
+bool CTelmioDoc::ReadAll(bool bShowProgress, bool bDeleteAfter) {
+    CSmsPdu pdu;
+    for (const char* storage : {"ME", "SM"}) {
+        std::u16string reply;
+        if (!SelectStorage(storage, reply)) {
+            AddError(kCommError);
+            m_comm.ClosePort();
+            return false;
+        }
+        if (reply.substr(0, 6) != u"+CPMS:") {
+            if (std::string(storage) == "SM") break;
+            continue;
+        }
+        int count = 0;
+        if (!StorageSize(storage, reply, count)) return false;
+        if (bShowProgress) m_ui.SetProgress(0, count);
+        for (int i = 1; i <= count; ++i) {
+            if (bShowProgress) m_ui.SetProgress(i, count);
+            std::u16string slot;
+            if (!Exchange(Format("AT+CMGR=%i", i), slot)) {
+                AddError(kCommError);
+                m_comm.ClosePort();
+                return false;
+            }
+            if (slot.empty()) continue;
+            {
+                std::lock_guard lock(m_storeMutex);
+                pdu.ParseCmgrReply(slot, WideAscii(storage), i, CMGR_IMPORT, this, nullptr);
+            }
+            if (bDeleteAfter) {
+                std::u16string ignored;
+                Exchange(Format("AT+CMGD=%i", i), ignored);
+            }
+        }
+    }
+    if (bShowProgress) m_ui.SetProgress(0, 0);
+    return true;
+}
+
+void CTelmioDoc::ImportMessage(const std::u16string& number, const std::string& timestamp,
+                               const std::u16string& text, char status,
+                               const std::u16string& storage, int index) {
+    auto msg = std::make_unique<CSmsMessage>();
+    msg->m_nState = StateFromStatus(status);
+    msg->m_strNumber = number;
+    msg->m_strText = text;
+    msg->m_time = TimeFromStamp(timestamp);
+    msg->m_nStorage = StorageCode(storage);
+    msg->m_nIndex = index;
+    std::lock_guard lock(m_storeMutex);
+    for (const auto& m : m_store.Messages()) {
+        if (m->m_nStorage != STORAGE_NONE && m->m_strNumber == msg->m_strNumber &&
+            m->m_strText == msg->m_strText && m->m_nStorage == msg->m_nStorage &&
+            m->m_nIndex == msg->m_nIndex && SameState(m->m_nState, msg->m_nState))
+            return;
+    }
+    // Its record is written with the store at the end of the session.
+    m_store.Messages().push_back(std::move(msg));
+}
+
+bool CTelmioDoc::DeleteOnPhone(CSmsMessage& msg) {
+    const char* storage = msg.m_nStorage == STORAGE_SM ? "SM" : "ME";
+    bool error = false;
+    bool same = false;
+    std::u16string reply;
+    if (!SelectStorage(storage, reply)) {
+        AddError(u"Error reading from mobile phone");
+        error = true;
+    } else if (!Exchange(Format("AT+CMGR=%i", msg.m_nIndex), reply)) {
+        error = true;
+    } else if (!reply.empty()) {
+        CSmsPdu pdu;
+        CSmsMessage onPhone;
+        if (pdu.ParseCmgrReply(reply, WideAscii(storage), msg.m_nIndex, CMGR_COMPARE, nullptr,
+                               &onPhone) == CMGR_DONE)
+            same = onPhone.m_strNumber == msg.m_strNumber && onPhone.m_strText == msg.m_strText &&
+                   onPhone.m_nStorage == msg.m_nStorage && onPhone.m_nIndex == msg.m_nIndex;
+    }
+    bool deleted = true;
+    if (same) {
+        deleted = SelectStorage(storage, reply) &&
+                  Exchange(Format("AT+CMGD=%i", msg.m_nIndex), reply);
+    }
+    std::lock_guard lock(m_storeMutex);
+    msg.m_nState = SMS_DELETED;
+    m_store.WriteMessage(msg);
+    return !error && deleted;
+}
+
+bool CTelmioDoc::DeleteAllInStorage(const char* storage) {
+    std::u16string reply;
+    if (!SelectStorage(storage, reply)) {
+        AddError(kCommError);
+        return false;
+    }
+    if (reply.substr(0, 6) != u"+CPMS:") return true;
+    int count = 0;
+    if (!StorageSize(storage, reply, count)) return false;
+    for (int i = 1; i <= count; ++i) {
+        if (!Exchange(Format("AT+CMGD=%i", i), reply)) {
+            AddError(kCommError);
+            return false;
+        }
+    }
+    return true;
+}
+
+void CTelmioDoc::RequestDeleteAll(bool bSim) { (bSim ? m_bDeleteAllSim : m_bDeleteAllPhone) = true; }
+
+bool CTelmioDoc::DeleteMessage(CSmsMessage& msg, int where) {
+    std::lock_guard lock(m_storeMutex);
+    bool ok = true;
+    if (where == 1 || where == 2) {
+        auto copy = std::make_unique<CSmsMessage>(msg);
+        copy->m_nState = SMS_DELETE_ON_PHONE;
+        copy->m_nFilePos = -1;
+        copy->m_bMarked = false;
+        m_store.AddMessage(std::move(copy));
+    }
+    if (where == 0 || where == 2) ok = m_store.DeleteMessage(msg);
+    return ok;
+}
+
+// --- the session -----------------------------------------------------------------------------
+
+void CTelmioDoc::SynchronizeSms() {
+    m_errors.Clear();
+    ce::File lock = TakeSessionLock(m_strAppDir);
+    if (!lock) {
+        AddError(kLockHeld);
+        return;
+    }
+    m_ui.SetStatus(u"Synchronizing...");
+    m_comm.StartSAR();
+    if (!OpenPhone()) {
+        m_comm.StopSAR();
+        m_comm.ClosePort();
+        AddError(kSyncFailed);
+        return;
+    }
+    if (!IdentifyPhone()) {
+        m_comm.StopSAR();
+        m_comm.ClosePort();
+        return;
+    }
+
+    std::vector<CSmsMessage*> work;
+    {
+        std::lock_guard guard(m_storeMutex);
+        for (const auto& m : m_store.Messages())
+            if (m->m_nState == SMS_DELETE_ON_PHONE || m->m_nState == SMS_OUTBOX ||
+                m->m_nState == SMS_OUTBOX_FLASH)
+                work.push_back(m.get());
+    }
+    for (CSmsMessage* m : work) {
+        if (m->m_nState == SMS_DELETE_ON_PHONE) {
+            if (!DeleteOnPhone(*m)) AddError(u"Error deleting SMS message.");
+            continue;
+        }
+        if (SendMessage(m->m_strNumber, m->m_strText, m->m_nState == SMS_OUTBOX_FLASH)) {
+            std::lock_guard guard(m_storeMutex);
+            m->m_nState = SMS_SENT;
+            m_store.WriteMessage(*m);
+        } else {
+            AddError(u"Error sending SMS message.");
+        }
+    }
+
+    if (m_bDeleteAllPhone.exchange(false) && !DeleteAllInStorage("ME"))
+        AddError(u"Deleting ALL SMS messages from Phone - failed.");
+    if (m_bDeleteAllSim.exchange(false) && !DeleteAllInStorage("SM"))
+        AddError(u"Deleting ALL SMS messages from SIM - failed.");
+
+    bool read = ReadAll(true, m_settings.m_ini.m_bDeleteAfterSync);
+    m_comm.ClosePort();
+    m_comm.StopSAR();
+    if (read) {
+        std::lock_guard guard(m_storeMutex);
+        m_store.SaveStore();
+        m_ui.SetStatus(u"");
+    } else {
+        AddError(kSyncFailed);
+    }
+}
+
+void CTelmioDoc::StartAutoSync() {
+    if (!m_pAutoSync)
+        m_pAutoSync = std::make_unique<CAutoSyncWorker>(
+            m_flags, [this] { SynchronizeSms(); },
+            [this](const std::u16string& s) { m_ui.SetStatus(s); });
+    m_pAutoSync->StartAutoSync(m_settings.m_ini.m_nInterval);
+}
+
+void CTelmioDoc::StopAutoSync() {
+    if (m_pAutoSync) m_pAutoSync->StopAutoSync();
+}
+
+void CTelmioDoc::RestartCountdown() {
+    if (m_pAutoSync) {
+        m_pAutoSync->SetInterval(m_settings.m_ini.m_nInterval);
+        m_pAutoSync->RestartCountdown();
+    }
+}
+
+std::optional<std::u16string> CTelmioDoc::TakeHandoff() {
+    std::u16string recipients;
+    if (!TakeHandoffFile(m_strAppDir, recipients)) return std::nullopt;
+    if (m_flags.m_bBusy) {
+        m_ui.MessageBox(
+            u"New SMS could not be created, because of the synchronization is still in progress.");
+        return std::nullopt;
+    }
+    return recipients;
+}
+
+}  // namespace kvo
