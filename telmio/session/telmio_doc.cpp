@@ -4,6 +4,8 @@
 
 #include "common/install_dir.h"
 #include "common/narrow.h"
+#include "connect/data/data_reader.h"
+#include "connect/data/identification.h"
 #include "common/recipients.h"
 #include "kvocomm/kvocomm.h"
 #include "platform/datetime.h"
@@ -36,19 +38,6 @@ std::string Format(const char* fmt, int value) {
     return buf;
 }
 
-// "+COPS: 0,0,\"T-Mobile D\"" -> "T-Mobile D": spaces out, then what the first two quotes
-// enclose; empty without them.
-std::u16string QuotedWithoutSpaces(const std::u16string& reply) {
-    std::u16string s;
-    for (char16_t c : reply)
-        if (c != u' ') s += c;
-    size_t a = s.find(u'"');
-    if (a == std::u16string::npos) return {};
-    size_t b = s.find(u'"', a + 1);
-    if (b == std::u16string::npos) return {};
-    return s.substr(a + 1, b - a - 1);
-}
-
 // Leading digits of a count field; 0 without any.
 int DecimalPrefix(const std::u16string& s) {
     int v = 0;
@@ -65,8 +54,8 @@ bool SameState(int32_t a, int32_t b) {
     return (a == SMS_UNREAD && b == SMS_READ) || (a == SMS_READ && b == SMS_UNREAD);
 }
 
-CPhoneModel DefaultPhone() {
-    CPhoneModel p;
+connect::CPhoneModel DefaultPhone() {
+    connect::CPhoneModel p;
     p.m_strName = u"default Mobile Phone";
     p.m_nBaudRate = 9600;
     p.m_nDataBits = 8;
@@ -110,9 +99,9 @@ bool CTelmioDoc::OnNewDocument() {
     m_ui.SetProgress(2, steps);
 
     m_ui.SetStatus(u"Initialisation...");
-    std::u16string error;
-    if (!LoadConnectionData(m_data, m_strAppDir + u"kvo.dat", DataReader::telmio, error))
-        m_ui.MessageBox(error);
+    connect::CDataLoadResult data =
+        connect::LoadConnectionData(m_data, connect::EDataReader::Telmio, m_strAppDir);
+    if (!data.Ok() && !data.Message().empty()) m_ui.MessageBox(data.Message());
     SmsInfoResult info = LoadSmsInfo(m_smsInfo);
     m_bSmsInfo = info == SmsInfoResult::loaded;
     if (info == SmsInfoResult::corrupted) m_ui.MessageBox(kSmsInfoCorrupted);
@@ -182,14 +171,15 @@ bool CTelmioDoc::IdentifyPhone() {
         }
     }
     if (storedPhone) {
-        const CPhoneModel* p = FindPhoneByName(m_data, ini.m_strPhoneModel);
+        const connect::CPhoneModel* p = m_data.FindPhoneByName(ini.m_strPhoneModel);
         if (!p) {
             AddError(kPhoneNotFound);
             return false;
         }
         m_phone = *p;
     } else {
-        const CPhoneModel* p = IdentifyPhoneModel(m_data, maker, model, DataReader::telmio);
+        const connect::CPhoneModel* p =
+            connect::IdentifyPhone(m_data, maker, model, connect::EDataReader::Telmio);
         m_phone = p ? *p : DefaultPhone();
     }
     return IdentifyOperator();
@@ -201,17 +191,19 @@ bool CTelmioDoc::IdentifyOperator() {
         m_strCentre = ini.m_strCentreNumber;
         return true;
     }
-    const CIspEntry* isp = nullptr;
+    const connect::CIspEntry* isp = nullptr;
     if (!ini.m_strOperator.empty()) {
-        isp = FindOperatorByName(m_data, ini.m_strOperator);
+        isp = m_data.FindIspByName(ini.m_strOperator);
     } else {
-        std::u16string network = QuotedWithoutSpaces(m_strCopsReply);
-        std::u16string centre = QuotedWithoutSpaces(m_strCscaReply);
-        if (network.empty() && centre.empty()) {
+        switch (connect::IdentifyOperator(m_data, m_strCopsReply, m_strCscaReply,
+                                          connect::EDataReader::Telmio, &isp)) {
+        case connect::EOperatorResult::Found: break;
+        case connect::EOperatorResult::NoReplies:
             m_ui.MessageBox(u"ISP autodetect failed.");
-        } else {
-            isp = MatchOperator(m_data, network, centre);
-            if (!isp) m_ui.MessageBox(u"Detected ISP not found in database");
+            break;
+        case connect::EOperatorResult::NotFound:
+            m_ui.MessageBox(u"Detected ISP not found in database");
+            break;
         }
     }
     if (!isp) {

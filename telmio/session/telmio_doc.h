@@ -11,6 +11,8 @@
 
 #include "common/user_interface.h"
 #include "connect/data/connection_data.h"
+#include "connect/data/phone_model.h"
+#include "connect/data/isp_entry.h"
 #include "telmio/session/auto_sync.h"
 #include "telmio/session/error_texts.h"
 #include "telmio/session/modem_devices.h"
@@ -71,12 +73,12 @@ public:
 
     CSmsStore& Store() { return m_store; }
     CClientSettings& Settings() { return m_settings; }
-    const CConnectionData& Data() const { return m_data; }
+    const connect::CConnectionData& Data() const { return m_data; }
     const std::vector<CModemDevice>& Devices() const { return m_devices; }
     CErrorTexts& Errors() { return m_errors; }
     CSessionFlags& Flags() { return m_flags; }
-    const CPhoneModel& Phone() const { return m_phone; }
-    const CIspEntry& Operator() const { return m_operator; }
+    const connect::CPhoneModel& Phone() const { return m_phone; }
+    const connect::CIspEntry& Operator() const { return m_operator; }
     const std::u16string& AppDir() const { return m_strAppDir; }
     const std::u16string& CentreNumber() const { return m_strCentre; }
     CKvoComm& Comm() { return m_comm; }
@@ -101,12 +103,12 @@ private:
     CKvoComm& m_comm;
     CClientSettings m_settings;
     CSmsStore m_store;
-    CConnectionData m_data;
+    connect::CConnectionData m_data;
     CSmsInfo m_smsInfo;
     bool m_bSmsInfo = false;
     std::vector<CModemDevice> m_devices;
-    CPhoneModel m_phone;  // the current model, or the built-in default
-    CIspEntry m_operator;
+    connect::CPhoneModel m_phone;  // the current model, or the built-in default
+    connect::CIspEntry m_operator;
     std::u16string m_strCentre;  // service centre put into sent messages
     std::u16string m_strCopsReply, m_strCscaReply;
     CErrorTexts m_errors;
