@@ -85,7 +85,7 @@ CTelmioDoc::CTelmioDoc(IUserInterface& ui, std::u16string appDir, CKvoComm* comm
 
 CTelmioDoc::~CTelmioDoc() { StopAutoSync(); }
 
-bool CTelmioDoc::OnNewDocument() {
+bool CTelmioDoc::OnNewDocument(bool bAllowAutoSync) {
     const int steps = 4;
     m_ui.SetStatus(u"Load Settings");
     m_settings.LoadSettings();
@@ -109,7 +109,7 @@ bool CTelmioDoc::OnNewDocument() {
 
     if (!EnumerateModemDevices(m_ui, m_devices)) return false;
     m_ui.SetProgress(4, steps);
-    if (m_settings.m_ini.m_bAutoSync) StartAutoSync();
+    if (bAllowAutoSync && m_settings.m_ini.m_bAutoSync) StartAutoSync();
     m_ui.SetStatus(u"");
     return true;
 }

@@ -33,8 +33,9 @@ public:
     ~CTelmioDoc() override;
 
     // Start-up: settings, store, data file, service list, modem devices, automatic
-    // synchronisation. False when the program must end.
-    bool OnNewDocument();
+    // synchronisation (unless told not to: the command line runs one session and ends). False
+    // when the program must end.
+    bool OnNewDocument(bool bAllowAutoSync = true);
 
     // One synchronisation session on the calling thread; the outcome is in Errors().
     void SynchronizeSms();
