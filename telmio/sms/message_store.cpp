@@ -47,18 +47,21 @@ bool CSmsStore::LoadStore() {
     }
     file.Close();
 
+    uint64_t goodEnd = ParseStore(bytes, m_list);
+    if (goodEnd == bytes.size()) return true;
+    CutDamagedTail(goodEnd);
+    return false;
+}
+
+uint64_t CSmsStore::ParseStore(std::string_view bytes, List& list) {
     MemReader in(bytes);
     for (;;) {
         uint64_t pos = in.Position();
         auto msg = std::make_unique<CSmsMessage>();
         RecordResult r = pos > kMaxOffset ? RecordResult::tooLong : ReadSmsRecord(in, *msg);
-        if (r == RecordResult::end) return true;
-        if (r != RecordResult::ok) {
-            CutDamagedTail(pos);
-            return false;
-        }
+        if (r != RecordResult::ok) return pos;
         msg->m_nFilePos = static_cast<int32_t>(pos);
-        m_list.push_back(std::move(msg));
+        list.push_back(std::move(msg));
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/user_interface.h"
@@ -48,6 +49,10 @@ public:
     bool Purge();
     // The messages of a user folder go to the Recycle Bin (the folder itself is being deleted).
     bool DeleteFolderMessages(int folderId);
+
+    // The records of a store file's bytes, appended to `list`. Returns the end of the last
+    // whole record: bytes.size() when every record was read.
+    static uint64_t ParseStore(std::string_view bytes, List& list);
 
 private:
     bool ReadBack(CSmsMessage& msg, ce::File& file, std::u16string& number,
