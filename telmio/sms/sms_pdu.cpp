@@ -170,6 +170,28 @@ int CSmsPdu::DecodeUserData(CPduCursor& in, uint8_t dcs, std::string& gsmText) c
 
 int CSmsPdu::DecodeDeliver(std::string_view hex, std::string& gsmText, std::string& number,
                            std::string& timestamp) const {
+    int r = ReadDeliver(hex, gsmText, number, timestamp);
+    if (r < 0) {
+        // A failed decoding hands out nothing half made.
+        gsmText.clear();
+        number.clear();
+        timestamp.clear();
+    }
+    return r;
+}
+
+int CSmsPdu::DecodeSubmit(std::string_view hex, std::string& gsmText,
+                          std::string& number) const {
+    int r = ReadSubmit(hex, gsmText, number);
+    if (r < 0) {
+        gsmText.clear();
+        number.clear();
+    }
+    return r;
+}
+
+int CSmsPdu::ReadDeliver(std::string_view hex, std::string& gsmText, std::string& number,
+                         std::string& timestamp) const {
     gsmText.clear();
     number.clear();
     timestamp.clear();
@@ -185,8 +207,8 @@ int CSmsPdu::DecodeDeliver(std::string_view hex, std::string& gsmText, std::stri
     return DecodeUserData(in, dcs, gsmText);
 }
 
-int CSmsPdu::DecodeSubmit(std::string_view hex, std::string& gsmText,
-                          std::string& number) const {
+int CSmsPdu::ReadSubmit(std::string_view hex, std::string& gsmText,
+                        std::string& number) const {
     gsmText.clear();
     number.clear();
     std::vector<uint8_t> bytes;

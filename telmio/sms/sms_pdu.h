@@ -25,7 +25,7 @@ public:
     // with bit 7 set.
     int EncodeSubmit(std::string& hex, std::string_view gsmText, std::string_view number,
                      std::string_view centre, bool bFlash) const;
-    // Result: septets of text, or a PduError (negative).
+    // Result: septets of text, or a PduError (negative) with the outputs left empty.
     int DecodeDeliver(std::string_view hex, std::string& gsmText, std::string& number,
                       std::string& timestamp) const;
     int DecodeSubmit(std::string_view hex, std::string& gsmText, std::string& number) const;
@@ -61,6 +61,9 @@ public:
                        int mode, ISmsImport* import, CSmsMessage* out) const;
 
 private:
+    int ReadDeliver(std::string_view hex, std::string& gsmText, std::string& number,
+                    std::string& timestamp) const;
+    int ReadSubmit(std::string_view hex, std::string& gsmText, std::string& number) const;
     int DecodeUserData(CPduCursor& in, uint8_t dcs, std::string& gsmText) const;
 };
 
