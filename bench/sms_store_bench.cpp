@@ -18,7 +18,8 @@ class CBenchDevice {
 public:
     CBenchDevice() {
         std::string tmpl = (fs::temp_directory_path() / "kvo-bench-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) abort();
+        if (!mkdtemp(tmpl.data()))
+            abort();
         m_root = tmpl;
         fs::create_directories(m_root / "fs");
         ce::SetDeviceRoot(m_root);
@@ -43,7 +44,8 @@ void FillStore(CSmsStore& store, int64_t n) {
         m->m_time = ce::OleDate::FromParts(2004, 3, 7, 14, 5, 9);
         store.Messages().push_back(std::move(m));
     }
-    if (!store.SaveStore()) abort();
+    if (!store.SaveStore())
+        abort();
 }
 
 void BM_LoadStore(benchmark::State& state) {
@@ -52,7 +54,8 @@ void BM_LoadStore(benchmark::State& state) {
     CSmsStore store(ui);
     FillStore(store, state.range(0));
     for (auto _ : state) {
-        if (!store.LoadStore()) abort();
+        if (!store.LoadStore())
+            abort();
         benchmark::DoNotOptimize(store.Messages().size());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -65,7 +68,8 @@ void BM_SaveStore(benchmark::State& state) {
     CSmsStore store(ui);
     FillStore(store, state.range(0));
     for (auto _ : state) {
-        if (!store.SaveStore()) abort();
+        if (!store.SaveStore())
+            abort();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -81,7 +85,8 @@ void BM_WriteMessageAppend(benchmark::State& state) {
     msg.m_strText = std::u16string(120, u'n');
     for (auto _ : state) {
         msg.m_nFilePos = -1;
-        if (!store.WriteMessage(msg)) abort();
+        if (!store.WriteMessage(msg))
+            abort();
     }
 }
 BENCHMARK(BM_WriteMessageAppend)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
@@ -94,7 +99,8 @@ void BM_WriteMessageRewrite(benchmark::State& state) {
     CSmsMessage& msg = *store.Messages()[store.Messages().size() / 2];
     for (auto _ : state) {
         msg.m_nState = msg.m_nState == SMS_READ ? SMS_UNREAD : SMS_READ;
-        if (!store.WriteMessage(msg)) abort();
+        if (!store.WriteMessage(msg))
+            abort();
     }
 }
 BENCHMARK(BM_WriteMessageRewrite)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);

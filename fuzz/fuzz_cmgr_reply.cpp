@@ -15,13 +15,16 @@ class CCountingImport : public kvo::ISmsImport {
 public:
     void ImportMessage(const std::u16string&, const std::string& stamp, const std::u16string& text,
                        char, const std::u16string&, int) override {
-        if (text.empty() || stamp.size() != 14) abort();
+        if (text.empty() || stamp.size() != 14)
+            abort();
         ++m_nCount;
     }
     int m_nCount = 0;
 };
 
-bool Known(int r) { return r == 0 || r == 1 || r == 2 || r == 4 || r == 5 || r == 6; }
+bool Known(int r) {
+    return r == 0 || r == 1 || r == 2 || r == 4 || r == 5 || r == 6;
+}
 
 }  // namespace
 
@@ -31,15 +34,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvo::CSmsPdu pdu;
     CCountingImport import;
     int r = pdu.ParseCmgrReply(reply, u"ME", 1, kvo::CMGR_IMPORT, &import, nullptr);
-    if (!Known(r)) abort();
-    if (r != 0 && import.m_nCount != 0) abort();
-    if (import.m_nCount > 1) abort();
+    if (!Known(r))
+        abort();
+    if (r != 0 && import.m_nCount != 0)
+        abort();
+    if (import.m_nCount > 1)
+        abort();
     bool skipped = reply.size() > 7 && reply[7] == u'2';
-    if (r == 0 && !skipped && import.m_nCount != 1) abort();
+    if (r == 0 && !skipped && import.m_nCount != 1)
+        abort();
 
     kvo::CSmsMessage msg;
     int r1 = pdu.ParseCmgrReply(reply, u"SM", 2, kvo::CMGR_COMPARE, nullptr, &msg);
-    if (r1 != r) abort();
+    if (r1 != r)
+        abort();
     if (r1 == 0 && !skipped && (msg.m_strText.empty() || msg.m_nStorage != 2 || msg.m_nIndex != 2))
         abort();
     return 0;

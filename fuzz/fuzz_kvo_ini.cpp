@@ -12,11 +12,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvo::IniLoad r = kvo::ParseKvoIni(bytes, ini);
     if (r != kvo::IniLoad::ok && r != kvo::IniLoad::defaulted && r != kvo::IniLoad::failed)
         abort();
-    if (r == kvo::IniLoad::failed) return 0;
+    if (r == kvo::IniLoad::failed)
+        return 0;
     std::string saved = kvo::FormatKvoIni(ini);
     kvo::CKvoIni back;
-    if (kvo::ParseKvoIni(saved, back) != kvo::IniLoad::ok) abort();
+    if (kvo::ParseKvoIni(saved, back) != kvo::IniLoad::ok)
+        abort();
     ini.m_strDetectionText.clear();
-    if (!(back == ini)) abort();
+    if (!(back == ini))
+        abort();
     return 0;
 }

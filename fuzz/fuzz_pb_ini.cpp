@@ -9,10 +9,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string bytes(reinterpret_cast<const char*>(data), size);
     kvo::CPbIni ini;
     if (!kvo::ParsePbIni(bytes, ini)) {
-        if (!(ini == kvo::CPbIni{})) abort();
+        if (!(ini == kvo::CPbIni{}))
+            abort();
         return 0;
     }
     std::string saved = kvo::FormatPbIni(ini);
-    if (bytes.compare(0, saved.size(), saved) != 0) abort();
+    if (bytes.compare(0, saved.size(), saved) != 0)
+        abort();
     return 0;
 }

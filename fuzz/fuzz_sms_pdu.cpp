@@ -11,12 +11,15 @@ namespace {
 
 void CheckDecoded(int r, const std::string& text, const std::string& number) {
     if (r < 0) {
-        if (!text.empty() || !number.empty()) abort();  // an error leaves nothing half made
+        if (!text.empty() || !number.empty())
+            abort();  // an error leaves nothing half made
         return;
     }
-    if (text.size() != static_cast<size_t>(r)) abort();
+    if (text.size() != static_cast<size_t>(r))
+        abort();
     for (char c : text) {
-        if (static_cast<uint8_t>(c) > 127) abort();
+        if (static_cast<uint8_t>(c) > 127)
+            abort();
     }
 }
 
@@ -29,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvo::CSmsPdu pdu;
     std::string text, number, stamp;
     int r = pdu.DecodeDeliver(view, text, number, stamp);
-    if (r >= 0 && stamp.size() != 14) abort();
+    if (r >= 0 && stamp.size() != 14)
+        abort();
     CheckDecoded(r, text, number);
     r = pdu.DecodeSubmit(view, text, number);
     CheckDecoded(r, text, number);

@@ -14,9 +14,11 @@ constexpr int64_t kMaxSettingsFile = 4 << 20;
 
 bool ReadSmallFile(const std::u16string& path, std::string& bytes) {
     ce::File f = ce::File::OpenRead(path);
-    if (!f) return false;
+    if (!f)
+        return false;
     int64_t size = f.Size();
-    if (size < 0) return false;
+    if (size < 0)
+        return false;
     bytes.assign(static_cast<size_t>(std::min(size, kMaxSettingsFile)), '\0');
     return f.ReadExact(bytes.data(), bytes.size());
 }
@@ -38,13 +40,15 @@ bool CClientSettings::LoadSettings() {
     } else {
         ok = ParseKvoIni(bytes, m_ini) != IniLoad::failed;
     }
-    if (ReadSmallFile(PbIniPath(), bytes)) ParsePbIni(bytes, m_pb);
+    if (ReadSmallFile(PbIniPath(), bytes))
+        ParsePbIni(bytes, m_pb);
     return ok;
 }
 
 bool CClientSettings::SaveSettings() {
     // Replaced whole so that a crash never leaves connect a half-written shared file.
-    if (!ce::WriteFileAtomic(KvoIniPath(), FormatKvoIni(m_ini))) return false;
+    if (!ce::WriteFileAtomic(KvoIniPath(), FormatKvoIni(m_ini)))
+        return false;
     m_ini.m_strDetectionText.clear();
     bool ok = ce::WriteProfileString(kSection, kUserPort, m_bUserPort ? m_strUserPort : u"");
     return ce::WriteFileAtomic(PbIniPath(), FormatPbIni(m_pb)) && ok;

@@ -12,14 +12,16 @@ bool ReadString(BinReader& in, std::u16string& s) {
 
 bool ReadFlag(BinReader& in, bool& b) {
     uint32_t v;
-    if (!in.ReadU32(v)) return false;
+    if (!in.ReadU32(v))
+        return false;
     b = v != 0;
     return true;
 }
 
 bool WriteString(BinWriter& out, std::u16string_view s) {
     // Never write what a reader would refuse.
-    if (s.size() > kSettingsMaxStringUnits) s = s.substr(0, kSettingsMaxStringUnits);
+    if (s.size() > kSettingsMaxStringUnits)
+        s = s.substr(0, kSettingsMaxStringUnits);
     return WriteStoredString(out, s);
 }
 
@@ -47,7 +49,8 @@ void CKvoIni::ApplyDefaults() {
 IniLoad ParseKvoIni(std::string_view bytes, CKvoIni& ini) {
     MemReader in(bytes);
     uint8_t version;
-    if (!in.ReadU8(version)) return IniLoad::failed;
+    if (!in.ReadU8(version))
+        return IniLoad::failed;
     if (version != kKvoIniVersion) {
         ini.ApplyDefaults();
         return IniLoad::defaulted;
@@ -62,9 +65,11 @@ IniLoad ParseKvoIni(std::string_view bytes, CKvoIni& ini) {
               in.ReadI32(ini.m_nSettingH) && in.ReadI32(ini.m_nSettingI) &&
               in.ReadI32(ini.m_nSettingJ) && in.ReadI32(ini.m_nSettingK) &&
               ReadFlag(in, ini.m_bDeleteAfterSync) && ReadString(in, ini.m_strDetectionText);
-    if (!ok) return IniLoad::failed;
+    if (!ok)
+        return IniLoad::failed;
     uint32_t count;
-    if (!in.ReadU32(count)) return IniLoad::failed;
+    if (!in.ReadU32(count))
+        return IniLoad::failed;
     ini.m_loginMap.clear();
     // No reserve from the count: a damaged count must not allocate; the data ends the loop.
     for (uint32_t i = 0; i < count; ++i) {

@@ -19,27 +19,27 @@ struct CLoginEntry {
 };
 
 struct CKvoIni {
-    std::u16string m_strPhoneModel;         // empty: ask the phone
-    std::u16string m_strOperator;           // empty: detect
-    std::u16string m_strLoginUser;          // connect's; kept by defaults
-    std::u16string m_strLoginPassword;      // connect's, plain text; kept by defaults
-    std::u16string m_strConnectionMethod;   // "GPRS", "GSM", "HSCSD" or empty
-    std::u16string m_strModemDevice;        // the dialer reads it too
-    std::u16string m_strAccessPoint;        // connect's override of the operator's
-    std::u16string m_strPin;                // connect's; kept by defaults
+    std::u16string m_strPhoneModel;        // empty: ask the phone
+    std::u16string m_strOperator;          // empty: detect
+    std::u16string m_strLoginUser;         // connect's; kept by defaults
+    std::u16string m_strLoginPassword;     // connect's, plain text; kept by defaults
+    std::u16string m_strConnectionMethod;  // "GPRS", "GSM", "HSCSD" or empty
+    std::u16string m_strModemDevice;       // the dialer reads it too
+    std::u16string m_strAccessPoint;       // connect's override of the operator's
+    std::u16string m_strPin;               // connect's; kept by defaults
     int32_t m_nSettingF = 0;
-    std::u16string m_strNetworkChoice;      // connect's; kept by defaults
+    std::u16string m_strNetworkChoice;  // connect's; kept by defaults
     bool m_bAutoSync = false;
-    int32_t m_nInterval = 10;               // minutes
-    bool m_bOwnCentre = false;              // "set SMS centre number"
+    int32_t m_nInterval = 10;   // minutes
+    bool m_bOwnCentre = false;  // "set SMS centre number"
     std::u16string m_strCentreNumber;
     int32_t m_nSettingH = 0;
     int32_t m_nSettingI = 0;
     int32_t m_nSettingJ = 150;
     int32_t m_nSettingK = 10;
     bool m_bDeleteAfterSync = false;
-    std::u16string m_strDetectionText;      // connect's last detection; written back empty
-    std::vector<CLoginEntry> m_loginMap;    // connect's per-operator logins
+    std::u16string m_strDetectionText;    // connect's last detection; written back empty
+    std::vector<CLoginEntry> m_loginMap;  // connect's per-operator logins
 
     // Defaults of a file of another version; the "kept" fields stay.
     void ApplyDefaults();

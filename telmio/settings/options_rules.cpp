@@ -7,7 +7,8 @@
 namespace kvo {
 
 bool IsValidNumberText(std::u16string_view text) {
-    if (text.empty()) return false;
+    if (text.empty())
+        return false;
     return std::all_of(text.begin(), text.end(), [](char16_t c) {
         return (c >= u'0' && c <= u'9') || c == u'+' || c == u';';
     });
@@ -31,8 +32,10 @@ COptionsValues OptionsFromSettings(const CClientSettings& s) {
 }
 
 bool CanSaveOptions(const COptionsValues& v) {
-    if (v.m_bAutoSync && v.m_nInterval < kMinSyncInterval) return false;
-    if (v.m_bOwnCentre && !IsValidNumberText(v.m_strCentreNumber)) return false;
+    if (v.m_bAutoSync && v.m_nInterval < kMinSyncInterval)
+        return false;
+    if (v.m_bOwnCentre && !IsValidNumberText(v.m_strCentreNumber))
+        return false;
     return true;
 }
 
@@ -40,10 +43,11 @@ uint32_t PbStoragesForItem(int item) {
     return static_cast<uint32_t>(std::clamp(item, 0, 2) + 1) * kPbStorageSim;
 }
 
-COptionsOutcome SaveOptions(CClientSettings& settings, const COptionsValues& v,
-                            bool bWorkerRunning, IUserInterface& ui) {
+COptionsOutcome SaveOptions(CClientSettings& settings, const COptionsValues& v, bool bWorkerRunning,
+                            IUserInterface& ui) {
     COptionsOutcome outcome;
-    if (!CanSaveOptions(v)) return outcome;
+    if (!CanSaveOptions(v))
+        return outcome;
     outcome.m_bRestartCountdown = v.m_nInterval != settings.m_ini.m_nInterval;
     settings.m_ini.m_bAutoSync = v.m_bAutoSync;
     settings.m_ini.m_nInterval = v.m_nInterval;
@@ -54,23 +58,26 @@ COptionsOutcome SaveOptions(CClientSettings& settings, const COptionsValues& v,
     settings.m_strUserPort = v.m_strUserPort;
     settings.m_pb.m_nStorages = v.m_nPbStorages;
     outcome.m_bSaved = settings.SaveSettings();
-    if (!outcome.m_bSaved) ui.MessageBox(u"Save failed.");
+    if (!outcome.m_bSaved)
+        ui.MessageBox(u"Save failed.");
     outcome.m_bStartWorker = v.m_bAutoSync && !bWorkerRunning;
     outcome.m_bStopWorker = !v.m_bAutoSync && bWorkerRunning;
     return outcome;
 }
 
-std::vector<std::u16string> BuildPortList(
-    const std::vector<std::u16string>& modemPorts,
-    const std::function<bool(std::u16string_view)>& canOpen) {
+std::vector<std::u16string> BuildPortList(const std::vector<std::u16string>& modemPorts,
+                                          const std::function<bool(std::u16string_view)>& canOpen) {
     std::vector<std::u16string> ports;
     for (const std::u16string& p : modemPorts) {
-        if (std::find(ports.begin(), ports.end(), p) == ports.end()) ports.push_back(p);
+        if (std::find(ports.begin(), ports.end(), p) == ports.end())
+            ports.push_back(p);
     }
     for (int i = 2; i <= 9; ++i) {
         std::u16string name = u"COM" + ce::FromUtf8(std::to_string(i)) + u":";
-        if (std::find(ports.begin(), ports.end(), name) != ports.end()) continue;
-        if (canOpen && canOpen(name)) ports.push_back(name);
+        if (std::find(ports.begin(), ports.end(), name) != ports.end())
+            continue;
+        if (canOpen && canOpen(name))
+            ports.push_back(name);
     }
     return ports;
 }

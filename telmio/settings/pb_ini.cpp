@@ -10,7 +10,8 @@ bool ParsePbIni(std::string_view bytes, CPbIni& ini) {
     ini = CPbIni{};
     MemReader in(bytes);
     CPbIni read;
-    if (!in.ReadU32(read.m_nStorages)) return false;
+    if (!in.ReadU32(read.m_nStorages))
+        return false;
     if (ReadStoredString(in, kSettingsMaxStringUnits, read.m_strName) != StoredStringError::ok)
         return false;
     ini = std::move(read);

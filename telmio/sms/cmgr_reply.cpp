@@ -12,7 +12,9 @@ constexpr size_t kStatusIndex = 7;
 constexpr char kStoredUnsent = '2';
 constexpr char kStoredSent = '3';
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f'; }
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f';
+}
 
 void Trim(std::u16string& s) {
     size_t b = 0, e = s.size();
@@ -33,9 +35,12 @@ int StorageCode(std::u16string_view storage) {
 
 int StateFromStatus(char status) {
     switch (status) {
-        case '1': return SMS_READ;
-        case '3': return SMS_SENT_ON_PHONE;
-        default: return SMS_UNREAD;
+        case '1':
+            return SMS_READ;
+        case '3':
+            return SMS_SENT_ON_PHONE;
+        default:
+            return SMS_UNREAD;
     }
 }
 
@@ -53,16 +58,21 @@ ce::OleDate TimeFromStamp(std::string_view digits) {
 
 int CSmsPdu::ParseCmgrReply(std::u16string_view reply, std::u16string_view storage, int index,
                             int mode, ISmsImport* import, CSmsMessage* out) const {
-    if (reply.substr(0, kCmgrPrefix.size()) != kCmgrPrefix) return CMGR_NOT_CMGR;
+    if (reply.substr(0, kCmgrPrefix.size()) != kCmgrPrefix)
+        return CMGR_NOT_CMGR;
     char status = reply.size() > kStatusIndex ? static_cast<char>(reply[kStatusIndex] & 0xFF) : 0;
-    if (status == kStoredUnsent) return CMGR_DONE;
+    if (status == kStoredUnsent)
+        return CMGR_DONE;
     size_t lineBreak = reply.find(u"\r\n");
-    if (lineBreak == std::u16string_view::npos) return CMGR_NO_LINE_BREAK;
+    if (lineBreak == std::u16string_view::npos)
+        return CMGR_NO_LINE_BREAK;
     std::u16string_view pduLine = reply.substr(lineBreak + 2);
     // The engine may leave a line break after the PDU; the PDU ends there.
     size_t end = pduLine.find_first_of(u"\r\n");
-    if (end != std::u16string_view::npos) pduLine = pduLine.substr(0, end);
-    if (pduLine.size() > kMaxCmgrPduChars) return CMGR_PDU_TOO_LONG;
+    if (end != std::u16string_view::npos)
+        pduLine = pduLine.substr(0, end);
+    if (pduLine.size() > kMaxCmgrPduChars)
+        return CMGR_PDU_TOO_LONG;
     std::string pdu = Narrow(pduLine);
 
     std::string gsmText, number, timestamp;
@@ -73,19 +83,22 @@ int CSmsPdu::ParseCmgrReply(std::u16string_view reply, std::u16string_view stora
     } else {
         septets = DecodeDeliver(pdu, gsmText, number, timestamp);
     }
-    if (septets < 0) return CMGR_UNDECODABLE;
+    if (septets < 0)
+        return CMGR_UNDECODABLE;
 
     // Widen byte by byte: code 0 is the '@', not the end of the text.
     std::u16string text = Widen(gsmText);
     GsmToUnicode(text);
     ExpandLineBreaks(text);
     Trim(text);
-    if (text.empty()) return CMGR_EMPTY_TEXT;
+    if (text.empty())
+        return CMGR_EMPTY_TEXT;
 
     std::u16string wideNumber = Widen(number);
     if (mode == CMGR_IMPORT) {
-        if (import) import->ImportMessage(wideNumber, timestamp, text, status,
-                                          std::u16string(storage), index);
+        if (import)
+            import->ImportMessage(wideNumber, timestamp, text, status, std::u16string(storage),
+                                  index);
         return CMGR_DONE;
     }
     if (out) {

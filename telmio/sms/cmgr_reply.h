@@ -13,7 +13,7 @@ enum CmgrResult : int {
     CMGR_NO_LINE_BREAK = 2,  // no CR LF after the header
     CMGR_PDU_TOO_LONG = 4,   // PDU line over 900 characters
     CMGR_UNDECODABLE = 5,
-    CMGR_EMPTY_TEXT = 6,     // nothing left after trimming
+    CMGR_EMPTY_TEXT = 6,  // nothing left after trimming
 };
 
 inline constexpr size_t kMaxCmgrPduChars = 900;

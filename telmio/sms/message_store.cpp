@@ -48,7 +48,8 @@ bool CSmsStore::LoadStore() {
     file.Close();
 
     uint64_t goodEnd = ParseStore(bytes, m_list);
-    if (goodEnd == bytes.size()) return true;
+    if (goodEnd == bytes.size())
+        return true;
     CutDamagedTail(goodEnd);
     return false;
 }
@@ -59,7 +60,8 @@ uint64_t CSmsStore::ParseStore(std::string_view bytes, List& list) {
         uint64_t pos = in.Position();
         auto msg = std::make_unique<CSmsMessage>();
         RecordResult r = pos > kMaxOffset ? RecordResult::tooLong : ReadSmsRecord(in, *msg);
-        if (r != RecordResult::ok) return pos;
+        if (r != RecordResult::ok)
+            return pos;
         msg->m_nFilePos = static_cast<int32_t>(pos);
         list.push_back(std::move(msg));
     }
@@ -68,14 +70,17 @@ uint64_t CSmsStore::ParseStore(std::string_view bytes, List& list) {
 void CSmsStore::CutDamagedTail(uint64_t goodEnd) {
     // Records appended after an unreadable one would never load again: keep the whole
     // damaged file aside and let the store end where its last good record ends.
-    if (!ce::CopyFile(StorePath(), m_strDir + u"kvo.bad", false)) return;
+    if (!ce::CopyFile(StorePath(), m_strDir + u"kvo.bad", false))
+        return;
     ce::File file = OpenForWriting(StorePath());
-    if (file && file.Seek(static_cast<int64_t>(goodEnd), ce::FILE_BEGIN) >= 0) file.SetEndOfFile();
+    if (file && file.Seek(static_cast<int64_t>(goodEnd), ce::FILE_BEGIN) >= 0)
+        file.SetEndOfFile();
 }
 
 bool CSmsStore::ReadBack(CSmsMessage& msg, ce::File& file, std::u16string& number,
                          std::u16string& text) {
-    if (file.Seek(msg.m_nFilePos, ce::FILE_BEGIN) < 0) return false;
+    if (file.Seek(msg.m_nFilePos, ce::FILE_BEGIN) < 0)
+        return false;
     FileReader in(file);
     int32_t state;
     return in.ReadI32(state) &&
@@ -119,7 +124,8 @@ bool CSmsStore::WriteMessage(CSmsMessage& msg) {
     }
     if (!file.Write(record.Bytes())) {
         // Leave no half record behind an append: it would end every later load there.
-        if (bAppend && file.Seek(pos, ce::FILE_BEGIN) >= 0) file.SetEndOfFile();
+        if (bAppend && file.Seek(pos, ce::FILE_BEGIN) >= 0)
+            file.SetEndOfFile();
         m_ui.MessageBox(kSaveFailed);
         return false;
     }
@@ -134,7 +140,8 @@ bool CSmsStore::SaveStore() {
     std::vector<int32_t> offsets;
     offsets.reserve(m_list.size());
     for (const auto& msg : m_list) {
-        if (msg->m_nState == SMS_PURGED) continue;
+        if (msg->m_nState == SMS_PURGED)
+            continue;
         uint64_t pos = bytes.Bytes().size();
         if (pos > kMaxOffset || !WriteSmsRecord(bytes, *msg)) {
             m_ui.MessageBox(kSaveFailed);
@@ -173,16 +180,19 @@ bool CSmsStore::DeleteMessage(CSmsMessage& msg) {
 
 bool CSmsStore::MoveMessage(CSmsMessage& msg, int code) {
     int32_t state, folder;
-    if (!StateForMoveCode(code, state, folder)) return false;
+    if (!StateForMoveCode(code, state, folder))
+        return false;
     msg.m_nState = state;
     msg.m_nFolder = folder;
     return WriteMessage(msg);
 }
 
 bool CSmsStore::Purge() {
-    if (!m_ui.Ask(kPurgeQuestion)) return false;
+    if (!m_ui.Ask(kPurgeQuestion))
+        return false;
     for (auto& msg : m_list) {
-        if (msg->m_nState == SMS_DELETED) msg->m_nState = SMS_PURGED;
+        if (msg->m_nState == SMS_DELETED)
+            msg->m_nState = SMS_PURGED;
     }
     return SaveStore();
 }
@@ -190,7 +200,8 @@ bool CSmsStore::Purge() {
 bool CSmsStore::DeleteFolderMessages(int folderId) {
     bool ok = true;
     for (auto& msg : m_list) {
-        if (msg->m_nState != SMS_USER_FOLDER || msg->m_nFolder != folderId) continue;
+        if (msg->m_nState != SMS_USER_FOLDER || msg->m_nFolder != folderId)
+            continue;
         msg->m_nState = SMS_DELETED;
         msg->m_nFolder = 0;
         ok = WriteMessage(*msg) && ok;

@@ -55,8 +55,7 @@ public:
     static uint64_t ParseStore(std::string_view bytes, List& list);
 
 private:
-    bool ReadBack(CSmsMessage& msg, ce::File& file, std::u16string& number,
-                  std::u16string& text);
+    bool ReadBack(CSmsMessage& msg, ce::File& file, std::u16string& number, std::u16string& text);
     void CutDamagedTail(uint64_t goodEnd);
 
     IUserInterface& m_ui;

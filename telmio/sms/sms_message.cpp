@@ -10,10 +10,14 @@ constexpr uint32_t kFlagFlash = 2;
 
 RecordResult FromStringError(StoredStringError e) {
     switch (e) {
-        case StoredStringError::ok: return RecordResult::ok;
-        case StoredStringError::tooLong: return RecordResult::tooLong;
-        case StoredStringError::shortRead: return RecordResult::cutShort;
-        case StoredStringError::noTerminator: return RecordResult::bad;
+        case StoredStringError::ok:
+            return RecordResult::ok;
+        case StoredStringError::tooLong:
+            return RecordResult::tooLong;
+        case StoredStringError::shortRead:
+            return RecordResult::cutShort;
+        case StoredStringError::noTerminator:
+            return RecordResult::bad;
     }
     return RecordResult::bad;
 }
@@ -37,16 +41,19 @@ bool WriteSmsRecord(BinWriter& out, const CSmsMessage& msg) {
 }
 
 RecordResult ReadSmsRecord(BinReader& in, CSmsMessage& msg) {
-    if (in.Remaining() == 0) return RecordResult::end;
-    if (!in.ReadI32(msg.m_nState)) return RecordResult::cutShort;
+    if (in.Remaining() == 0)
+        return RecordResult::end;
+    if (!in.ReadI32(msg.m_nState))
+        return RecordResult::cutShort;
     RecordResult r = FromStringError(ReadStoredString(in, kMaxStoreStringUnits, msg.m_strNumber));
-    if (r != RecordResult::ok) return r;
+    if (r != RecordResult::ok)
+        return r;
     r = FromStringError(ReadStoredString(in, kMaxStoreStringUnits, msg.m_strText));
-    if (r != RecordResult::ok) return r;
+    if (r != RecordResult::ok)
+        return r;
     uint32_t flags;
-    if (!in.ReadDouble(msg.m_time.m_dt) || !in.ReadI32(msg.m_time.m_status) ||
-        !in.ReadU32(flags) || !in.ReadI32(msg.m_nStorage) || !in.ReadI32(msg.m_nFolder) ||
-        !in.ReadI32(msg.m_nIndex))
+    if (!in.ReadDouble(msg.m_time.m_dt) || !in.ReadI32(msg.m_time.m_status) || !in.ReadU32(flags) ||
+        !in.ReadI32(msg.m_nStorage) || !in.ReadI32(msg.m_nFolder) || !in.ReadI32(msg.m_nIndex))
         return RecordResult::cutShort;
     msg.m_bMarked = (flags & kFlagMarked) != 0;
     msg.m_bFlash = (flags & kFlagFlash) != 0;

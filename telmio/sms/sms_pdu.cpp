@@ -12,8 +12,10 @@ constexpr uint8_t kValidityLongest = 0xFF;
 constexpr size_t kCentreOctets = 1;  // the service-centre length octet itself
 
 int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -22,7 +24,8 @@ bool SplitNumber(std::string_view number, bool& bInternational, std::string_view
     bInternational = !number.empty() && number[0] == '+';
     digits = bInternational ? number.substr(1) : number;
     for (char c : digits) {
-        if (c < '0' || c > '9') return false;
+        if (c < '0' || c > '9')
+            return false;
     }
     return true;
 }
@@ -31,7 +34,8 @@ bool SplitNumber(std::string_view number, bool& bInternational, std::string_view
 
 int CSmsPdu::HexToBytes(std::string_view hex, std::vector<uint8_t>& bytes) const {
     bytes.clear();
-    if (hex.size() % 2 != 0) return PDU_ODD_LENGTH;
+    if (hex.size() % 2 != 0)
+        return PDU_ODD_LENGTH;
     bytes.reserve(hex.size() / 2);
     for (size_t i = 0; i < hex.size(); i += 2) {
         int hi = HexValue(hex[i]), lo = HexValue(hex[i + 1]);
@@ -59,14 +63,16 @@ bool CSmsPdu::EncodeAddress(std::vector<uint8_t>& out, std::string_view number,
                             bool bServiceCentre) const {
     bool bInternational;
     std::string_view digits;
-    if (!SplitNumber(number, bInternational, digits)) return false;
+    if (!SplitNumber(number, bInternational, digits))
+        return false;
     if (number.empty()) {
         out.push_back(0);
         return true;
     }
     size_t digitOctets = (digits.size() + 1) / 2;
     size_t length = bServiceCentre ? 1 + digitOctets : digits.size();
-    if (length > 0xFF) return false;  // would not fit the length octet
+    if (length > 0xFF)
+        return false;  // would not fit the length octet
     out.push_back(static_cast<uint8_t>(length));
     out.push_back(bInternational ? kTypeInternational : kTypeUnknown);
     for (size_t i = 0; i < digits.size(); i += 2) {
@@ -80,10 +86,13 @@ bool CSmsPdu::EncodeAddress(std::vector<uint8_t>& out, std::string_view number,
 bool CSmsPdu::DecodeAddress(CPduCursor& in, std::string& number) const {
     number.clear();
     uint8_t digits, type;
-    if (!in.ReadOctet(digits) || !in.ReadOctet(type)) return false;
+    if (!in.ReadOctet(digits) || !in.ReadOctet(type))
+        return false;
     const uint8_t* p = in.Take((digits + 1u) / 2);
-    if (!p) return false;
-    if (type == kTypeInternational) number.push_back('+');
+    if (!p)
+        return false;
+    if (type == kTypeInternational)
+        number.push_back('+');
     // Alphanumeric addresses come out as digits and punctuation; they are not recognised.
     for (size_t i = 0; i < digits; ++i) {
         uint8_t octet = p[i / 2];
@@ -95,7 +104,8 @@ bool CSmsPdu::DecodeAddress(CPduCursor& in, std::string& number) const {
 bool CSmsPdu::DecodeTimestamp(CPduCursor& in, std::string& digits) const {
     digits.clear();
     const uint8_t* p = in.Take(7);
-    if (!p) return false;
+    if (!p)
+        return false;
     for (int i = 0; i < 7; ++i) {
         digits.push_back(static_cast<char>('0' + (p[i] & 0x0F)));
         digits.push_back(static_cast<char>('0' + (p[i] >> 4)));
@@ -115,20 +125,23 @@ void CSmsPdu::PackSeptets(std::vector<uint8_t>& out, std::string_view codes) con
             bits -= 8;
         }
     }
-    if (bits > 0) out.push_back(static_cast<uint8_t>(acc));
+    if (bits > 0)
+        out.push_back(static_cast<uint8_t>(acc));
 }
 
 bool CSmsPdu::UnpackSeptets(const uint8_t* data, size_t octets, size_t septets,
                             std::string& codes) const {
     codes.clear();
-    if (PackedOctets(septets) > octets) return false;
+    if (PackedOctets(septets) > octets)
+        return false;
     codes.reserve(septets);
     for (size_t i = 0; i < septets; ++i) {
         size_t bit = i * 7;
         size_t byte = bit / 8;
         unsigned shift = bit % 8;
         unsigned v = data[byte] >> shift;
-        if (shift > 1) v |= static_cast<unsigned>(data[byte + 1]) << (8 - shift);
+        if (shift > 1)
+            v |= static_cast<unsigned>(data[byte + 1]) << (8 - shift);
         codes.push_back(static_cast<char>(v & 0x7F));
     }
     return true;
@@ -137,17 +150,21 @@ bool CSmsPdu::UnpackSeptets(const uint8_t* data, size_t octets, size_t septets,
 int CSmsPdu::EncodeSubmit(std::string& hex, std::string_view gsmText, std::string_view number,
                           std::string_view centre, bool bFlash) const {
     hex.clear();
-    if (gsmText.size() > kMaxSeptets) return -1;
+    if (gsmText.size() > kMaxSeptets)
+        return -1;
     for (char c : gsmText) {
-        if (static_cast<uint8_t>(c) & 0x80) return -1;
+        if (static_cast<uint8_t>(c) & 0x80)
+            return -1;
     }
     std::vector<uint8_t> pdu;
     pdu.reserve(180);
-    if (!EncodeAddress(pdu, centre, true)) return -1;
+    if (!EncodeAddress(pdu, centre, true))
+        return -1;
     size_t centreOctets = pdu.size();
     pdu.push_back(kFirstOctetSubmit);
     pdu.push_back(0);  // message reference: the phone assigns one
-    if (!EncodeAddress(pdu, number, false)) return -1;
+    if (!EncodeAddress(pdu, number, false))
+        return -1;
     pdu.push_back(0);  // protocol identifier
     pdu.push_back(bFlash ? kDcsFlash : kDcsDefault);
     pdu.push_back(kValidityLongest);
@@ -160,11 +177,14 @@ int CSmsPdu::EncodeSubmit(std::string& hex, std::string_view gsmText, std::strin
 int CSmsPdu::DecodeUserData(CPduCursor& in, uint8_t dcs, std::string& gsmText) const {
     (void)dcs;  // every scheme is read as septets: 8-bit and UCS2 give wrong characters only
     uint8_t udl;
-    if (!in.ReadOctet(udl)) return PDU_USER_DATA_LENGTH;
+    if (!in.ReadOctet(udl))
+        return PDU_USER_DATA_LENGTH;
     size_t octets = CSmsPdu::PackedOctets(udl);
     const uint8_t* p = in.Take(octets);
-    if (!p) return PDU_USER_DATA;
-    if (!UnpackSeptets(p, octets, udl, gsmText)) return PDU_USER_DATA;
+    if (!p)
+        return PDU_USER_DATA;
+    if (!UnpackSeptets(p, octets, udl, gsmText))
+        return PDU_USER_DATA;
     return udl;
 }
 
@@ -180,8 +200,7 @@ int CSmsPdu::DecodeDeliver(std::string_view hex, std::string& gsmText, std::stri
     return r;
 }
 
-int CSmsPdu::DecodeSubmit(std::string_view hex, std::string& gsmText,
-                          std::string& number) const {
+int CSmsPdu::DecodeSubmit(std::string_view hex, std::string& gsmText, std::string& number) const {
     int r = ReadSubmit(hex, gsmText, number);
     if (r < 0) {
         gsmText.clear();
@@ -196,39 +215,56 @@ int CSmsPdu::ReadDeliver(std::string_view hex, std::string& gsmText, std::string
     number.clear();
     timestamp.clear();
     std::vector<uint8_t> bytes;
-    if (int r = HexToBytes(hex, bytes); r != PDU_OK) return r;
+    if (int r = HexToBytes(hex, bytes); r != PDU_OK)
+        return r;
     CPduCursor in(bytes);
     uint8_t centreLength, firstOctet, pid, dcs;
-    if (!in.ReadOctet(centreLength) || !in.Skip(centreLength)) return PDU_CENTRE;
-    if (!in.ReadOctet(firstOctet)) return PDU_FIRST_OCTET;
-    if (!DecodeAddress(in, number)) return PDU_ADDRESS;
-    if (!in.ReadOctet(pid) || !in.ReadOctet(dcs)) return PDU_PID_DCS;
-    if (!DecodeTimestamp(in, timestamp)) return PDU_TIMESTAMP;
+    if (!in.ReadOctet(centreLength) || !in.Skip(centreLength))
+        return PDU_CENTRE;
+    if (!in.ReadOctet(firstOctet))
+        return PDU_FIRST_OCTET;
+    if (!DecodeAddress(in, number))
+        return PDU_ADDRESS;
+    if (!in.ReadOctet(pid) || !in.ReadOctet(dcs))
+        return PDU_PID_DCS;
+    if (!DecodeTimestamp(in, timestamp))
+        return PDU_TIMESTAMP;
     return DecodeUserData(in, dcs, gsmText);
 }
 
-int CSmsPdu::ReadSubmit(std::string_view hex, std::string& gsmText,
-                        std::string& number) const {
+int CSmsPdu::ReadSubmit(std::string_view hex, std::string& gsmText, std::string& number) const {
     gsmText.clear();
     number.clear();
     std::vector<uint8_t> bytes;
-    if (int r = HexToBytes(hex, bytes); r != PDU_OK) return r;
+    if (int r = HexToBytes(hex, bytes); r != PDU_OK)
+        return r;
     CPduCursor in(bytes);
     uint8_t centreLength, firstOctet, reference, pid, dcs;
-    if (!in.ReadOctet(centreLength) || !in.Skip(centreLength)) return PDU_CENTRE;
-    if (!in.ReadOctet(firstOctet)) return PDU_FIRST_OCTET;
-    if (!in.ReadOctet(reference)) return PDU_REFERENCE;
-    if (!DecodeAddress(in, number)) return PDU_ADDRESS;
-    if (!in.ReadOctet(pid) || !in.ReadOctet(dcs)) return PDU_PID_DCS;
+    if (!in.ReadOctet(centreLength) || !in.Skip(centreLength))
+        return PDU_CENTRE;
+    if (!in.ReadOctet(firstOctet))
+        return PDU_FIRST_OCTET;
+    if (!in.ReadOctet(reference))
+        return PDU_REFERENCE;
+    if (!DecodeAddress(in, number))
+        return PDU_ADDRESS;
+    if (!in.ReadOctet(pid) || !in.ReadOctet(dcs))
+        return PDU_PID_DCS;
     // Validity-period format: 2 relative (one octet); 1 enhanced and 3 absolute (seven).
     size_t validity = 0;
     switch ((firstOctet >> 3) & 0x03) {
-        case 2: validity = 1; break;
+        case 2:
+            validity = 1;
+            break;
         case 1:
-        case 3: validity = 7; break;
-        default: break;
+        case 3:
+            validity = 7;
+            break;
+        default:
+            break;
     }
-    if (!in.Skip(validity)) return PDU_VALIDITY;
+    if (!in.Skip(validity))
+        return PDU_VALIDITY;
     return DecodeUserData(in, dcs, gsmText);
 }
 

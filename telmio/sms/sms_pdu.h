@@ -57,8 +57,8 @@ public:
     void ExpandLineBreaks(std::u16string& text) const;
 
     // Mode 0 hands the message to `import`; mode 1 fills `out`. Result: one of CmgrResult.
-    int ParseCmgrReply(std::u16string_view reply, std::u16string_view storage, int index,
-                       int mode, ISmsImport* import, CSmsMessage* out) const;
+    int ParseCmgrReply(std::u16string_view reply, std::u16string_view storage, int index, int mode,
+                       ISmsImport* import, CSmsMessage* out) const;
 
 private:
     int ReadDeliver(std::string_view hex, std::string& gsmText, std::string& number,

@@ -15,13 +15,17 @@ constexpr int kMaxUserFolderId = 1999;
 
 }  // namespace
 
-std::u16string UserFolderKey() { return u"Software\\" + std::u16string(kSuiteKey); }
+std::u16string UserFolderKey() {
+    return u"Software\\" + std::u16string(kSuiteKey);
+}
 
 int ParseFolderId(std::u16string_view text) {
-    if (text.empty() || text.size() > 4) return 0;
+    if (text.empty() || text.size() > 4)
+        return 0;
     int id = 0;
     for (char16_t c : text) {
-        if (c < u'0' || c > u'9') return 0;
+        if (c < u'0' || c > u'9')
+            return 0;
         id = id * 10 + (c - u'0');
     }
     return id >= 1 && id <= kMaxUserFolderId ? id : 0;
@@ -42,22 +46,26 @@ bool LoadUserFolders(std::vector<CUserFolder>& folders, IUserInterface& ui) {
     }
     std::map<std::u16string, std::u16string> byName, byId;  // suffix -> text
     for (const std::u16string& name : *names) {
-        if (name.empty() || (name[0] != u'N' && name[0] != u'I')) continue;
+        if (name.empty() || (name[0] != u'N' && name[0] != u'I'))
+            continue;
         auto value = ce::RegQueryValue(ce::HKEY_CURRENT_USER, key, name);
         if (!value) {
             ui.MessageBox(kAccessFailed);
             return false;
         }
         auto text = value->AsSz();
-        if (!text) continue;
+        if (!text)
+            continue;
         (name[0] == u'N' ? byName : byId)[name.substr(1)] = *text;
     }
     std::set<int> seen;
     for (const auto& [suffix, folderName] : byName) {
         auto it = byId.find(suffix);
-        if (it == byId.end()) continue;
+        if (it == byId.end())
+            continue;
         int id = ParseFolderId(it->second);
-        if (id == 0 || !seen.insert(id).second) continue;
+        if (id == 0 || !seen.insert(id).second)
+            continue;
         folders.push_back({folderName, id});
     }
     return true;
@@ -67,7 +75,8 @@ bool SaveUserFolders(const std::vector<CUserFolder>& folders, IUserInterface& ui
     std::u16string key = UserFolderKey();
     bool ok = ce::RegTransact(ce::HKEY_CURRENT_USER, [&](ce::RegKey& root) {
         ce::RegKey* k = root.Find(key, true);
-        if (!k) return false;
+        if (!k)
+            return false;
         for (auto it = k->values.begin(); it != k->values.end();) {
             const std::u16string& n = it->second.name;
             bool ours = !n.empty() && (n[0] == u'N' || n[0] == u'I');
@@ -83,7 +92,8 @@ bool SaveUserFolders(const std::vector<CUserFolder>& folders, IUserInterface& ui
         }
         return true;
     });
-    if (!ok) ui.MessageBox(kAccessFailed);
+    if (!ok)
+        ui.MessageBox(kAccessFailed);
     return ok;
 }
 
@@ -91,7 +101,8 @@ int NewUserFolderId(const std::vector<CUserFolder>& folders) {
     std::set<int> used;
     for (const CUserFolder& f : folders) used.insert(f.m_nId);
     for (int id = 1; id <= kMaxUserFolderId; ++id) {
-        if (!used.count(id)) return id;
+        if (!used.count(id))
+            return id;
     }
     return 0;
 }

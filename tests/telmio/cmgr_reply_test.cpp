@@ -107,9 +107,9 @@ TEST(CmgrReply, CompareModeBuildsTheMessage) {
     // A stored sent message is an SMS-SUBMIT without a time stamp: it gets the current time.
     std::string hex;
     ASSERT_GT(pdu.EncodeSubmit(hex, "sent one", "+4912", "+49123", false), 0);
-    EXPECT_EQ(pdu.ParseCmgrReply(u"+CMGR: 3,,20\r\n" + Widen(hex), u"XX", 9, CMGR_COMPARE,
-                                 nullptr, &msg),
-              CMGR_DONE);
+    EXPECT_EQ(
+        pdu.ParseCmgrReply(u"+CMGR: 3,,20\r\n" + Widen(hex), u"XX", 9, CMGR_COMPARE, nullptr, &msg),
+        CMGR_DONE);
     EXPECT_EQ(msg.m_strNumber, u"+4912");
     EXPECT_EQ(msg.m_strText, u"sent one");
     EXPECT_EQ(msg.m_nStorage, STORAGE_SM);

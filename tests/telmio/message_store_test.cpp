@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <random>
 
 #include "common/binio.h"
@@ -42,8 +43,8 @@ protected:
     // A store of n messages, saved.
     void Fill(CSmsStore& store, int n) {
         for (int i = 0; i < n; ++i) {
-            store.Messages().push_back(
-                Msg(i % 11, u"+49170" + std::u16string(1, u'0' + i % 10), u"text " + std::u16string(i % 40, u'x')));
+            store.Messages().push_back(Msg(i % 11, u"+49170" + std::u16string(1, u'0' + i % 10),
+                                           u"text " + std::u16string(i % 40, u'x')));
         }
         ASSERT_TRUE(store.SaveStore());
     }
@@ -153,9 +154,9 @@ TEST_F(StoreTest, DeleteTogglesMoveCodesAndPurge) {
     store.AddMessage(Msg(SMS_DELETED, u"2", u"y"));
     ASSERT_TRUE(store.DeleteMessage(m));
     EXPECT_EQ(m.m_nState, SMS_DELETED);
-    const std::pair<int, int> moves[] = {{MOVE_OUTBOX, SMS_OUTBOX}, {MOVE_INBOX, SMS_READ},
-                                         {MOVE_DRAFT, SMS_DRAFT},   {MOVE_SENT, SMS_SENT},
-                                         {MOVE_TEMPLATES, SMS_TEMPLATE}, {MOVE_RECYCLE_BIN, SMS_DELETED}};
+    const std::pair<int, int> moves[] = {
+        {MOVE_OUTBOX, SMS_OUTBOX}, {MOVE_INBOX, SMS_READ},         {MOVE_DRAFT, SMS_DRAFT},
+        {MOVE_SENT, SMS_SENT},     {MOVE_TEMPLATES, SMS_TEMPLATE}, {MOVE_RECYCLE_BIN, SMS_DELETED}};
     for (auto [code, state] : moves) {
         ASSERT_TRUE(store.MoveMessage(m, code));
         EXPECT_EQ(m.m_nState, state);
@@ -246,20 +247,29 @@ TEST_F(StoreTest, AFailedWriteReportsAndLeavesFileAndListAsTheyWere) {
     calls.write = ShortThenFull;
     {
         ce::ScopedSysOverride failing(calls);
-        for (long budget : {0L, 100L, 1000L}) {
+        // Nothing written, "kvo.tmp" cut short, "kvo.tmp" whole but the new "kvo.sms" cut short.
+        long newSize = static_cast<long>(before.size() - store.Messages()[3]->RecordSize());
+        for (long budget : {0L, 1000L, newSize + 100}) {
             g_budget = budget;
             EXPECT_FALSE(store.SaveStore());
             EXPECT_EQ(m_ui.Messages().back(), u"Save failed.");
         }
+        EXPECT_EQ(static_cast<long>(std::filesystem::file_size(m_device.Root() / "fs" / "kvo.tmp")),
+                  newSize);
         g_budget = 20;
         CSmsMessage& added = store.AddMessage(Msg(SMS_DRAFT, u"1", u"does not fit"));
         EXPECT_EQ(added.m_nFilePos, -1);
     }
     EXPECT_EQ(m_ui.Messages().size(), 4u);
     EXPECT_EQ(FileBytes(), before);
+    size_t files = 0;
+    for (auto& e : std::filesystem::directory_iterator(m_device.Root() / "fs"))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, 2u);  // no half-written replacement left behind
     store.Messages().pop_back();
     ASSERT_EQ(store.Messages().size(), 50u);
-    for (size_t i = 0; i < offsets.size(); ++i) EXPECT_EQ(store.Messages()[i]->m_nFilePos, offsets[i]);
+    for (size_t i = 0; i < offsets.size(); ++i)
+        EXPECT_EQ(store.Messages()[i]->m_nFilePos, offsets[i]);
 
     // Short writes alone are no failure.
     ce::ScopedSysOverride shortOnly(calls);
@@ -270,7 +280,8 @@ TEST_F(StoreTest, AFailedWriteReportsAndLeavesFileAndListAsTheyWere) {
 
 TEST_F(StoreTest, TextsTheLoaderWouldRefuseAreNotWritten) {
     CSmsStore store(m_ui);
-    CSmsMessage& m = store.AddMessage(Msg(SMS_DRAFT, u"1", std::u16string(kMaxStoreStringUnits + 1, u'a')));
+    CSmsMessage& m =
+        store.AddMessage(Msg(SMS_DRAFT, u"1", std::u16string(kMaxStoreStringUnits + 1, u'a')));
     EXPECT_EQ(m.m_nFilePos, -1);
     EXPECT_EQ(m_ui.Messages(), std::vector<std::u16string>{u"Save failed."});
     EXPECT_FALSE(store.SaveStore());
@@ -289,7 +300,8 @@ TEST_F(StoreTest, KilledDuringSaveTheStoreAlwaysLoadsWhole) {
         if (child == 0) {
             CSilentUi silent;
             CSmsStore saver(silent);
-            if (!saver.LoadStore()) _exit(2);
+            if (!saver.LoadStore())
+                _exit(2);
             for (;;) saver.SaveStore();
         }
         usleep(1000 + rng() % 60000);

@@ -58,7 +58,8 @@ TEST(PduIndependentDecoder, ReadsBackRandomSubmits) {
     std::ofstream in(dir / "in.txt");
     for (int i = 0; i < 300; ++i) {
         CCase c;
-        if (rng() % 2) c.number = "+";
+        if (rng() % 2)
+            c.number = "+";
         size_t digits = 1 + rng() % 20;
         for (size_t d = 0; d < digits; ++d) c.number.push_back(static_cast<char>('0' + rng() % 10));
         size_t len = i < 161 ? i : rng() % 161;
@@ -67,7 +68,8 @@ TEST(PduIndependentDecoder, ReadsBackRandomSubmits) {
             // The escape starts an extension character for a full decoder; code 9 is shown
             // differently on the handheld.
             char code;
-            do code = static_cast<char>(rng() % 128); while (code == 27 || code == 9);
+            do code = static_cast<char>(rng() % 128);
+            while (code == 27 || code == 9);
             codes.push_back(code);
         }
         c.flash = rng() % 4 == 0;

@@ -206,8 +206,9 @@ TEST_F(SettingsTest, OptionsRules) {
     EXPECT_TRUE(third.m_bStopWorker && !third.m_bRestartCountdown);
     EXPECT_TRUE(ui.Messages().empty());
 
-    auto ports = BuildPortList({u"COM3:", u"COM7:", u"COM3:", u"BTM1:"},
-                               [](std::u16string_view p) { return p == u"COM2:" || p == u"COM7:"; });
+    auto ports = BuildPortList({u"COM3:", u"COM7:", u"COM3:", u"BTM1:"}, [](std::u16string_view p) {
+        return p == u"COM2:" || p == u"COM7:";
+    });
     EXPECT_EQ(ports, (std::vector<std::u16string>{u"COM3:", u"COM7:", u"BTM1:", u"COM2:"}));
 }
 

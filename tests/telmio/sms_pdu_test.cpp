@@ -16,8 +16,8 @@ std::string Deliver(std::string_view originatorHex, std::string_view gsmText,
     pdu.PackSeptets(ud, gsmText);
     char udl[3];
     snprintf(udl, sizeof udl, "%02X", static_cast<unsigned>(gsmText.size()));
-    return "0004" + std::string(originatorHex) + "00" + std::string(dcs) + "20806291731408" +
-           udl + pdu.BytesToHex(ud);
+    return "0004" + std::string(originatorHex) + "00" + std::string(dcs) + "20806291731408" + udl +
+           pdu.BytesToHex(ud);
 }
 
 TEST(SmsPduEncode, AddressFieldsOfCentreAndDestination) {
@@ -25,14 +25,26 @@ TEST(SmsPduEncode, AddressFieldsOfCentreAndDestination) {
     std::string hex;
     int n = pdu.EncodeSubmit(hex, "hellohello", "01234", "+49123", false);
     // Centre counts octets (type + digits), destination counts digits; odd digits pad with F.
-    EXPECT_EQ(hex, "04919421F3" "1100" "05811032F4" "0000FF" "0A" "E8329BFD4697D9EC37");
+    EXPECT_EQ(hex,
+              "04919421F3"
+              "1100"
+              "05811032F4"
+              "0000FF"
+              "0A"
+              "E8329BFD4697D9EC37");
     EXPECT_EQ(n, static_cast<int>(hex.size() / 2 - 5));
 
     EXPECT_EQ(pdu.EncodeSubmit(hex, "", "+4917", "", false), 6 + 4);
-    EXPECT_EQ(hex, "00" "1100" "04919471" "0000FF00");
+    EXPECT_EQ(hex,
+              "00"
+              "1100"
+              "04919471"
+              "0000FF00");
     // An empty destination is one zero octet.
     EXPECT_EQ(pdu.EncodeSubmit(hex, "", "", "", false), 7);
-    EXPECT_EQ(hex, "00110000" "0000FF00");
+    EXPECT_EQ(hex,
+              "00110000"
+              "0000FF00");
 }
 
 TEST(SmsPduEncode, LengthLimitsFlashAndRejectedInput) {
@@ -139,10 +151,12 @@ TEST(SmsPduDecode, MalformedPdusFailWithoutReadingPastTheEnd) {
         // Heap copies of exact size, so that ASan sees any read past the end.
         std::vector<char> d(good.begin(), good.begin() + std::min(len, good.size()));
         std::vector<char> s(submit.begin(), submit.begin() + std::min(len, submit.size()));
-        if (len < good.size())
+        if (len < good.size()) {
             EXPECT_LT(pdu.DecodeDeliver({d.data(), d.size()}, text, number, stamp), 0) << len;
-        if (len < submit.size())
+        }
+        if (len < submit.size()) {
             EXPECT_LT(pdu.DecodeSubmit({s.data(), s.size()}, text, number), 0) << len;
+        }
     }
     EXPECT_EQ(pdu.DecodeDeliver(good.substr(1), text, number, stamp), PDU_ODD_LENGTH);
     EXPECT_EQ(pdu.DecodeDeliver("FF" + good.substr(2), text, number, stamp), PDU_CENTRE);
@@ -157,20 +171,31 @@ TEST(SmsPduDecode, OtherCodingSchemesAndHeadersGiveCharactersNotFailures) {
     CSmsPdu pdu;
     std::string text, number, stamp;
     // UDHI set, user-data length 0: nothing after it.
-    EXPECT_EQ(pdu.DecodeDeliver("004405811032F4000020806291731408" "00", text, number, stamp), 0);
+    EXPECT_EQ(pdu.DecodeDeliver("004405811032F4000020806291731408"
+                                "00",
+                                text, number, stamp),
+              0);
     // UDHI with a concatenation header, 7-bit.
-    EXPECT_EQ(pdu.DecodeDeliver(
-                  "004405811032F4000020806291731408" "0A" "050003010201C2", text, number, stamp),
+    EXPECT_EQ(pdu.DecodeDeliver("004405811032F4000020806291731408"
+                                "0A"
+                                "050003010201C2",
+                                text, number, stamp),
               PDU_USER_DATA);
-    EXPECT_EQ(pdu.DecodeDeliver("004405811032F4000020806291731408" "0A" "050003010201616263",
+    EXPECT_EQ(pdu.DecodeDeliver("004405811032F4000020806291731408"
+                                "0A"
+                                "050003010201616263",
                                 text, number, stamp),
               10);
     // UCS2 with an odd octet count, and 8-bit data: read as septets, wrong characters only.
-    EXPECT_EQ(pdu.DecodeDeliver("000405811032F4000820806291731408" "03" "004100", text, number,
-                                stamp),
+    EXPECT_EQ(pdu.DecodeDeliver("000405811032F4000820806291731408"
+                                "03"
+                                "004100",
+                                text, number, stamp),
               3);
-    EXPECT_EQ(pdu.DecodeDeliver("000405811032F4000420806291731408" "04" "FF00FF00", text,
-                                number, stamp),
+    EXPECT_EQ(pdu.DecodeDeliver("000405811032F4000420806291731408"
+                                "04"
+                                "FF00FF00",
+                                text, number, stamp),
               4);
     for (char c : text) EXPECT_LT(static_cast<uint8_t>(c), 128);
 }
@@ -194,7 +219,8 @@ TEST(GsmAlphabet, MapsBothWaysWithTheHandheldsExceptions) {
 
     // Every code of the alphabet but the escape survives a round trip.
     for (char16_t code = 0; code < 128; ++code) {
-        if (code == 27) continue;
+        if (code == 27)
+            continue;
         std::u16string s(1, code);
         pdu.GsmToUnicode(s);
         pdu.UnicodeToGsm(s);
