@@ -1,6 +1,7 @@
 #include <map>
 #include <ostream>
 
+#include "platform/profile.h"
 #include "platform/text.h"
 #include "telmio/settings/client_settings.h"
 #include "telmio/settings/options_rules.h"
@@ -114,6 +115,7 @@ int RunSet(const std::vector<std::string>& args, std::ostream& out, std::ostream
 }  // namespace
 
 int RunSettings(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ce::SetAppName(u"telmio");
     static const std::map<std::string, Command> table = {
         {"show", {"settings show", "the client's options", RunShow}},
         {"set", {"settings set KEY VALUE", "change one option (settings set --help)", RunSet}},

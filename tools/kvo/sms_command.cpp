@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "platform/datetime.h"
+#include "platform/profile.h"
 #include "platform/text.h"
 #include "telmio/session/telmio_doc.h"
 #include "telmio/settings/options_rules.h"
@@ -144,6 +145,7 @@ std::string ListLine(int state, const std::u16string& number, const std::string&
 }
 
 int RunSms(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ce::SetAppName(u"telmio");  // the client's profile holds "userport"
     static const std::map<std::string, Command> table = {
         {"sync", {"sms sync", "one synchronisation session with the phone", RunSync}},
         {"list",
