@@ -16,6 +16,9 @@ public:
     CConnectionData() = default;
     CConnectionData(const CConnectionData&) = delete;
     CConnectionData& operator=(const CConnectionData&) = delete;
+    // Moving keeps the records where they are, so profiles still point at their phones.
+    CConnectionData(CConnectionData&&) = default;
+    CConnectionData& operator=(CConnectionData&&) = default;
 
     const std::vector<std::unique_ptr<CPhoneModel>>& Phones() const { return m_phones; }
     const std::vector<std::unique_ptr<CIspEntry>>& Isps() const { return m_isps; }
