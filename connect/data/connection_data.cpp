@@ -24,7 +24,8 @@ CModemProfile& CConnectionData::AddProfile(CModemProfile profile) {
     profile.m_pPhone = nullptr;
     if (!profile.m_strMakerId.empty()) {
         for (const auto& p : m_phones) {
-            if (p->m_strMakerId == profile.m_strMakerId && p->m_strModelId == profile.m_strModelId) {
+            if (p->m_strMakerId == profile.m_strMakerId &&
+                p->m_strModelId == profile.m_strModelId) {
                 profile.m_pPhone = p.get();
                 break;
             }

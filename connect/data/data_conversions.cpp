@@ -18,8 +18,8 @@ int ParseDecimal(std::u16string_view text) {
         if (value > kCap) value = kCap;
     }
     if (negative) return static_cast<int>(-value);
-    return static_cast<int>(value > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
-                                                                    : value);
+    constexpr int64_t kMax = std::numeric_limits<int>::max();
+    return static_cast<int>(value > kMax ? kMax : value);
 }
 
 IpAddress ParseDottedQuad(std::u16string_view text) {

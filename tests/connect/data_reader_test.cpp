@@ -96,7 +96,8 @@ TEST(DataReader, EveryFailureHasItsProgramsCode) {
             const std::u16string& want = reader == EDataReader::Connect ? c.connect : c.telmio;
             CConnectionData data;
             CDataLoadResult r = ParseConnectionData(c.text, reader, data);
-            std::string who = c.name + (reader == EDataReader::Connect ? " (connect)" : " (telmio)");
+            std::string who =
+                c.name + (reader == EDataReader::Connect ? " (connect)" : " (telmio)");
             if (want.empty()) {
                 EXPECT_TRUE(r.Ok()) << who << ": " << kvo::Narrow(r.Message());
                 continue;

@@ -59,7 +59,8 @@ TEST(ShippedDatabase, BothProgramsReadItAndIdentifyTheSimulatorPhone) {
 
 TEST(ShippedDatabase, RecordsAreUsable) {
     CConnectionData d;
-    ASSERT_TRUE(ParseDataFileBytes(kvo::test::ReadHostFile(kDataFile), EDataReader::Connect, d).Ok());
+    std::string bytes = kvo::test::ReadHostFile(kDataFile);
+    ASSERT_TRUE(ParseDataFileBytes(bytes, EDataReader::Connect, d).Ok());
     for (const auto& p : d.Phones()) {
         std::string name = kvo::Narrow(p->m_strName);
         EXPECT_GT(p->m_nBaudRate, 0) << name;
