@@ -62,7 +62,7 @@ void Usage(std::ostream& o) {
 std::map<std::string, Command>& Commands() {
     static std::map<std::string, Command> commands = {
         {"create",
-         {"create", "create the device skeleton, registry defaults and installed programs",
+         {"create", "create the device skeleton, registry defaults, installed programs and database",
           RunCreate}},
         {"show", {"show", "list the device's files", RunShow}},
         {"add-modem",

@@ -1,5 +1,7 @@
 #include "device_setup.h"
 
+#include <fstream>
+#include <iterator>
 #include <system_error>
 
 #include "common/install_dir.h"
@@ -80,6 +82,28 @@ bool RegisterDemoModem(const fs::path&, std::string& error) {
     return AddModem(kDemoModemName, kDemoPort, kDemoPortDevice, error);
 }
 
+// The connection database goes into the installation directory as a copy, so that an update
+// on the device is its own; one that is there already stays.
+bool InstallDatabase(const fs::path& binDir, std::string& error) {
+    fs::path source = binDir / "kvo.dat";
+    std::error_code ec;
+    if (!fs::is_regular_file(source, ec)) return true;  // not built
+    std::u16string target = InstallPath(u"kvo.dat");
+    if (ce::FileExists(target)) return true;
+    std::string bytes;
+    std::ifstream in(source, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        error = "cannot read " + source.string();
+        return false;
+    }
+    if (!ce::WriteFileAtomic(target, bytes)) {
+        error = "cannot write " + ce::MapPath(target).string();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 const std::vector<InstalledProgram>& InstalledPrograms() {
@@ -96,6 +120,7 @@ std::vector<std::pair<std::string, SetupStep>>& SetupSteps() {
         {"registry", WriteRegistryDefaults},
         {"programs", InstallPrograms},
         {"modem", RegisterDemoModem},
+        {"database", InstallDatabase},
     };
     return steps;
 }
