@@ -54,19 +54,6 @@ bool SameState(int32_t a, int32_t b) {
     return (a == SMS_UNREAD && b == SMS_READ) || (a == SMS_READ && b == SMS_UNREAD);
 }
 
-connect::CPhoneModel DefaultPhone() {
-    connect::CPhoneModel p;
-    p.m_strName = u"default Mobile Phone";
-    p.m_nBaudRate = 9600;
-    p.m_nDataBits = 8;
-    p.m_nParity = 0;
-    p.m_nStopBits = 0;
-    p.m_nMemoryFallback = 0;
-    p.m_strField18 = u"unknown";
-    p.m_strField19 = u"unknown";
-    return p;
-}
-
 // Holds "kvo.lock" for the life of a session.
 ce::File TakeSessionLock(const std::u16string& appDir) {
     return ce::File::Open(appDir + u"kvo.lock", ce::GENERIC_WRITE, ce::FILE_SHARE_NONE,
@@ -81,7 +68,7 @@ CTelmioDoc::CTelmioDoc(IUserInterface& ui, std::u16string appDir, CKvoComm* comm
       m_comm(comm ? *comm : GetKvoComm()),
       m_settings(m_strAppDir),
       m_store(ui, m_strAppDir),
-      m_phone(DefaultPhone()) {}
+      m_phone(connect::DefaultPhoneModel()) {}
 
 CTelmioDoc::~CTelmioDoc() { StopAutoSync(); }
 
@@ -180,7 +167,7 @@ bool CTelmioDoc::IdentifyPhone() {
     } else {
         const connect::CPhoneModel* p =
             connect::IdentifyPhone(m_data, maker, model, connect::EDataReader::Telmio);
-        m_phone = p ? *p : DefaultPhone();
+        m_phone = p ? *p : connect::DefaultPhoneModel();
     }
     return IdentifyOperator();
 }
