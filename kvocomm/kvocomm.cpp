@@ -153,6 +153,7 @@ void CKvoComm::RetireWorkerLocked() {
         m_pSync->retired.push_back(std::move(*m_pThread));
         m_pThread.reset();
     }
+    m_pSync->cvRequest.notify_all();
 }
 
 void CKvoComm::StartSAR() {
