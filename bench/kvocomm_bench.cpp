@@ -32,9 +32,9 @@ void BM_ExchangeOverhead(benchmark::State& state) {
         std::u16string out;
         auto start = std::chrono::steady_clock::now();
         int ok = engine.SendAndReceive(command.c_str(), out, 0, 10);
-        auto took = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() -
-                                                              start)
-                        .count();
+        auto took =
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count();
         if (!ok || out != u"Nokia") {
             state.SkipWithError("exchange failed");
             break;
@@ -43,7 +43,8 @@ void BM_ExchangeOverhead(benchmark::State& state) {
     }
     engine.ClosePort();
     engine.StopSAR();
-    if (overheads.empty()) return;
+    if (overheads.empty())
+        return;
     std::sort(overheads.begin(), overheads.end());
     state.counters["line_us"] = lineUs;
     state.counters["overhead_median_us"] = overheads[overheads.size() / 2];

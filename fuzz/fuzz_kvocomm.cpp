@@ -26,7 +26,8 @@ kvocomm::FrameVerdict Naive(const std::u16string& r, int mode) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 2 || size > 4096) return 0;
+    if (size < 2 || size > 4096)
+        return 0;
     const int mode = data[0] & 1;
     // The command: the next bytes up to a CR (what the echo would repeat).
     size_t i = 1;
@@ -35,17 +36,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvocomm::CReplyFramer framer(mode);
     kvocomm::FrameVerdict verdict = kvocomm::FrameVerdict::More;
     for (; i < size && verdict == kvocomm::FrameVerdict::More; ++i) {
-        if (data[i] == 0) continue;  // the engine skips zero bytes
+        if (data[i] == 0)
+            continue;  // the engine skips zero bytes
         verdict = framer.Feed(static_cast<char16_t>(data[i]));
-        if (verdict != Naive(framer.Reply(), mode)) abort();
-        if (framer.PduMessage() != kvocomm::HoldsPduMessage(framer.Reply())) abort();
-        if (framer.MessageInfo() != kvocomm::HoldsMessageInfo(framer.Reply())) abort();
+        if (verdict != Naive(framer.Reply(), mode))
+            abort();
+        if (framer.PduMessage() != kvocomm::HoldsPduMessage(framer.Reply()))
+            abort();
+        if (framer.MessageInfo() != kvocomm::HoldsMessageInfo(framer.Reply()))
+            abort();
     }
-    if (verdict != kvocomm::FrameVerdict::Complete) return 0;
+    if (verdict != kvocomm::FrameVerdict::Complete)
+        return 0;
     kvocomm::ShapedReply shaped = kvocomm::ShapeReply(framer.Reply(), command);
-    if (shaped.status != 1 && shaped.status != 2) abort();
-    if (shaped.text.size() > framer.Reply().size()) abort();
-    if (shaped.kind == kvocomm::ReplyKind::Prompt && shaped.text != u">") abort();
+    if (shaped.status != 1 && shaped.status != 2)
+        abort();
+    if (shaped.text.size() > framer.Reply().size())
+        abort();
+    if (shaped.kind == kvocomm::ReplyKind::Prompt && shaped.text != u">")
+        abort();
     if ((shaped.kind == kvocomm::ReplyKind::MessageInfo ||
          shaped.kind == kvocomm::ReplyKind::PduMessage) &&
         shaped.text != framer.Reply())

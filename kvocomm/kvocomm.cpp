@@ -60,7 +60,9 @@ CKvoComm::~CKvoComm() {
     StopSAR();
 }
 
-bool CKvoComm::PortOpen() const { return m_hPort && m_hPort->IsOpen(); }
+bool CKvoComm::PortOpen() const {
+    return m_hPort && m_hPort->IsOpen();
+}
 
 int CKvoComm::OpenPort(std::u16string strPort) {
     ce::Trace("opening port");
@@ -71,7 +73,8 @@ int CKvoComm::OpenPort(std::u16string strPort) {
 int CKvoComm::SetParams(int nBaudRate, int nParity, int nDataBits, int nStopBits) {
     ce::Trace("SetParams - start");
     ce::DCB dcb;
-    if (!ce::GetCommState(m_hPort, dcb)) return 0;
+    if (!ce::GetCommState(m_hPort, dcb))
+        return 0;
     dcb.BaudRate = static_cast<uint32_t>(nBaudRate);
     dcb.fBinary = true;
     dcb.fParity = false;
@@ -80,20 +83,37 @@ int CKvoComm::SetParams(int nBaudRate, int nParity, int nDataBits, int nStopBits
     dcb.fTXContinueOnXoff = false;
     dcb.fRtsControl = ce::RTS_CONTROL_ENABLE;
     switch (nParity) {
-    case 1: dcb.Parity = ce::ODDPARITY; break;
-    case 2: dcb.Parity = ce::EVENPARITY; break;
-    case 3: dcb.Parity = ce::MARKPARITY; break;
-    case 4: dcb.Parity = ce::SPACEPARITY; break;
-    default: dcb.Parity = ce::NOPARITY; break;
+        case 1:
+            dcb.Parity = ce::ODDPARITY;
+            break;
+        case 2:
+            dcb.Parity = ce::EVENPARITY;
+            break;
+        case 3:
+            dcb.Parity = ce::MARKPARITY;
+            break;
+        case 4:
+            dcb.Parity = ce::SPACEPARITY;
+            break;
+        default:
+            dcb.Parity = ce::NOPARITY;
+            break;
     }
     switch (nStopBits) {
-    case 1: dcb.StopBits = ce::ONE5STOPBITS; break;
-    case 2: dcb.StopBits = ce::TWOSTOPBITS; break;
-    default: dcb.StopBits = ce::ONESTOPBIT; break;
+        case 1:
+            dcb.StopBits = ce::ONE5STOPBITS;
+            break;
+        case 2:
+            dcb.StopBits = ce::TWOSTOPBITS;
+            break;
+        default:
+            dcb.StopBits = ce::ONESTOPBIT;
+            break;
     }
     // Out of range is refused by SetCommState, not wrapped into range.
     dcb.ByteSize = nDataBits >= 5 && nDataBits <= 8 ? static_cast<uint8_t>(nDataBits) : 0;
-    if (!ce::SetCommState(m_hPort, dcb)) return 0;
+    if (!ce::SetCommState(m_hPort, dcb))
+        return 0;
     if (!ce::SetCommMask(m_hPort, ce::EV_RXCHAR | ce::EV_TXEMPTY | ce::EV_CTS | ce::EV_DSR |
                                       ce::EV_BREAK | ce::EV_ERR))
         return 0;
@@ -110,13 +130,15 @@ int CKvoComm::SetParams(int nBaudRate, int nParity, int nDataBits, int nStopBits
 
 void CKvoComm::ClosePort() {
     ce::Trace("closing port");
-    if (m_hPort) ce::CloseHandle(m_hPort);
+    if (m_hPort)
+        ce::CloseHandle(m_hPort);
     m_hPort.reset();
 }
 
 void CKvoComm::_SetBuf(char* pBuf, size_t nBufSize, const char* pszCommand) {
     if (nBufSize < 2) {
-        if (nBufSize == 1) pBuf[0] = 0;
+        if (nBufSize == 1)
+            pBuf[0] = 0;
         return;
     }
     size_t n = std::min(std::strlen(pszCommand), nBufSize - 2);
@@ -140,7 +162,8 @@ bool CKvoComm::Stale(uint64_t nGeneration) const {
 
 void CKvoComm::StartWorkerLocked() {
     uint64_t gen = ++m_pSync->nGeneration;
-    if (m_pThread) m_pSync->retired.push_back(std::move(*m_pThread));
+    if (m_pThread)
+        m_pSync->retired.push_back(std::move(*m_pThread));
     m_pThread = std::make_unique<std::thread>(
         ce::StartThread([this, gen] { SarThread(gen); }, ce::THREAD_PRIORITY_ABOVE_IDLE));
 }
@@ -157,7 +180,8 @@ void CKvoComm::RetireWorkerLocked() {
 }
 
 void CKvoComm::StartSAR() {
-    if (m_bStarted.exchange(1) != 0) return;
+    if (m_bStarted.exchange(1) != 0)
+        return;
     ce::Trace("starting SAR");
     std::unique_lock lock(m_pSync->mutex);
     StartWorkerLocked();
@@ -175,8 +199,8 @@ void CKvoComm::StopSAR() {
     std::vector<std::thread> ended;
     {
         std::unique_lock lock(m_pSync->mutex);
-        bool stopped = m_pSync->cvStatus.wait_for(lock, kStopGrace,
-                                                  [this] { return m_nRunning.load() == 0; });
+        bool stopped =
+            m_pSync->cvStatus.wait_for(lock, kStopGrace, [this] { return m_nRunning.load() == 0; });
         if (!stopped) {
             ce::Trace("timeout while stopping SAR - terminating");
             RetireWorkerLocked();
@@ -231,7 +255,8 @@ void CKvoComm::SarThread(uint64_t nGeneration) {
     ce::Trace("starting thread");
     {
         std::lock_guard lock(m_pSync->mutex);
-        if (Stale(nGeneration)) return;
+        if (Stale(nGeneration))
+            return;
         m_nRequest = 0;
         ++m_nRunning;
     }
@@ -241,12 +266,13 @@ void CKvoComm::SarThread(uint64_t nGeneration) {
         Request req;
         {
             std::unique_lock lock(m_pSync->mutex);
-            m_pSync->cvRequest.wait_for(lock, kIdleLook, [&] {
-                return m_nRequest.load() != 0 || Stale(nGeneration);
-            });
-            if (Stale(nGeneration)) return;
+            m_pSync->cvRequest.wait_for(
+                lock, kIdleLook, [&] { return m_nRequest.load() != 0 || Stale(nGeneration); });
+            if (Stale(nGeneration))
+                return;
             int32_t nRequest = m_nRequest.load();
-            if (nRequest == 0) continue;
+            if (nRequest == 0)
+                continue;
             if (nRequest > 2) {
                 --m_nRunning;
                 lock.unlock();
@@ -268,8 +294,10 @@ bool CKvoComm::Finish(uint64_t nGeneration, Request& req, int32_t nStatus,
                       const std::u16string* pResult) {
     {
         std::lock_guard lock(m_pSync->mutex);
-        if (Stale(nGeneration)) return false;
-        if (pResult && req.pReply) *req.pReply = *pResult;
+        if (Stale(nGeneration))
+            return false;
+        if (pResult && req.pReply)
+            *req.pReply = *pResult;
         --m_nRequest;
         m_nStatus = nStatus;
     }
@@ -283,8 +311,10 @@ void CKvoComm::Exchange(uint64_t nGeneration, Request& req) {
     const std::u16string strCommand = kvo::Widen(req.strCommand);
     {
         std::lock_guard lock(m_pSync->mutex);
-        if (Stale(nGeneration)) return;
-        if (req.pReply) req.pReply->clear();
+        if (Stale(nGeneration))
+            return;
+        if (req.pReply)
+            req.pReply->clear();
     }
     // A command the buffer cannot hold would go out cut: refuse it.
     if (!req.hPort || req.strCommand.size() + 2 > kTransmitBufferSize) {
@@ -312,14 +342,16 @@ void CKvoComm::Exchange(uint64_t nGeneration, Request& req) {
         if (!req.hPort->WaitReadable(kReadSliceMs)) {
             if (ce::GetLastError() == ce::ERROR_TIMEOUT) {
                 std::lock_guard lock(m_pSync->mutex);
-                if (Stale(nGeneration)) return;
+                if (Stale(nGeneration))
+                    return;
                 continue;
             }
             Finish(nGeneration, req, STATUS_FAILED, nullptr);
             return;
         }
         std::unique_lock lock(m_pSync->mutex);
-        if (Stale(nGeneration)) return;
+        if (Stale(nGeneration))
+            return;
         uint8_t byte = 0;
         size_t got = 0;
         if (!req.hPort->ReadAvailable(&byte, 1, &got)) {
@@ -327,12 +359,15 @@ void CKvoComm::Exchange(uint64_t nGeneration, Request& req) {
             Finish(nGeneration, req, STATUS_FAILED, nullptr);
             return;
         }
-        if (got == 0 || byte == 0) continue;
+        if (got == 0 || byte == 0)
+            continue;
         char16_t c = static_cast<char16_t>(byte);
-        if (req.pReply) req.pReply->push_back(c);
+        if (req.pReply)
+            req.pReply->push_back(c);
         verdict = framer.Feed(c);
         lock.unlock();
-        if (ce::TraceEnabled()) ce::Trace(u"reading: <s>" + framer.Reply() + u"</s>");
+        if (ce::TraceEnabled())
+            ce::Trace(u"reading: <s>" + framer.Reply() + u"</s>");
     }
 
     if (verdict == kvocomm::FrameVerdict::Error) {
@@ -344,14 +379,22 @@ void CKvoComm::Exchange(uint64_t nGeneration, Request& req) {
     ce::Trace(u"OUT: " + framer.Reply());
     kvocomm::ShapedReply shaped = kvocomm::ShapeReply(framer.Reply(), strCommand);
     switch (shaped.kind) {
-    case kvocomm::ReplyKind::MessageInfo: ce::Trace("Is msg info"); break;
-    case kvocomm::ReplyKind::PduMessage: ce::Trace("Is pdu msg"); break;
-    case kvocomm::ReplyKind::Prompt: ce::Trace(" '>' msg"); break;
-    case kvocomm::ReplyKind::Payload:
-        ce::Trace("creating output str");
-        ce::Trace(u"result: " + shaped.text);
-        break;
-    case kvocomm::ReplyKind::TooShort: ce::Trace("error - out too short"); break;
+        case kvocomm::ReplyKind::MessageInfo:
+            ce::Trace("Is msg info");
+            break;
+        case kvocomm::ReplyKind::PduMessage:
+            ce::Trace("Is pdu msg");
+            break;
+        case kvocomm::ReplyKind::Prompt:
+            ce::Trace(" '>' msg");
+            break;
+        case kvocomm::ReplyKind::Payload:
+            ce::Trace("creating output str");
+            ce::Trace(u"result: " + shaped.text);
+            break;
+        case kvocomm::ReplyKind::TooShort:
+            ce::Trace("error - out too short");
+            break;
     }
     Finish(nGeneration, req, shaped.status,
            shaped.kind == kvocomm::ReplyKind::TooShort ? nullptr : &shaped.text);

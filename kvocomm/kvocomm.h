@@ -47,8 +47,7 @@ public:
     // ">" for the prompt (mode 0), an unsolicited +CMT/+CMTI indication as raw text. FALSE on
     // a port failure, a too short payload or a time-out (which restarts the worker; strReply
     // keeps what had arrived).
-    int SendAndReceive(const char* pszCommand, std::u16string& strReply, int nMode,
-                       int nTimeout);
+    int SendAndReceive(const char* pszCommand, std::u16string& strReply, int nMode, int nTimeout);
     void ClosePort();
     void StartSAR();
     void StopSAR();
@@ -79,8 +78,8 @@ private:
     std::atomic<int32_t> m_bStarted{0};
     std::atomic<int32_t> m_nRequest{0};
     std::atomic<int32_t> m_nMode{0};
-    std::u16string* m_pReply = nullptr;      // guarded by the engine lock
-    const char* m_pszCommand = nullptr;      // guarded by the engine lock
+    std::u16string* m_pReply = nullptr;  // guarded by the engine lock
+    const char* m_pszCommand = nullptr;  // guarded by the engine lock
     std::atomic<int32_t> m_nStatus{0};
     std::shared_ptr<ce::SerialPort> m_hRequestPort;  // guarded by the engine lock
     std::shared_ptr<ce::SerialPort> m_hPort;

@@ -15,17 +15,20 @@ bool EndsWithCrLf(std::u16string_view s) {
 
 bool HoldsPduMessage(std::u16string_view reply) {
     size_t p = reply.find(kCmt);
-    if (p == std::u16string_view::npos) return false;
+    if (p == std::u16string_view::npos)
+        return false;
     std::u16string_view after = reply.substr(p + kCmt.size());
     size_t q = after.find(kCrLf);
-    if (q == std::u16string_view::npos) return false;
+    if (q == std::u16string_view::npos)
+        return false;
     std::u16string_view pdu = after.substr(q + 2);
     return pdu.size() > 1 && EndsWithCrLf(pdu);
 }
 
 bool HoldsMessageInfo(std::u16string_view reply) {
     size_t p = reply.find(kCmti);
-    if (p == std::u16string_view::npos) return false;
+    if (p == std::u16string_view::npos)
+        return false;
     return EndsWithCrLf(reply.substr(p + kCmti.size()));
 }
 
@@ -40,8 +43,8 @@ bool CReplyFramer::PduMessage() const {
 }
 
 bool CReplyFramer::MessageInfo() const {
-    return m_nCmti != std::u16string::npos &&
-           m_strReply.size() - (m_nCmti + kCmti.size()) >= 2 && EndsWith(kCrLf);
+    return m_nCmti != std::u16string::npos && m_strReply.size() - (m_nCmti + kCmti.size()) >= 2 &&
+           EndsWith(kCrLf);
 }
 
 FrameVerdict CReplyFramer::Feed(char16_t c) {
@@ -49,9 +52,12 @@ FrameVerdict CReplyFramer::Feed(char16_t c) {
     const size_t n = m_strReply.size();
     // Every new occurrence of a marker ends at the character just added; only the first
     // occurrence counts, as a search from the front would find it.
-    if (!m_bError && EndsWith(u"ERROR")) m_bError = true;
-    if (m_nCmt == std::u16string::npos && EndsWith(kCmt)) m_nCmt = n - kCmt.size();
-    if (m_nCmti == std::u16string::npos && EndsWith(kCmti)) m_nCmti = n - kCmti.size();
+    if (!m_bError && EndsWith(u"ERROR"))
+        m_bError = true;
+    if (m_nCmt == std::u16string::npos && EndsWith(kCmt))
+        m_nCmt = n - kCmt.size();
+    if (m_nCmti == std::u16string::npos && EndsWith(kCmti))
+        m_nCmti = n - kCmti.size();
     if (m_nCmt != std::u16string::npos && m_nPduLine == std::u16string::npos && n >= 2 &&
         n - 2 >= m_nCmt + kCmt.size() && EndsWith(kCrLf)) {
         m_nPduLine = n;
@@ -60,7 +66,8 @@ FrameVerdict CReplyFramer::Feed(char16_t c) {
         if (EndsWith(u"OK\r\n") || (c == u'>' && m_nMode != 1) || PduMessage() || MessageInfo())
             return FrameVerdict::Complete;
     }
-    if (m_bError && EndsWith(kCrLf)) return FrameVerdict::Error;
+    if (m_bError && EndsWith(kCrLf))
+        return FrameVerdict::Error;
     return FrameVerdict::More;
 }
 

@@ -9,7 +9,7 @@ namespace kvocomm {
 enum class FrameVerdict { More, Complete, Error };
 
 // Whole-text forms of the two unsolicited-indication tests (the exported ones use these).
-bool HoldsPduMessage(std::u16string_view reply);  // complete "+CMT:" header and PDU line
+bool HoldsPduMessage(std::u16string_view reply);   // complete "+CMT:" header and PDU line
 bool HoldsMessageInfo(std::u16string_view reply);  // complete "+CMTI: " line
 
 class CReplyFramer {

@@ -9,8 +9,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/device.h"
 #include "platform/error.h"
@@ -31,21 +31,22 @@ struct SpeedEntry {
     speed_t speed;
 };
 constexpr SpeedEntry kSpeeds[] = {
-    {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
-    {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800},
-    {921600, B921600},
+    {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},   {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600}, {115200, B115200},
+    {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
 std::optional<speed_t> SpeedOf(uint32_t baud) {
     for (const auto& e : kSpeeds)
-        if (e.baud == baud) return e.speed;
+        if (e.baud == baud)
+            return e.speed;
     return std::nullopt;
 }
 
 uint32_t BaudOf(speed_t speed) {
     for (const auto& e : kSpeeds)
-        if (e.speed == speed) return e.baud;
+        if (e.speed == speed)
+            return e.baud;
     return 0;
 }
 
@@ -56,7 +57,8 @@ constexpr tcflag_t kIflagChecked = INPCK | IXON | IXOFF;
 }  // namespace
 
 std::optional<fs::path> ResolvePortName(std::u16string_view name) {
-    if (!name.empty() && name[0] == u'/') return fs::path(ToUtf8(name));
+    if (!name.empty() && name[0] == u'/')
+        return fs::path(ToUtf8(name));
     auto value = RegQueryValue(HKEY_LOCAL_MACHINE, kPortMapKey, name);
     std::optional<std::u16string> text = value ? value->AsSz() : std::nullopt;
     if (!text || text->empty()) {
@@ -64,7 +66,8 @@ std::optional<fs::path> ResolvePortName(std::u16string_view name) {
         return std::nullopt;
     }
     fs::path device(ToUtf8(*text));
-    if (device.is_relative()) device = DeviceRoot() / device;
+    if (device.is_relative())
+        device = DeviceRoot() / device;
     return device;
 }
 
@@ -74,7 +77,7 @@ std::shared_ptr<SerialPort> SerialPort::Open(const fs::path& device) {
         SetLastErrorFromErrno(errno);
         return nullptr;
     }
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
         SysClose(fd);
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -103,19 +106,26 @@ std::shared_ptr<SerialPort> SerialPort::Open(const fs::path& device) {
     return port;
 }
 
-SerialPort::~SerialPort() { Close(); }
+SerialPort::~SerialPort() {
+    Close();
+}
 
-bool SerialPort::IsOpen() const { return !m_bClosed.load(); }
+bool SerialPort::IsOpen() const {
+    return !m_bClosed.load();
+}
 
 bool SerialPort::Close() {
-    if (m_bClosed.exchange(true)) return false;
+    if (m_bClosed.exchange(true))
+        return false;
     uint64_t one = 1;
-    if (m_fdWake >= 0) (void)!::write(m_fdWake, &one, sizeof one);
+    if (m_fdWake >= 0)
+        (void)!::write(m_fdWake, &one, sizeof one);
     std::unique_lock fdLock(m_fdLock);
     // The exclusive flag outlives our descriptor while a pty's other side holds the slave.
     SysIoctl(m_fd, TIOCNXCL, nullptr);
     SysClose(m_fd);
-    if (m_fdWake >= 0) SysClose(m_fdWake);
+    if (m_fdWake >= 0)
+        SysClose(m_fdWake);
     m_fd = -1;
     m_fdWake = -1;
     return true;
@@ -147,10 +157,18 @@ bool SerialPort::GetCommState(DCB& dcb) {
     if (SysIoctl(m_fd, TIOCMGET, &bits) == 0)
         dcb.fDtrControl = (bits & TIOCM_DTR) ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
     switch (tio.c_cflag & CSIZE) {
-    case CS5: dcb.ByteSize = 5; break;
-    case CS6: dcb.ByteSize = 6; break;
-    case CS7: dcb.ByteSize = 7; break;
-    default: dcb.ByteSize = 8; break;
+        case CS5:
+            dcb.ByteSize = 5;
+            break;
+        case CS6:
+            dcb.ByteSize = 6;
+            break;
+        case CS7:
+            dcb.ByteSize = 7;
+            break;
+        default:
+            dcb.ByteSize = 8;
+            break;
     }
     if (!(tio.c_cflag & PARENB)) {
         dcb.Parity = NOPARITY;
@@ -188,19 +206,34 @@ bool SerialPort::SetCommState(const DCB& dcb) {
     static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
     tio.c_cflag |= kSizes[dcb.ByteSize - 5];
     switch (dcb.Parity) {
-    case ODDPARITY: tio.c_cflag |= PARENB | PARODD; break;
-    case EVENPARITY: tio.c_cflag |= PARENB; break;
-    case MARKPARITY: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case SPACEPARITY: tio.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
+        case ODDPARITY:
+            tio.c_cflag |= PARENB | PARODD;
+            break;
+        case EVENPARITY:
+            tio.c_cflag |= PARENB;
+            break;
+        case MARKPARITY:
+            tio.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case SPACEPARITY:
+            tio.c_cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            break;
     }
-    if (dcb.StopBits != ONESTOPBIT) tio.c_cflag |= CSTOPB;
-    if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) tio.c_cflag |= CRTSCTS;
+    if (dcb.StopBits != ONESTOPBIT)
+        tio.c_cflag |= CSTOPB;
+    if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
+        tio.c_cflag |= CRTSCTS;
     tio.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY);
-    if (dcb.fParity) tio.c_iflag |= INPCK;
-    if (dcb.fOutX) tio.c_iflag |= IXON;
-    if (dcb.fInX) tio.c_iflag |= IXOFF;
-    if (dcb.fTXContinueOnXoff) tio.c_iflag |= IXANY;
+    if (dcb.fParity)
+        tio.c_iflag |= INPCK;
+    if (dcb.fOutX)
+        tio.c_iflag |= IXON;
+    if (dcb.fInX)
+        tio.c_iflag |= IXOFF;
+    if (dcb.fTXContinueOnXoff)
+        tio.c_iflag |= IXANY;
     cfsetispeed(&tio, *speed);
     cfsetospeed(&tio, *speed);
     if (SysTcSetAttr(m_fd, TCSANOW, &tio) != 0) {
@@ -286,7 +319,8 @@ bool SerialPort::WaitReadable(int timeoutMs) {
     }
     {
         std::lock_guard lock(m_mutex);
-        if (!m_input.empty()) return true;
+        if (!m_input.empty())
+            return true;
     }
     return WaitFd(POLLIN, timeoutMs);
 }
@@ -326,7 +360,8 @@ bool SerialPort::ReadAvailable(void* buf, size_t n, size_t* got) {
 
 bool SerialPort::Read(void* buf, size_t n, size_t* got) {
     *got = 0;
-    if (n == 0) return true;
+    if (n == 0)
+        return true;
     COMMTIMEOUTS t;
     GetCommTimeouts(t);
     int waitMs;
@@ -337,7 +372,8 @@ bool SerialPort::Read(void* buf, size_t n, size_t* got) {
         waitMs = -1;
     } else {
         uint64_t total = uint64_t{t.ReadTotalTimeoutMultiplier} * n;
-        if (t.ReadTotalTimeoutConstant != MAXDWORD) total += t.ReadTotalTimeoutConstant;
+        if (t.ReadTotalTimeoutConstant != MAXDWORD)
+            total += t.ReadTotalTimeoutConstant;
         waitMs = static_cast<int>(std::min<uint64_t>(total, 0x7FFFFFFF));
     }
     if (!WaitReadable(waitMs)) {
@@ -363,16 +399,19 @@ bool SerialPort::Write(const void* buf, size_t n, size_t* written,
             *written += static_cast<size_t>(w);
             continue;
         }
-        if (w < 0 && errno == EINTR) continue;
+        if (w < 0 && errno == EINTR)
+            continue;
         if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             if (stop && stop()) {
                 SetLastError(ERROR_TIMEOUT);
                 return false;
             }
-            if (!WaitFd(POLLOUT, kWriteSliceMs) && GetLastError() != ERROR_TIMEOUT) return false;
+            if (!WaitFd(POLLOUT, kWriteSliceMs) && GetLastError() != ERROR_TIMEOUT)
+                return false;
             continue;
         }
-        if (w == 0) errno = EIO;
+        if (w == 0)
+            errno = EIO;
         SetLastErrorFromErrno(errno);
         return false;
     }
@@ -387,8 +426,10 @@ bool SerialPort::Purge(uint32_t flags) {
     }
     std::lock_guard lock(m_mutex);
     bool rx = flags & PURGE_RXCLEAR, tx = flags & PURGE_TXCLEAR;
-    if (rx) m_input.clear();
-    if (!rx && !tx) return true;
+    if (rx)
+        m_input.clear();
+    if (!rx && !tx)
+        return true;
     int queue = rx && tx ? TCIOFLUSH : rx ? TCIFLUSH : TCOFLUSH;
     if (SysTcFlush(m_fd, queue) != 0) {
         SetLastErrorFromErrno(errno);
@@ -399,39 +440,51 @@ bool SerialPort::Purge(uint32_t flags) {
 
 PortHandle CreateFile(std::u16string_view portName) {
     std::optional<fs::path> device = ResolvePortName(portName);
-    if (!device) return nullptr;
+    if (!device)
+        return nullptr;
     return SerialPort::Open(*device);
 }
 
 namespace {
 bool Valid(const PortHandle& h) {
-    if (h) return true;
+    if (h)
+        return true;
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
 }
 }  // namespace
 
-bool CloseHandle(const PortHandle& h) { return Valid(h) && h->Close(); }
-bool GetCommState(const PortHandle& h, DCB& dcb) { return Valid(h) && h->GetCommState(dcb); }
+bool CloseHandle(const PortHandle& h) {
+    return Valid(h) && h->Close();
+}
+bool GetCommState(const PortHandle& h, DCB& dcb) {
+    return Valid(h) && h->GetCommState(dcb);
+}
 bool SetCommState(const PortHandle& h, const DCB& dcb) {
     return Valid(h) && h->SetCommState(dcb);
 }
-bool SetCommMask(const PortHandle& h, uint32_t mask) { return Valid(h) && h->SetCommMask(mask); }
+bool SetCommMask(const PortHandle& h, uint32_t mask) {
+    return Valid(h) && h->SetCommMask(mask);
+}
 bool SetCommTimeouts(const PortHandle& h, const COMMTIMEOUTS& timeouts) {
     return Valid(h) && h->SetCommTimeouts(timeouts);
 }
 bool ReadFile(const PortHandle& h, void* buf, uint32_t n, uint32_t* read) {
     size_t got = 0;
     bool ok = Valid(h) && h->Read(buf, n, &got);
-    if (read) *read = static_cast<uint32_t>(got);
+    if (read)
+        *read = static_cast<uint32_t>(got);
     return ok;
 }
 bool WriteFile(const PortHandle& h, const void* buf, uint32_t n, uint32_t* written) {
     size_t done = 0;
     bool ok = Valid(h) && h->Write(buf, n, &done);
-    if (written) *written = static_cast<uint32_t>(done);
+    if (written)
+        *written = static_cast<uint32_t>(done);
     return ok;
 }
-bool PurgeComm(const PortHandle& h, uint32_t flags) { return Valid(h) && h->Purge(flags); }
+bool PurgeComm(const PortHandle& h, uint32_t flags) {
+    return Valid(h) && h->Purge(flags);
+}
 
 }  // namespace ce

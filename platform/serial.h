@@ -117,7 +117,7 @@ private:
     mutable std::shared_mutex m_fdLock;
     std::atomic<bool> m_bClosed{false};
     int m_fd = -1;
-    int m_fdWake = -1;  // eventfd, signalled by Close
+    int m_fdWake = -1;           // eventfd, signalled by Close
     mutable std::mutex m_mutex;  // the input buffer and the settings
     std::filesystem::path m_device;
     std::deque<uint8_t> m_input;  // read from the line, not yet taken

@@ -62,8 +62,8 @@ TEST_F(KvoCliTest, FailuresExitOneAndUsageErrorsTwo) {
     EXPECT_EQ(Run({"phone", "dial"}), 2);
     EXPECT_EQ(Run({"--frobnicate"}), 2);
     EXPECT_EQ(Run({}), 2);
-    for (auto args : {std::vector<std::string>{"--help"}, {"phone", "--help"},
-                      {"phone", "info", "--help"}}) {
+    for (auto args :
+         {std::vector<std::string>{"--help"}, {"phone", "--help"}, {"phone", "info", "--help"}}) {
         EXPECT_EQ(Run(args), 0);
         EXPECT_NE(m_out.str().find("phone info"), std::string::npos);
     }

@@ -37,7 +37,9 @@ protected:
     CKvoComm m_engine;
 };
 
-std::pair<int, std::u16string> Expect(int ok, std::u16string reply) { return {ok, reply}; }
+std::pair<int, std::u16string> Expect(int ok, std::u16string reply) {
+    return {ok, reply};
+}
 
 }  // namespace
 

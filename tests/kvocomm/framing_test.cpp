@@ -17,7 +17,8 @@ Framed Frame(std::u16string_view bytes, int mode = 0) {
     CReplyFramer framer(mode);
     for (size_t i = 0; i < bytes.size(); ++i) {
         FrameVerdict v = framer.Feed(bytes[i]);
-        if (v != FrameVerdict::More) return {v, i + 1};
+        if (v != FrameVerdict::More)
+            return {v, i + 1};
     }
     return {FrameVerdict::More, bytes.size()};
 }
@@ -88,11 +89,9 @@ TEST(ReplyShaper, PayloadWithoutEchoLineBreaksAndOk) {
         {"echo cut short", u"AT\rOK\r\n", u"AT", ReplyKind::Payload, 1, u""},
         {"manufacturer with echo", u"AT+CGMI\r\r\nNokia\r\n\r\nOK\r\n", u"AT+CGMI",
          ReplyKind::Payload, 1, u"Nokia"},
-        {"message read keeps inner line break",
-         u"\r\n+CMGR: 0,,23\r\n07912143\r\n\r\nOK\r\n", u"AT+CMGR=1", ReplyKind::Payload, 1,
-         u"+CMGR: 0,,23\r\n07912143"},
-        {"4-character payload", u"\r\n1234\r\n\r\nOK\r\n", u"AT+X", ReplyKind::Payload, 1,
-         u"1234"},
+        {"message read keeps inner line break", u"\r\n+CMGR: 0,,23\r\n07912143\r\n\r\nOK\r\n",
+         u"AT+CMGR=1", ReplyKind::Payload, 1, u"+CMGR: 0,,23\r\n07912143"},
+        {"4-character payload", u"\r\n1234\r\n\r\nOK\r\n", u"AT+X", ReplyKind::Payload, 1, u"1234"},
         {"2 digits between line breaks", u"\r\n12\r\n\r\nOK\r\n", u"AT+X", ReplyKind::Payload, 1,
          u"12"},
         {"1 to 3 characters left fail", u"12\r\nOK\r\n", u"AT+X", ReplyKind::TooShort, 2, u""},
@@ -101,8 +100,8 @@ TEST(ReplyShaper, PayloadWithoutEchoLineBreaksAndOk) {
          u"\r\n+CMTI: \"SM\",2\r\n"},
         {"pdu message whole", u"\r\n+CMT: ,3\r\nAB\r\n", u"AT", ReplyKind::PduMessage, 1,
          u"\r\n+CMT: ,3\r\nAB\r\n"},
-        {"space left from a prompt leads the next reply", u" \r\n+CMGS: 5\r\n\r\nOK\r\n",
-         u"00\x1a", ReplyKind::Payload, 1, u"\n+CMGS: 5"},
+        {"space left from a prompt leads the next reply", u" \r\n+CMGS: 5\r\n\r\nOK\r\n", u"00\x1a",
+         ReplyKind::Payload, 1, u"\n+CMGS: 5"},
     };
     for (const auto& r : rows) {
         ShapedReply s = ShapeReply(r.reply, r.command);

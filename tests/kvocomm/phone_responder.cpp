@@ -9,15 +9,19 @@ namespace kvo::test {
 
 CPhoneResponder::CPhoneResponder() {
     std::string error;
-    if (!m_pty.Open(error)) throw std::runtime_error(error);
+    if (!m_pty.Open(error))
+        throw std::runtime_error(error);
     m_thread = std::thread([this] { Run(); });
 }
 
-CPhoneResponder::~CPhoneResponder() { Stop(); }
+CPhoneResponder::~CPhoneResponder() {
+    Stop();
+}
 
 void CPhoneResponder::Stop() {
     m_bStop = true;
-    if (m_thread.joinable()) m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 bool CPhoneResponder::Link(const std::string& path) {
@@ -48,7 +52,8 @@ std::vector<std::string> CPhoneResponder::Lines() const {
 bool CPhoneResponder::WaitLines(size_t n, std::chrono::milliseconds timeout) const {
     auto end = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < end) {
-        if (Lines().size() >= n) return true;
+        if (Lines().size() >= n)
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return false;
@@ -61,7 +66,8 @@ void CPhoneResponder::WritePaced(const std::string& bytes) {
         size_t done = 0;
         while (done < bytes.size()) {
             ssize_t w = ::write(m_pty.Fd(), bytes.data() + done, bytes.size() - done);
-            if (w <= 0) return;
+            if (w <= 0)
+                return;
             {
                 std::lock_guard record(m_mutex);
                 m_strSent.append(bytes.data() + done, static_cast<size_t>(w));
@@ -75,7 +81,8 @@ void CPhoneResponder::WritePaced(const std::string& bytes) {
     const auto perByte = std::chrono::nanoseconds(10'000'000'000LL / baud);
     for (size_t i = 0; i < bytes.size(); ++i) {
         std::this_thread::sleep_until(start + perByte * static_cast<long>(i + 1));
-        if (::write(m_pty.Fd(), &bytes[i], 1) != 1) return;
+        if (::write(m_pty.Fd(), &bytes[i], 1) != 1)
+            return;
         {
             std::lock_guard record(m_mutex);
             m_strSent.push_back(bytes[i]);
@@ -84,7 +91,9 @@ void CPhoneResponder::WritePaced(const std::string& bytes) {
     }
 }
 
-void CPhoneResponder::Send(const std::string& bytes) { WritePaced(bytes); }
+void CPhoneResponder::Send(const std::string& bytes) {
+    WritePaced(bytes);
+}
 
 void CPhoneResponder::Answer(const std::string& line) {
     const int baud = m_nBaud;
@@ -93,21 +102,26 @@ void CPhoneResponder::Answer(const std::string& line) {
         std::this_thread::sleep_for(
             std::chrono::nanoseconds(10'000'000'000LL / baud * static_cast<long>(line.size() + 1)));
     }
-    if (m_bEcho) WritePaced(line + "\r");
+    if (m_bEcho)
+        WritePaced(line + "\r");
     PhoneRule rule;
     bool found = false;
     {
         std::lock_guard lock(m_mutex);
         for (auto& r : m_rules) {
-            if (r.uses == 0 || (!r.command.empty() && r.command != line)) continue;
-            if (r.uses > 0) --r.uses;
+            if (r.uses == 0 || (!r.command.empty() && r.command != line))
+                continue;
+            if (r.uses > 0)
+                --r.uses;
             rule = r;
             found = true;
             break;
         }
     }
-    if (!found) return;
-    if (rule.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(rule.delayMs));
+    if (!found)
+        return;
+    if (rule.delayMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(rule.delayMs));
     WritePaced(rule.reply);
 }
 
@@ -115,10 +129,12 @@ void CPhoneResponder::Run() {
     std::string pending;
     while (!m_bStop) {
         pollfd p{m_pty.Fd(), POLLIN, 0};
-        if (::poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN)) continue;
+        if (::poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN))
+            continue;
         char buf[256];
         ssize_t n = ::read(m_pty.Fd(), buf, sizeof buf);
-        if (n <= 0) continue;
+        if (n <= 0)
+            continue;
         for (ssize_t i = 0; i < n; ++i) {
             char c = buf[i];
             {
@@ -127,7 +143,8 @@ void CPhoneResponder::Run() {
             }
             // CR ends a command line, Ctrl-Z a message body.
             if (c == '\r' || c == '\x1a') {
-                if (c == '\x1a') pending.push_back(c);
+                if (c == '\x1a')
+                    pending.push_back(c);
                 {
                     std::lock_guard lock(m_mutex);
                     m_lines.push_back(pending);

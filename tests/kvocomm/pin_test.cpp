@@ -18,9 +18,9 @@ TEST(DisablePin, ErrorRepliesDoNotStopTheSequenceAndLongPinsAreCut) {
     std::u16string pin = u"1234567890123456789012345";
     EXPECT_EQ(engine.DisablePIN(ce::FromUtf8(phone.Path()), pin, 9600, 0, 8, 0), 1);
     engine.StopSAR();
-    EXPECT_EQ(phone.Lines(), (std::vector<std::string>{
-                                 "AT", "at+cpin=\"12345678901234567890\"",
-                                 "at+clck=\"SC\",0,\"12345678901234567890\""}));
+    EXPECT_EQ(phone.Lines(),
+              (std::vector<std::string>{"AT", "at+cpin=\"12345678901234567890\"",
+                                        "at+clck=\"SC\",0,\"12345678901234567890\""}));
     // Port closed again: it opens at once.
     EXPECT_TRUE(ce::CreateFile(ce::FromUtf8(phone.Path())));
 }

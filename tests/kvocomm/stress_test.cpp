@@ -39,7 +39,8 @@ TEST(EngineStress, NoByteLostOrReadTwiceAcrossRestarts) {
         // mid-reply or idle.
         int timeout = rng() % 3 == 0 ? 1 : 0;
         std::u16string reply;
-        if (engine.SendAndReceive(commands[pick], reply, 0, timeout) == 0) ++timeouts;
+        if (engine.SendAndReceive(commands[pick], reply, 0, timeout) == 0)
+            ++timeouts;
         all += reply;
         if (rng() % 40 == 0) {
             engine.StopSAR();
@@ -53,7 +54,8 @@ TEST(EngineStress, NoByteLostOrReadTwiceAcrossRestarts) {
         std::u16string reply;
         int ok = engine.SendAndReceive("AT+IGNORED", reply, 0, 1);
         all += reply;
-        if (!ok && reply.empty()) break;
+        if (!ok && reply.empty())
+            break;
     }
     engine.ClosePort();
     engine.StopSAR();

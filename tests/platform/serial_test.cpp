@@ -33,7 +33,8 @@ protected:
         while (out.size() < n) {
             char buf[64];
             ssize_t r = ::read(m_pty.Fd(), buf, sizeof buf);
-            if (r <= 0) break;
+            if (r <= 0)
+                break;
             out.append(buf, static_cast<size_t>(r));
         }
         return out;
@@ -70,7 +71,8 @@ TEST_F(SerialTest, PortIsNotSharedWithinOrAcrossProcesses) {
     EXPECT_FALSE(OpenPty());
     EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
     pid_t child = fork();
-    if (child == 0) _exit(OpenPty() ? 0 : GetLastError() == ERROR_SHARING_VIOLATION ? 3 : 4);
+    if (child == 0)
+        _exit(OpenPty() ? 0 : GetLastError() == ERROR_SHARING_VIOLATION ? 3 : 4);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_EQ(WEXITSTATUS(status), 3);

@@ -41,12 +41,14 @@ int RunSubcommand(const std::string& prefix, const std::map<std::string, Command
     }
     auto it = args.empty() ? table.end() : table.find(args[0]);
     if (it == table.end()) {
-        if (!args.empty()) err << prefix << ": unknown command " << args[0] << "\n";
+        if (!args.empty())
+            err << prefix << ": unknown command " << args[0] << "\n";
         ListTable(prefix, table, err);
         return kExitUsage;
     }
     std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (WantsHelp(rest, it->second, out)) return kExitOk;
+    if (WantsHelp(rest, it->second, out))
+        return kExitOk;
     return it->second.run(rest, out, err);
 }
 

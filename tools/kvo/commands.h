@@ -8,8 +8,8 @@
 
 namespace kvo::cli {
 
-using RunFn = std::function<int(const std::vector<std::string>& args, std::ostream& out,
-                                std::ostream& err)>;
+using RunFn =
+    std::function<int(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)>;
 
 struct Command {
     std::string usage;  // "phone info [--port PORT]"

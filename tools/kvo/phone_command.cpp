@@ -17,7 +17,8 @@ std::string OperatorName(const std::u16string& reply) {
     std::string text = kvo::Narrow(reply);
     size_t open = text.find('"');
     size_t close = open == std::string::npos ? open : text.find('"', open + 1);
-    if (close != std::string::npos) return text.substr(open + 1, close - open - 1);
+    if (close != std::string::npos)
+        return text.substr(open + 1, close - open - 1);
     return text.empty() ? "(none)" : text;
 }
 
@@ -37,13 +38,15 @@ public:
         for (int attempt = 0; attempt < 3; ++attempt) {
             m_engine.SetParams(9600, 0, 8, 0);
             std::u16string reply;
-            if (m_engine.SendAndReceive("AT", reply, 0, kTimeout) && reply.empty()) return true;
+            if (m_engine.SendAndReceive("AT", reply, 0, kTimeout) && reply.empty())
+                return true;
         }
         error = "no answer from the phone on " + port;
         return false;
     }
     bool Ask(const char* command, std::u16string& reply, std::string& error) {
-        if (m_engine.SendAndReceive(command, reply, 0, kTimeout)) return true;
+        if (m_engine.SendAndReceive(command, reply, 0, kTimeout))
+            return true;
         error = std::string("the phone did not answer ") + command;
         return false;
     }
@@ -73,9 +76,8 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         const char* label;
         const char* command;
     };
-    const Item items[] = {{"manufacturer", "AT+CGMI"},
-                          {"model", "AT+CGMM"},
-                          {"serial number", "AT+CGSN"}};
+    const Item items[] = {
+        {"manufacturer", "AT+CGMI"}, {"model", "AT+CGMM"}, {"serial number", "AT+CGSN"}};
     for (const auto& item : items) {
         std::u16string reply;
         if (!session.Ask(item.command, reply, error)) {
