@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "kvocomm/kvocomm.h"
 #include "phone_responder.h"
 #include "platform/serial.h"
 #include "platform/text.h"
+#include "platform/trace.h"
+#include "tests/support/temp_device.h"
 
 using kvo::test::CPhoneResponder;
 using kvo::test::PhoneRule;
@@ -183,4 +186,46 @@ TEST(Engine, OpenFailsForUnknownPortAndSharedEngineIsOne) {
     EXPECT_STREQ(buf, "AT+CGM\r");
     engine._SetBuf(buf, sizeof buf, "AT");
     EXPECT_STREQ(buf, "AT\r");
+}
+
+TEST(Engine, StepsAreTraced) {
+    char dir[] = "/tmp/kvotraceXXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    std::string path = std::string(dir) + "/trace.log";
+    ce::SetTraceFile(path);
+    {
+        CPhoneResponder phone;
+        phone.Add({"AT+CGMI", "\r\nNokia\r\n\r\nOK\r\n"});
+        phone.Add({"AT+E", "\r\nERROR\r\n"});
+        CKvoComm engine;
+        engine.StartSAR();
+        ASSERT_TRUE(engine.OpenPort(ce::FromUtf8(phone.Path())));
+        ASSERT_TRUE(engine.SetParams(9600, 0, 8, 0));
+        std::u16string reply;
+        ASSERT_TRUE(engine.SendAndReceive("AT+CGMI", reply, 0, 5));
+        ASSERT_TRUE(engine.SendAndReceive("AT+E", reply, 0, 5));
+        EXPECT_FALSE(engine.SendAndReceive("AT+SILENT", reply, 0, 1));
+        engine.ClosePort();
+        engine.StopSAR();
+    }
+    ce::SetTraceFile("");
+    std::string trace = kvo::test::ReadHostFile(path);
+    std::filesystem::remove_all(dir);
+    EXPECT_NE(trace.find("waiting for AT..."), std::string::npos);
+    size_t at = 0;  // the caller's steps in order; the worker's interleave
+    for (const char* step : {"starting SAR",         "starting thread",
+                             "opening port",         "SetParams - start",
+                             "SetParams - end",      "got something (in:AT+CGMI)",
+                             "SAR - GO: AT+CGMI",    "IN: AT+CGMI",
+                             "writing to port",      "write done",
+                             "reading: <s>\\r</s>",  "OUT: \\r\\nNokia\\r\\n\\r\\nOK\\r\\n",
+                             "creating output str",  "result: Nokia",
+                             "SAR - END: status: 1", "ERROR: \\r\\nERROR\\r\\n",
+                             "SAR - END: status: 1", "thread terminated - timeout",
+                             "starting SAR",         "closing port",
+                             "Stoping SAR",          "SAR stoped."}) {
+        size_t found = trace.find(step, at);
+        ASSERT_NE(found, std::string::npos) << step << " after offset " << at << "\n" << trace;
+        at = found + 1;
+    }
 }
