@@ -229,3 +229,19 @@ TEST(Engine, StepsAreTraced) {
         at = found + 1;
     }
 }
+
+TEST_F(EngineTest, StopEndsAHungExchangeAfterItsGraceAndNoWorkerComesBack) {
+    std::pair<int, std::u16string> result{-1, u""};
+    std::thread caller([&] { result = Exchange("AT+SILENT", 0, 6); });
+    ASSERT_TRUE(m_phone.WaitLines(1, 2s));
+    auto start = std::chrono::steady_clock::now();
+    m_engine.StopSAR();
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 5s);
+    EXPECT_LT(took, 6s);
+    caller.join();
+    EXPECT_EQ(result.first, 0);
+    // The caller's own time-out came after the stop: it must not start a worker again.
+    EXPECT_EQ(m_engine.Running(), 0);
+    EXPECT_FALSE(m_engine.Started());
+}
