@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,6 +56,8 @@ bool CPhoneSim::Start(const std::string& linkPath, int baud, std::string& error)
         error = std::string("fcntl: ") + std::strerror(errno);
         return false;
     }
+    // A descriptor of our own on the slave tells how much the client has not read yet.
+    m_fdProbe = ce::SysOpen(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (pipe2(m_fdWake, O_NONBLOCK | O_CLOEXEC) != 0) {
         error = std::string("pipe: ") + std::strerror(errno);
         return false;
@@ -75,6 +78,8 @@ void CPhoneSim::Stop() {
     m_bStop = true;
     Wake();
     if (m_thread.joinable()) m_thread.join();
+    if (m_fdProbe >= 0) ::close(m_fdProbe);
+    m_fdProbe = -1;
     m_pty.Close();
     for (int& fd : m_fdWake) {
         if (fd >= 0) ::close(fd);
@@ -116,6 +121,7 @@ void CPhoneSim::DrainJournalLocked() const {
 void CPhoneSim::Run() {
     std::deque<OutputChunk> pending;
     Clock::time_point due = Clock::now();  // when the front chunk may be written
+    Clock::time_point lastWrite = Clock::now();
     bool bFrontStarted = false;
     size_t frontPos = 0;
     const int fd = m_pty.Fd();
@@ -136,9 +142,23 @@ void CPhoneSim::Run() {
             due = std::max(due, now + std::chrono::milliseconds(pending.front().nDelayMs));
         }
         if (!pending.empty() && pending.front().bHangUp && now >= due) {
-            // The client sees the line drop: the master goes away and reads fail.
-            m_pty.Close();
+            // Closing the master discards what the client has not read yet; give it a moment
+            // to take the bytes sent before the drop.
+            // (The pty moves written bytes to the slave a little later, hence the pause too.)
+            int queued = 0;
+            bool bUnread = m_fdProbe >= 0 && ioctl(m_fdProbe, FIONREAD, &queued) == 0 && queued > 0;
+            if ((bUnread || now < lastWrite + std::chrono::milliseconds(50)) &&
+                now < due + std::chrono::milliseconds(1000)) {
+                poll(nullptr, 0, 10);
+                continue;
+            }
+            // The client sees the line drop: the master goes away and reads fail. The flags
+            // come first so that whoever sees the drop also sees them.
             m_bHungUp = true;
+            m_bRunning = false;
+            ::close(m_fdProbe);
+            m_fdProbe = -1;
+            m_pty.Close();
             break;
         }
         bool bWriteDue = !pending.empty() && now >= due;
@@ -173,6 +193,7 @@ void CPhoneSim::Run() {
             size_t len = std::min(slice, bytes.size() - frontPos);
             ssize_t put = len ? ce::Sys().write(fd, bytes.data() + frontPos, len) : 0;
             if (put > 0) {
+                lastWrite = Clock::now();
                 frontPos += static_cast<size_t>(put);
                 m_nBytesOut += static_cast<uint64_t>(put);
                 if (m_nBaud > 0) {

@@ -80,6 +80,7 @@ private:
     ce::PtyMaster m_pty;  // used by the serving thread only, once started
     int m_nBaud = 0;
     int m_fdWake[2] = {-1, -1};
+    int m_fdProbe = -1;
     std::thread m_thread;
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bRunning{false};
