@@ -58,10 +58,13 @@ bool CPhoneSim::Start(const std::string& linkPath, int baud, std::string& error)
     }
     // A descriptor of our own on the slave tells how much the client has not read yet.
     m_fdProbe = ce::SysOpen(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (pipe2(m_fdWake, O_NONBLOCK | O_CLOEXEC) != 0) {
+    int wake[2];
+    if (pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) {
         error = std::string("pipe: ") + std::strerror(errno);
         return false;
     }
+    m_fdWakeRead = wake[0];
+    m_fdWakeWrite = wake[1];
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_strSlavePath = pty.SlavePath();
@@ -81,20 +84,21 @@ void CPhoneSim::Stop() {
     if (m_fdProbe >= 0) ::close(m_fdProbe);
     m_fdProbe = -1;
     m_pty.Close();
-    for (int& fd : m_fdWake) {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-    }
+    if (m_fdWakeRead >= 0) ::close(m_fdWakeRead);
+    m_fdWakeRead = -1;
+    int wake = m_fdWakeWrite.exchange(-1);
+    if (wake >= 0) ::close(wake);
     m_bRunning = false;
     std::lock_guard<std::mutex> lock(m_mutex);
     DrainJournalLocked();
 }
 
 void CPhoneSim::Wake() {
-    if (m_fdWake[1] >= 0) {
+    int fd = m_fdWakeWrite.load();
+    if (fd >= 0) {
         char c = 1;
         // A full pipe already holds a wake-up; nothing is lost.
-        [[maybe_unused]] ssize_t n = ::write(m_fdWake[1], &c, 1);
+        [[maybe_unused]] ssize_t n = ::write(fd, &c, 1);
     }
 }
 
@@ -168,12 +172,12 @@ void CPhoneSim::Run() {
             timeout = static_cast<int>(std::min<long long>(std::max<long long>(wait, 1), 100));
         }
         pollfd fds[2] = {{fd, static_cast<short>(POLLIN | (bWriteDue ? POLLOUT : 0)), 0},
-                         {m_fdWake[0], POLLIN, 0}};
+                         {m_fdWakeRead, POLLIN, 0}};
         int n = poll(fds, 2, bWriteDue ? 100 : timeout);
         if (n < 0 && errno != EINTR) break;
         if (n <= 0) continue;
         if (fds[1].revents & POLLIN) {
-            while (::read(m_fdWake[0], buf, sizeof buf) > 0) {
+            while (::read(m_fdWakeRead, buf, sizeof buf) > 0) {
             }
         }
         if ((fds[0].revents & (POLLHUP | POLLERR)) && !(fds[0].revents & POLLIN)) {

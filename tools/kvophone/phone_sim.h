@@ -79,7 +79,8 @@ private:
 
     ce::PtyMaster m_pty;  // used by the serving thread only, once started
     int m_nBaud = 0;
-    int m_fdWake[2] = {-1, -1};
+    int m_fdWakeRead = -1;
+    std::atomic<int> m_fdWakeWrite{-1};  // controls on other threads write here
     int m_fdProbe = -1;
     std::thread m_thread;
     std::atomic<bool> m_bStop{false};
