@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -13,11 +16,18 @@ namespace {
 
 int RealOpen(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 int RealRename(const char* from, const char* to) { return ::rename(from, to); }
+int RealIoctl(int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); }
 
 const SysCalls kReal = {
     RealOpen, ::close, ::read, ::write, ::lseek, ::ftruncate, ::fsync, RealRename, ::unlink,
-    ::flock,
+    ::flock,     ::poll,   RealIoctl,   ::tcgetattr, ::tcsetattr, ::tcflush,
 };
+
+long long NowMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
 
 std::atomic<const SysCalls*> g_sys{&kReal};
 
@@ -73,6 +83,50 @@ int SysFlock(int fd, int op) {
     int r;
     do {
         r = Sys().flock(fd, op);
+    } while (r < 0 && errno == EINTR);
+    return r;
+}
+
+int SysPoll(pollfd* fds, nfds_t n, int timeoutMs) {
+    long long deadline = timeoutMs < 0 ? 0 : NowMs() + timeoutMs;
+    for (;;) {
+        int r = Sys().poll(fds, n, timeoutMs);
+        if (r >= 0 || errno != EINTR) return r;
+        if (timeoutMs >= 0) {
+            long long left = deadline - NowMs();
+            timeoutMs = left > 0 ? static_cast<int>(left) : 0;
+        }
+    }
+}
+
+int SysIoctl(int fd, unsigned long request, void* arg) {
+    int r;
+    do {
+        r = Sys().ioctl(fd, request, arg);
+    } while (r < 0 && errno == EINTR);
+    return r;
+}
+
+int SysTcGetAttr(int fd, termios* tio) {
+    int r;
+    do {
+        r = Sys().tcgetattr(fd, tio);
+    } while (r < 0 && errno == EINTR);
+    return r;
+}
+
+int SysTcSetAttr(int fd, int when, const termios* tio) {
+    int r;
+    do {
+        r = Sys().tcsetattr(fd, when, tio);
+    } while (r < 0 && errno == EINTR);
+    return r;
+}
+
+int SysTcFlush(int fd, int queue) {
+    int r;
+    do {
+        r = Sys().tcflush(fd, queue);
     } while (r < 0 && errno == EINTR);
     return r;
 }

@@ -7,6 +7,7 @@
 #include "platform/file.h"
 #include "platform/line.h"
 #include "platform/registry.h"
+#include "platform/serial.h"
 #include "tests/support/temp_device.h"
 #include "tools/kvo-device/commands.h"
 
@@ -57,6 +58,16 @@ TEST_F(KvoDeviceTest, CreateMakesAReadyDeviceAndTwiceChangesNothing) {
     ASSERT_EQ(Run({"--device", m_device.Root().string(), "create"}), 0);
     unsetenv("KVO_BIN_DIR");
     EXPECT_EQ(Snapshot(m_device.Root() / "fs") + Snapshot(m_device.Root() / "registry"), before);
+}
+
+TEST_F(KvoDeviceTest, CreateRegistersThePhonePortAndKeepsAChangedOne) {
+    ASSERT_EQ(Run({"create"}), 0) << m_err.str();
+    EXPECT_TRUE(fs::is_directory(m_device.Root() / "dev"));
+    EXPECT_EQ(ce::ResolvePortName(u"COM3:"), m_device.Root() / "dev/COM3");
+    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, ce::kPortMapKey, u"COM3:",
+                                ce::RegValue::Sz(u"/dev/ttyUSB0")));
+    ASSERT_EQ(Run({"create"}), 0) << m_err.str();
+    EXPECT_EQ(ce::ResolvePortName(u"COM3:"), fs::path("/dev/ttyUSB0"));
 }
 
 TEST_F(KvoDeviceTest, RegCommandsReadAndWriteTheRegistry) {

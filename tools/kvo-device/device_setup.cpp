@@ -9,6 +9,7 @@
 #include "platform/device.h"
 #include "platform/file.h"
 #include "platform/registry.h"
+#include "platform/serial.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -76,6 +77,28 @@ bool InstallPrograms(const fs::path& binDir, std::string& error) {
     return true;
 }
 
+// The phone's port: "COM3:" maps to <device>/dev/COM3, where the simulator links its pty. A
+// port someone pointed elsewhere (a real phone on /dev/ttyUSB0) keeps its entry.
+bool RegisterPorts(const fs::path&, std::string& error) {
+    std::error_code ec;
+    fs::create_directories(ce::DeviceRoot() / "dev", ec);
+    if (ec) {
+        error = "cannot create " + (ce::DeviceRoot() / "dev").string() + ": " + ec.message();
+        return false;
+    }
+    bool ok = ce::RegTransact(ce::HKEY_LOCAL_MACHINE, [](ce::RegKey& root) {
+        ce::RegKey* k = root.Find(ce::kPortMapKey, true);
+        auto& slot = k->values[ce::FoldCase(u"COM3:")];
+        if (slot.name.empty()) {
+            slot.name = u"COM3:";
+            slot.value = ce::RegValue::Sz(u"dev/COM3");
+        }
+        return true;
+    });
+    if (!ok) error = "cannot write the port map";
+    return ok;
+}
+
 // A fresh handheld has the infrared modem the demo phone sits behind.
 bool RegisterDemoModem(const fs::path&, std::string& error) {
     if (ce::RegKeyExists(ce::HKEY_LOCAL_MACHINE, kExtModemsKey)) return true;
@@ -119,6 +142,7 @@ std::vector<std::pair<std::string, SetupStep>>& SetupSteps() {
         {"folders", MakeFolders},
         {"registry", WriteRegistryDefaults},
         {"programs", InstallPrograms},
+        {"ports", RegisterPorts},
         {"modem", RegisterDemoModem},
         {"database", InstallDatabase},
     };

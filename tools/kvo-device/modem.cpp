@@ -5,12 +5,12 @@
 
 #include "platform/line.h"
 #include "platform/registry.h"
+#include "platform/serial.h"
 #include "platform/text.h"
 
 namespace kvo::device {
 namespace {
 
-const char16_t kPortMapKey[] = u"Drivers\\kvo\\PortMap";
 
 // Subkey names may not hold backslashes; everything else is kept.
 std::u16string KeyName(const std::u16string& name) {
@@ -42,7 +42,7 @@ bool AddModem(const std::u16string& name, const std::u16string& port,
         set(entry, u"DeviceType", ce::RegValue::Dword(1));
         set(entry, u"FriendlyName", ce::RegValue::Sz(name));
         set(entry, u"Port", ce::RegValue::Sz(port));
-        if (!linuxDevice.empty()) set(root.Find(kPortMapKey, true), port.c_str(), ce::RegValue::Sz(linuxDevice));
+        if (!linuxDevice.empty()) set(root.Find(ce::kPortMapKey, true), port.c_str(), ce::RegValue::Sz(linuxDevice));
         return true;
     });
     if (!ok) {

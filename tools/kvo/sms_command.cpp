@@ -4,6 +4,7 @@
 #include <map>
 #include <ostream>
 
+#include "common/recipients.h"
 #include "platform/datetime.h"
 #include "platform/profile.h"
 #include "platform/text.h"

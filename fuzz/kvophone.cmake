@@ -1,0 +1,2 @@
+kvo_fuzz(fuzz_kvophone_scenario ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_kvophone_scenario.cpp kvophonesim)
+kvo_fuzz(fuzz_kvophone_commands ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_kvophone_commands.cpp kvophonesim)

@@ -1,0 +1,97 @@
+// The engine and `kvo phone info` against the phone simulator.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "kvocomm/kvocomm.h"
+#include "platform/registry.h"
+#include "platform/serial.h"
+#include "platform/text.h"
+#include "tests/support/temp_device.h"
+#include "tools/kvo/commands.h"
+#include "tools/kvophone/phone_sim.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// SMS-SUBMIT to +491711234567, "Hello": 19 octets after the centre part.
+constexpr char kSubmitPdu[] = "0011000C919471113254760000FF05C8329BFD06";
+
+class SimEngineTest : public kvo::test::DeviceTest {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(m_sim.Start("", 0, error)) << error;
+        m_engine.StartSAR();
+        ASSERT_TRUE(m_engine.OpenPort(ce::FromUtf8(m_sim.SlavePath())));
+        ASSERT_TRUE(m_engine.SetParams(9600, 0, 8, 0));
+    }
+    void TearDown() override {
+        m_engine.ClosePort();
+        m_engine.StopSAR();
+        m_sim.Stop();
+    }
+    std::u16string Ask(const char* command, int mode = 0) {
+        std::u16string reply;
+        EXPECT_TRUE(m_engine.SendAndReceive(command, reply, mode, 10)) << command;
+        return reply;
+    }
+
+    kvo::phone::CPhoneSim m_sim;
+    CKvoComm m_engine;
+};
+
+TEST_F(SimEngineTest, IdentifiesThePhoneWithItsEchoOn) {
+    EXPECT_EQ(Ask("AT"), u"");
+    EXPECT_EQ(Ask("AT+CGMI"), u"KVO Mobile");
+    EXPECT_EQ(Ask("AT+CGMM"), u"SP-1");
+    EXPECT_EQ(Ask("AT+CGSN"), u"350000000000001");
+    EXPECT_NE(Ask("AT+COPS?").find(u"T-Mobile D"), std::u16string::npos);
+    EXPECT_EQ(Ask("AT+NOSUCHCOMMAND"), u"");  // ERROR completes empty
+}
+
+TEST_F(SimEngineTest, SendsAMessageThroughThePrompt) {
+    EXPECT_EQ(Ask("AT+CMGF=0"), u"");
+    EXPECT_EQ(Ask("AT+CMGS=19"), u">");
+    std::string body = std::string(kSubmitPdu) + "\x1a";
+    std::u16string reply = Ask(body.c_str(), 1);
+    EXPECT_NE(reply.find(u"CMGS"), std::u16string::npos);
+    // The line is clean for the next command.
+    EXPECT_EQ(Ask("AT"), u"");
+}
+
+TEST_F(SimEngineTest, NewMessageIndicationReachesTheNextExchangeWhole) {
+    EXPECT_EQ(Ask("AT"), u"");
+    std::string error;
+    ASSERT_TRUE(m_sim.InjectSms("", "+491711234567", "2026-12-08 10:15:00", "Hi", error)) << error;
+    ASSERT_TRUE(m_sim.WaitForJournal("CMTI", 2000));
+    std::u16string reply = Ask("AT");
+    EXPECT_TRUE(m_engine.IsMsgInfo(reply)) << ce::ToUtf8(reply);
+}
+
+TEST_F(SimEngineTest, PinReleaseRunsItsCommands) {
+    m_engine.ClosePort();
+    EXPECT_EQ(m_engine.DisablePIN(ce::FromUtf8(m_sim.SlavePath()), u"0000", 9600, 0, 8, 0), 1);
+    EXPECT_TRUE(m_sim.WaitForJournal("clck", 2000) || m_sim.WaitForJournal("CLCK", 100));
+}
+
+TEST(SimCli, PhoneInfoThroughThePortMap) {
+    kvo::test::TempDevice device;
+    fs::create_directories(device.Root() / "dev");
+    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, ce::kPortMapKey, u"COM3:",
+                                ce::RegValue::Sz(u"dev/COM3")));
+    kvo::phone::CPhoneSim sim;
+    std::string error;
+    ASSERT_TRUE(sim.Start((device.Root() / "dev/COM3").string(), 115200, error)) << error;
+    std::ostringstream out, err;
+    ASSERT_EQ(kvo::cli::Main({"--device", device.Root().string(), "phone", "info"}, out, err), 0)
+        << err.str();
+    EXPECT_EQ(out.str(),
+              "manufacturer: KVO Mobile\nmodel: SP-1\nserial number: 350000000000001\n"
+              "operator: T-Mobile D\n");
+    sim.Stop();
+}
+
+}  // namespace

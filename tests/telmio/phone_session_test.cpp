@@ -1,0 +1,380 @@
+// The client's sessions against the simulated phone on a real pseudo-terminal.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "common/install_dir.h"
+#include "common/narrow.h"
+#include "kvocomm/kvocomm.h"
+#include "platform/device.h"
+#include "platform/file.h"
+#include "platform/profile.h"
+#include "platform/text.h"
+#include "telmio/session/handoff.h"
+#include "telmio/session/telmio_doc.h"
+#include "telmio/sms/sms_pdu.h"
+#include "tests/support/temp_device.h"
+#include "tools/kvo-device/device_setup.h"
+#include "tools/kvophone/phone_sim.h"
+#include "tools/kvophone/scenario.h"
+#include "tools/kvophone/sms_pdu.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using namespace kvo;
+
+const char kScenario[] = R"([phone]
+manufacturer = KVO Mobile
+model = SP-1
+serial = 350000000000001
+operator = T-Mobile D
+smsc = +491710760000
+echo = on
+[sms ME]
+size = 6
+1 = 1,+491701234567,2026-12-07 18:42:10+01:00,Are we still on for dinner tonight?
+2 = 0,+4930123456,2026-12-08 07:05:00+01:00,"Meeting moved to 10:00.\nRoom 2.14"
+4 = 3,+491701234567,,See you at eight!
+5 = 2,+491701234567,,Not sent yet
+[sms SM]
+size = 3
+2 = 0,+491711234567,2026-12-08 08:30:00+01:00,Good morning from Anna
+)";
+
+struct Decoded {
+    std::u16string number, text;
+};
+
+Decoded DecodeSubmitted(const std::string& hex) {
+    CSmsPdu pdu;
+    std::string gsm, number;
+    EXPECT_GE(pdu.DecodeSubmit(hex, gsm, number), 0) << hex;
+    std::u16string text = Widen(gsm);
+    pdu.GsmToUnicode(text);
+    return {Widen(number), text};
+}
+
+class PhoneSessionTest : public test::DeviceTest {
+protected:
+    void SetUp() override {
+        std::string error;
+        fs::path bin = fs::path(KVO_BINARY_DIR) / "bin";
+        ASSERT_TRUE(device::CreateDevice(bin, error)) << error;
+        ce::SetAppName(u"telmio");
+        ASSERT_TRUE(phone::ParseScenario(kScenario, m_scenario, error)) << error;
+    }
+    void TearDown() override {
+        m_doc.reset();
+        if (m_sim) m_sim->Stop();
+    }
+    void StartPhone() {
+        m_sim = std::make_unique<phone::CPhoneSim>(m_scenario);
+        std::string error;
+        ASSERT_TRUE(m_sim->Start((m_device.Root() / "dev" / "COM3").string(), 0, error)) << error;
+    }
+    CTelmioDoc& Doc() {
+        if (!m_doc) {
+            m_doc = std::make_unique<CTelmioDoc>(m_ui);
+            EXPECT_TRUE(m_doc->OnNewDocument(false));
+        }
+        return *m_doc;
+    }
+    std::vector<CSmsMessage*> InState(int state) {
+        std::vector<CSmsMessage*> out;
+        for (auto& m : Doc().Store().Messages())
+            if (m->m_nState == state) out.push_back(m.get());
+        return out;
+    }
+    std::vector<std::string> Submitted() {
+        std::vector<std::string> out;
+        for (const auto& line : m_sim->Journal())
+            if (line.rfind("SMS ", 0) == 0) out.push_back(line.substr(4));
+        return out;
+    }
+    void ExpectLockFree() {
+        ce::File lock = ce::File::Open(InstallPath(u"kvo.lock"), ce::GENERIC_WRITE,
+                                       ce::FILE_SHARE_NONE, ce::CREATE_ALWAYS);
+        EXPECT_TRUE(lock.IsOpen()) << "the session kept kvo.lock";
+        EXPECT_EQ(Doc().Comm().Running(), 0) << "the session kept its worker";
+        EXPECT_FALSE(Doc().Comm().PortOpen()) << "the session kept the port";
+    }
+
+    phone::Scenario m_scenario;
+    std::unique_ptr<phone::CPhoneSim> m_sim;
+    CRecordingUi m_ui;
+    std::unique_ptr<CTelmioDoc> m_doc;
+};
+
+TEST_F(PhoneSessionTest, SendNowReachesThePhoneAndFilesTheMessageAsSent) {
+    StartPhone();
+    EXPECT_EQ(Doc().SendNow(u"+491711234567", u"Hello from the road", false),
+              u"SMS was sent successfully.");
+    auto pdus = Submitted();
+    ASSERT_EQ(pdus.size(), 1u);
+    Decoded d = DecodeSubmitted(pdus[0]);
+    EXPECT_EQ(d.number, u"+491711234567");
+    EXPECT_EQ(d.text, u"Hello from the road");
+    auto sent = InState(SMS_SENT);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0]->m_strText, u"Hello from the road");
+    EXPECT_GE(sent[0]->m_nFilePos, 0);  // written to the store at once
+    ExpectLockFree();
+}
+
+TEST_F(PhoneSessionTest, SyncSendsTheOutboxReadsBothStoragesAndImportsOnce) {
+    StartPhone();
+    std::u16string longText(155, u'x');
+    EXPECT_EQ(Doc().QueueMessage(u"+491711111111;;0301234", longText, true), 2);
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+
+    auto pdus = Submitted();
+    ASSERT_EQ(pdus.size(), 4u);  // two recipients, two parts each
+    EXPECT_EQ(DecodeSubmitted(pdus[0]).text, u"1/2:" + std::u16string(154, u'x'));
+    EXPECT_EQ(DecodeSubmitted(pdus[1]).text, u"2/2:x");
+    EXPECT_EQ(DecodeSubmitted(pdus[3]).number, u"0301234");
+    CSmsPdu pdu;
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(pdu.HexToBytes(pdus[1], bytes), 0);
+    EXPECT_NE(std::find(bytes.begin(), bytes.end(), 0xF0), bytes.end());  // flash on every part
+    EXPECT_EQ(InState(SMS_SENT).size(), 2u);
+    EXPECT_TRUE(InState(SMS_OUTBOX_FLASH).empty());
+
+    // Inbox: ME 1 and 2, SM 2; the sent message in ME 4 as state 3; the unsent one skipped.
+    EXPECT_EQ(InState(SMS_READ).size(), 1u);
+    ASSERT_EQ(InState(SMS_UNREAD).size(), 2u);
+    auto sentOnPhone = InState(SMS_SENT_ON_PHONE);
+    ASSERT_EQ(sentOnPhone.size(), 1u);
+    EXPECT_EQ(sentOnPhone[0]->m_nIndex, 4);
+    auto unread = InState(SMS_UNREAD);
+    auto meeting = std::find_if(unread.begin(), unread.end(),
+                                [](auto* m) { return m->m_strNumber == u"+4930123456"; });
+    ASSERT_NE(meeting, unread.end());
+    EXPECT_EQ((*meeting)->m_strText, u"Meeting moved to 10:00.\r\nRoom 2.14");
+    EXPECT_EQ((*meeting)->m_nStorage, STORAGE_ME);
+    size_t total = Doc().Store().Messages().size();
+
+    // The store was saved whole and reloads with everything.
+    CSmsStore reloaded(m_ui);
+    ASSERT_TRUE(reloaded.LoadStore());
+    EXPECT_EQ(reloaded.Messages().size(), total);
+
+    // The same phone again imports nothing new, also not a message moved to a user folder.
+    ASSERT_TRUE(Doc().Store().MoveMessage(**meeting, 5));
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    EXPECT_EQ(Doc().Store().Messages().size(), total);
+    ExpectLockFree();
+}
+
+TEST_F(PhoneSessionTest, RefusedSubmitKeepsTheMessageQueuedAndStillReads) {
+    m_scenario.quirks.errorFor = {"AT+CMGS"};
+    StartPhone();
+    Doc().QueueMessage(u"+491711111111", u"stays", false);
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"Error sending SMS message.");
+    EXPECT_EQ(InState(SMS_OUTBOX).size(), 1u);
+    EXPECT_TRUE(Submitted().empty());
+    EXPECT_EQ(InState(SMS_UNREAD).size(), 2u);  // reading went on
+}
+
+TEST_F(PhoneSessionTest, StorageReportsOfZeroAndPlainOk) {
+    m_scenario.quirks.bCpmsTotalZero = true;
+    StartPhone();
+    Doc().SynchronizeSms();
+    // The model's fallback size is used: ME slots beyond the real 6 read as empty.
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    EXPECT_EQ(InState(SMS_UNREAD).size(), 2u);
+    EXPECT_GT(Doc().Phone().m_nMemoryFallback, 0);
+
+    m_sim->UpdateQuirks([](phone::Quirks& q) {
+        q.bCpmsTotalZero = false;
+        q.bCpmsEmpty = true;
+    });
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");  // a plain OK ends the read successfully
+}
+
+TEST_F(PhoneSessionTest, DeleteAfterSyncAlsoRemovesTheUnsentMessageWithoutImportingIt) {
+    StartPhone();
+    Doc().Settings().m_ini.m_bDeleteAfterSync = true;
+    Doc().SynchronizeSms();
+    auto state = m_sim->State();
+    EXPECT_TRUE(phone::FindStorage(state, "ME")->slots.empty());
+    EXPECT_TRUE(phone::FindStorage(state, "SM")->slots.empty());
+    for (auto& m : Doc().Store().Messages()) EXPECT_NE(m->m_strText, u"Not sent yet");
+}
+
+TEST_F(PhoneSessionTest, DeletionsOnThePhoneCheckTheSlotFirst) {
+    StartPhone();
+    Doc().SynchronizeSms();
+    auto read = InState(SMS_READ);
+    ASSERT_EQ(read.size(), 1u);
+    ASSERT_TRUE(Doc().DeleteMessage(*read[0], 1));  // phone only: a hidden copy in state 10
+    EXPECT_EQ(InState(SMS_DELETE_ON_PHONE).size(), 1u);
+    EXPECT_EQ(InState(SMS_READ).size(), 1u);
+
+    // Anna's SIM message is marked too, but its slot now holds another message.
+    auto unread = InState(SMS_UNREAD);
+    auto anna = *std::find_if(unread.begin(), unread.end(),
+                              [](auto* m) { return m->m_nStorage == STORAGE_SM; });
+    ASSERT_TRUE(Doc().DeleteMessage(*anna, 2));
+    std::string error;
+    m_sim->Stop();
+    auto state = m_sim->State();
+    phone::FindStorage(state, "SM")->slots[2].strPdu.clear();
+    std::string hex;
+    ASSERT_TRUE(phone::EncodeDeliver("+491710760000", "+491700000000", "2026-12-08 09:00:00",
+                                     "Something else", hex, error));
+    phone::FindStorage(state, "SM")->slots[2] = {0, hex};
+    m_scenario = state;
+    StartPhone();
+
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    auto journal = m_sim->Journal();
+    EXPECT_NE(std::find(journal.begin(), journal.end(), "DEL ME 1"), journal.end());
+    EXPECT_EQ(std::find(journal.begin(), journal.end(), "DEL SM 2"), journal.end());
+    EXPECT_TRUE(InState(SMS_DELETE_ON_PHONE).empty());
+    EXPECT_EQ(InState(SMS_DELETED).size(), 3u);  // both copies and Anna's message
+}
+
+TEST_F(PhoneSessionTest, DeleteAllRequestIsClearedBeforeItRuns) {
+    m_scenario.quirks.hangupIn = {"AT+CMGD"};
+    StartPhone();
+    Doc().RequestDeleteAll(false);
+    Doc().RequestDeleteAll(true);
+    Doc().SynchronizeSms();
+    std::u16string errors = Doc().Errors().Text();
+    EXPECT_NE(errors.find(u"Deleting ALL SMS messages from Phone - failed."), std::u16string::npos);
+    EXPECT_NE(errors.find(u"Deleting ALL SMS messages from SIM - failed."), std::u16string::npos);
+    EXPECT_FALSE(Doc().DeleteAllPending(false));
+    EXPECT_FALSE(Doc().DeleteAllPending(true));
+    ExpectLockFree();
+}
+
+TEST_F(PhoneSessionTest, ASessionWhileAnotherProcessHoldsTheLockDoesNothing) {
+    StartPhone();
+    Doc();
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        ce::File lock = ce::File::Open(InstallPath(u"kvo.lock"), ce::GENERIC_WRITE,
+                                       ce::FILE_SHARE_NONE, ce::CREATE_ALWAYS);
+        char c = lock ? 'y' : 'n';
+        (void)!write(ready[1], &c, 1);
+        pause();
+        _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    ASSERT_EQ(c, 'y');
+    Doc().QueueMessage(u"+491711111111", u"waits", false);
+    Doc().SynchronizeSms();
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(Doc().Errors().Text(),
+              u"Please first stop the Internet connection and try to synchronize again.");
+    EXPECT_TRUE(m_sim->Journal().empty());
+    EXPECT_EQ(InState(SMS_OUTBOX).size(), 1u);
+}
+
+TEST_F(PhoneSessionTest, AnIndicationAnsweringTheHandshakeFailsTheAttempt) {
+    StartPhone();
+    m_sim->AddScriptRule("AT\r", "AT\r\r\n+CMTI: \"ME\",3\r\n");
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(),
+              u"There is no connection possible to your device. Please check the 'Hardware' "
+              u"settings in setup and try again.\n---\nSynchronization failed.");
+    int handshakes = 0;
+    for (const auto& line : m_sim->Journal()) handshakes += line.rfind("RULE AT", 0) == 0;
+    EXPECT_EQ(handshakes, 3);
+    ExpectLockFree();
+}
+
+TEST_F(PhoneSessionTest, NoUsableDeviceAndNoUserPortIsAnUnknownConnectionMethod) {
+    StartPhone();
+    Doc().Settings().m_ini.m_strModemDevice = u"Bluetooth modem";  // no such device
+    Doc().SynchronizeSms();
+    EXPECT_EQ(m_ui.Messages().back(),
+              u"Unknown connection method\nMove into setup an choose for Hardware "
+              u"'Generic IrDA-modem'.");
+    EXPECT_EQ(Doc().Errors().Text(), u"Synchronization failed.");
+
+    // A user port goes straight to the line.
+    Doc().Settings().m_bUserPort = true;
+    Doc().Settings().m_strUserPort = ce::FromUtf8((m_device.Root() / "dev" / "COM3").string());
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+}
+
+TEST_F(PhoneSessionTest, HandOffDuringASynchronisationIsDropped) {
+    StartPhone();
+    ASSERT_TRUE(WriteHandoffFile(Doc().AppDir(), u"+49 171 / 1234"));
+    Doc().Flags().m_bBusy = true;
+    EXPECT_FALSE(Doc().TakeHandoff());
+    EXPECT_FALSE(ce::FileExists(Doc().AppDir() + u"newsms.tmp"));
+    EXPECT_EQ(m_ui.Messages().back(),
+              u"New SMS could not be created, because of the synchronization is still in progress.");
+    Doc().Flags().m_bBusy = false;
+    ASSERT_TRUE(WriteHandoffFile(Doc().AppDir(), u"+49 171 / 1234"));
+    EXPECT_EQ(Doc().TakeHandoff().value_or(u""), u"+491711234");
+}
+
+// Unplugging the phone in the middle never loses or doubles an outbox message.
+TEST_F(PhoneSessionTest, UnpluggedDuringSendingOrReadingLosesNothing) {
+    for (bool duringSend : {true, false}) {
+        SCOPED_TRACE(duringSend ? "while sending" : "while reading");
+        if (!duringSend) m_scenario.quirks.hangupIn = {"AT+CMGR=2"};
+        StartPhone();
+        Doc().QueueMessage(u"+491711111111", u"first", false);
+        Doc().QueueMessage(u"+491722222222", u"second", false);
+        std::thread unplug;
+        if (duringSend)
+            unplug = std::thread([this] {
+                if (m_sim->WaitForJournal("SMS ", 10000)) m_sim->HangUp();
+            });
+        Doc().SynchronizeSms();
+        if (unplug.joinable()) unplug.join();
+        EXPECT_NE(Doc().Errors().Text().find(u"Synchronization failed."), std::u16string::npos);
+        for (auto* text : {u"first", u"second"}) {
+            int copies = 0;
+            for (auto& m : Doc().Store().Messages())
+                if (m->m_strText == text &&
+                    (m->m_nState == SMS_OUTBOX || m->m_nState == SMS_SENT))
+                    ++copies;
+            EXPECT_EQ(copies, 1) << ce::ToUtf8(text);
+        }
+        // What the file holds agrees.
+        CSmsStore onDisk(m_ui);
+        onDisk.LoadStore();
+        int queuedOrSent = 0;
+        for (auto& m : onDisk.Messages())
+            queuedOrSent += m->m_nState == SMS_OUTBOX || m->m_nState == SMS_SENT;
+        EXPECT_EQ(queuedOrSent, 2);
+        ExpectLockFree();
+        m_sim->Stop();
+        m_doc.reset();
+        ce::DeleteFile(InstallPath(u"kvo.sms"));
+    }
+}
+
+TEST_F(PhoneSessionTest, StoppingTheAutomaticWorkerWaitsForItsSession) {
+    m_scenario.quirks.nReplyDelayMs = 20;
+    StartPhone();
+    Doc().Settings().m_ini.m_nInterval = 0;  // the first countdown ends at once
+    Doc().StartAutoSync();
+    ASSERT_TRUE(m_sim->WaitForJournal("> AT+CPMS", 10000));
+    EXPECT_TRUE(Doc().Flags().m_bSessionRunning);
+    Doc().StopAutoSync();
+    EXPECT_FALSE(Doc().Flags().m_bSessionRunning);
+    ExpectLockFree();
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+// The simulated phone's behaviour, without threads or file descriptors: bytes in, bytes out.
+// CPhoneSim serves it on a pseudo-terminal; tests and fuzzers can drive it directly.
+#pragma once
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/kvophone/scenario.h"
+
+namespace kvo::phone {
+
+// What the phone sends: bytes, after an optional pause; or the line closing.
+struct OutputChunk {
+    std::string strBytes;
+    int nDelayMs = 0;
+    bool bHangUp = false;
+};
+
+class CPhoneCore {
+public:
+    explicit CPhoneCore(Scenario scenario);
+
+    // Takes bytes from the line; replies queue up for TakeOutput.
+    void Receive(std::string_view bytes);
+    std::vector<OutputChunk> TakeOutput();
+    std::vector<std::string> TakeJournal();
+
+    // Stores a received message in the first free slot of the storage ("" = the storage
+    // for new messages, +CPMS's third) and announces it with +CMTI.
+    bool InjectSms(std::string_view storage, int status, std::string_view pdu, int& index,
+                   std::string& error);
+    // Sends bytes as an unsolicited line would go (held back during a prompt or data call).
+    void SendUnsolicited(std::string_view bytes);
+    // Closes the line now.
+    void HangUp();
+
+    Quirks& GetQuirks() { return m_s.quirks; }
+    void AddScriptRule(const ScriptRule& rule) { m_s.script.push_back(rule); }
+    void ClearScript();
+    void SetScriptOnly(bool bOnly) { m_s.bScriptOnly = bOnly; }
+    // The current state as a scenario (what --state-out writes).
+    const Scenario& State() const { return m_s; }
+    bool IsHungUp() const { return m_mode == MODE_DEAD; }
+    bool InDataCall() const { return m_mode == MODE_DATA; }
+
+private:
+    enum Mode { MODE_COMMAND, MODE_PROMPT, MODE_DATA, MODE_DEAD };
+    enum Kind { RES_OK, RES_ERROR, RES_CME, RES_CMS, RES_CONNECT, RES_NO_CARRIER, RES_PROMPT };
+    struct Res {
+        Kind kind = RES_OK;
+        int nCode = 0;
+    };
+    struct Arg {
+        std::string strText;
+        bool bQuoted = false;
+        bool Empty() const { return !bQuoted && strText.empty(); }
+    };
+
+    void ScriptByte(char c);
+    void InterpretByte(char c);
+    void CommandByte(char c);
+    void PromptByte(char c);
+    void DataByte(char c);
+    void ExecuteLine(const std::string& line);
+    Res ExecuteChain(std::string_view rest, std::vector<std::string>& info);
+    Res Extended(std::string_view cmd, std::vector<std::string>& info);
+    Res Basic(char letter, std::string_view& rest, std::vector<std::string>& info);
+    Res Dial(std::string_view dial);
+    void FinishPrompt();
+
+    Res Identity(const std::string& name, char form, std::vector<std::string>& info);
+    Res Cpin(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Clck(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Cops(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Csca(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Cscs(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Cpms(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Cmgr(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Cmgl(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Cmgd(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res CmgsCmgw(bool bWrite, char form, const std::vector<Arg>& args);
+    Res Cpbs(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Cpbr(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Cpbw(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Cgdcont(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Setting(const std::string& name, char form, const std::vector<Arg>& args,
+                std::vector<std::string>& info);
+
+    void Reset();
+    bool SimReady() const { return !m_s.phone.bPinRequired || m_bPinEntered; }
+    SmsStorage* Mem(int n) { return FindStorage(m_s, m_mem[n]); }
+    std::string FinalText(const Res& res) const;
+    bool Matches(const std::vector<std::string>& prefixes, std::string_view line) const;
+    void Emit(std::string_view bytes, int nDelayMs = 0);
+    void Reply(std::string info, const std::string& final);
+    void Journal(std::string line) { m_journal.push_back(std::move(line)); }
+    void Announce(const std::string& storage, int index);
+
+    Scenario m_s;
+    Mode m_mode = MODE_COMMAND;
+    std::string m_strLine;
+    std::string m_strHeld;  // bytes the script may still take
+    std::vector<OutputChunk> m_output;
+    std::vector<std::string> m_journal;
+    std::string m_strUrcHeld;  // unsolicited output waiting for the command mode
+
+    bool m_bEcho = true;
+    int m_nCmee = 1;
+    std::string m_strCharset = "GSM";
+    int m_nCopsFormat = 0;
+    std::string m_mem[3];
+    std::string m_strPhonebook;
+    bool m_bPinEntered = false;
+    bool m_bVoiceCall = false;
+    bool m_bHangUpReply = false;  // the reply being built closes the line halfway
+    int m_nNextMr = 1;
+    std::map<int, std::string> m_contexts;      // +CGDCONT cid -> its parameters as shown
+    std::map<std::string, std::string> m_settings;  // plain settable values (+CNMI, +CBST ...)
+    std::map<int, int> m_sregs;
+
+    // Prompt (AT+CMGS / AT+CMGW) in progress.
+    bool m_bPromptWrite = false;
+    int m_nPromptLength = 0;
+    int m_nPromptStatus = SMS_STO_UNSENT;
+    std::string m_strPdu;
+    int m_nPlusRun = 0;  // "+++" escape from a data call
+};
+
+// Makes a journal line readable: control bytes as \xHH.
+std::string JournalText(std::string_view bytes);
+
+}  // namespace kvo::phone
