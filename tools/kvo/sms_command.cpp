@@ -79,6 +79,9 @@ int RunSync(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return kExitFailed;
     }
     doc.SynchronizeSms();
+    err << "phone: " << ce::ToUtf8(doc.Phone().m_strName);
+    if (!doc.Operator().m_strName.empty()) err << ", operator: " << ce::ToUtf8(doc.Operator().m_strName);
+    err << "\n";
     std::u16string errors = doc.Errors().Take();
     if (errors.empty()) return kExitOk;
     out << ce::ToUtf8(errors) << "\n";

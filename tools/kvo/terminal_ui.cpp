@@ -1,10 +1,16 @@
 #include "terminal_ui.h"
 
+#include <unistd.h>
+
+#include <iostream>
 #include <ostream>
 
 #include "platform/text.h"
 
 namespace kvo::cli {
+
+CTerminalUi::CTerminalUi(std::ostream& err, bool answer)
+    : m_err(err), m_bAnswer(answer), m_bOnTerminal(&err == &std::cerr && isatty(2)) {}
 
 void CTerminalUi::MessageBox(const std::u16string& text, const std::u16string& caption) {
     std::lock_guard lock(m_mutex);
@@ -28,14 +34,17 @@ void CTerminalUi::SetStatus(const std::u16string& text) {
 void CTerminalUi::SetProgress(int done, int total) {
     std::lock_guard lock(m_mutex);
     if (total <= 0) {
+        if (m_bOnTerminal && m_nLastPercent >= 0) m_err << "\n";
         m_nLastPercent = -1;
         return;
     }
-    // A line per tenth keeps a log readable; the last slot always shows.
-    int percent = done * 100 / total;
-    if (done != total && m_nLastPercent >= 0 && percent / 10 == m_nLastPercent / 10) return;
-    m_nLastPercent = percent;
-    m_err << "  " << done << "/" << total << "\n";
+    // On a terminal one line counts up; in a log only the end of each range shows.
+    if (m_bOnTerminal) {
+        m_err << "\r  " << done << "/" << total << std::flush;
+        m_nLastPercent = done * 100 / total;
+    } else if (done == total) {
+        m_err << "  " << done << "/" << total << "\n";
+    }
 }
 
 }  // namespace kvo::cli

@@ -10,7 +10,7 @@ namespace kvo::cli {
 
 class CTerminalUi : public IUserInterface {
 public:
-    explicit CTerminalUi(std::ostream& err, bool answer = false) : m_err(err), m_bAnswer(answer) {}
+    explicit CTerminalUi(std::ostream& err, bool answer = false);
     void MessageBox(const std::u16string& text, const std::u16string& caption = {}) override;
     bool Ask(const std::u16string& question) override;
     void SetStatus(const std::u16string& text) override;
@@ -22,6 +22,7 @@ private:
     bool m_bAnswer;
     std::u16string m_strLastStatus;
     int m_nLastPercent = -1;
+    bool m_bOnTerminal = false;
 };
 
 }  // namespace kvo::cli
