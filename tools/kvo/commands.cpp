@@ -19,9 +19,9 @@ void ListTable(const std::string& prefix, const std::map<std::string, Command>& 
 
 std::map<std::string, Command>& Commands() {
     static std::map<std::string, Command> commands = {
-        {"phone", {"phone info [--port PORT]", "talk to the phone (phone --help)", RunPhone}},
-        {"sms", {"sms sync|list|send ...", "the messages: sync with the phone, list, send (sms --help)", RunSms}},
-        {"settings", {"settings show|set ...", "the messaging client's options (settings --help)", RunSettings}},
+        {"phone", {"phone info [--port PORT]", "talk to the phone (phone --help)", RunPhone, true}},
+        {"sms", {"sms sync|list|send ...", "the messages: sync with the phone, list, send (sms --help)", RunSms, true}},
+        {"settings", {"settings show|set ...", "the messaging client's options (settings --help)", RunSettings, true}},
     };
     return commands;
 }
@@ -50,7 +50,7 @@ int RunSubcommand(const std::string& prefix, const std::map<std::string, Command
         return kExitUsage;
     }
     std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (WantsHelp(rest, it->second, out))
+    if (!it->second.bGroup && WantsHelp(rest, it->second, out))
         return kExitOk;
     return it->second.run(rest, out, err);
 }

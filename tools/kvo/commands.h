@@ -15,6 +15,7 @@ struct Command {
     std::string usage;  // "phone info [--port PORT]"
     std::string help;   // one line
     RunFn run;
+    bool bGroup = false;  // has subcommands of its own, which answer --help themselves
 };
 
 // Exit codes.

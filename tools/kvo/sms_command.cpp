@@ -103,7 +103,8 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << "usage: kvo sms send [--flash] [--now] RECIPIENTS TEXT\n";
         return kExitUsage;
     }
-    std::u16string recipients = ce::FromUtf8(rest[0]);
+    // A command line may write numbers as people do: "+49 171 123-45".
+    std::u16string recipients = CleanRecipients(ce::FromUtf8(rest[0]));
     if (SplitRecipients(recipients).empty()) {
         err << "kvo: no recipient in \"" << rest[0] << "\"\n";
         return kExitUsage;
