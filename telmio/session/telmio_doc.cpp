@@ -516,6 +516,17 @@ void CTelmioDoc::RestartCountdown() {
     }
 }
 
+bool CTelmioDoc::StartConnect() {
+    if (m_flags.m_bBusy) return false;
+    // No automatic session may start while connect comes up and takes the phone.
+    m_flags.m_bIdle = false;
+    bool ok = LaunchConnect(m_strAppDir);
+    m_flags.m_bIdle = true;
+    return ok;
+}
+
+bool CTelmioDoc::StartDialer() { return LaunchDialer(m_strAppDir); }
+
 std::optional<std::u16string> CTelmioDoc::TakeHandoff() {
     std::u16string recipients;
     if (!TakeHandoffFile(m_strAppDir, recipients)) return std::nullopt;

@@ -54,6 +54,11 @@ public:
     // optional when there is none or it was dropped (a synchronisation runs).
     std::optional<std::u16string> TakeHandoff();
 
+    // Menu commands that start the other programs: "connect.exe s" (ignored while a
+    // synchronisation runs) and "dialer.exe".
+    bool StartConnect();
+    bool StartDialer();
+
     // Requests carried out at the next session.
     void RequestDeleteAll(bool bSim);
     // Delete command: 0 Pocket PC only, 1 mobile phone only, 2 both.

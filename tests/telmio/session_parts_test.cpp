@@ -274,3 +274,30 @@ TEST(SmsInfo, ParsesServicesAndRejectsEveryDeviation) {
 }
 
 }  // namespace
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include "platform/process.h"
+
+namespace {
+
+TEST_F(HandoffTest, LaunchesConnectWithSAndTheDialerWithNothing) {
+    EXPECT_FALSE(kvo::LaunchConnect(m_dir));  // not installed
+    std::string out = (m_device.Root() / "args").string();
+    for (const char16_t* exe : {u"connect.exe", u"dialer.exe"}) {
+        auto path = ce::MapPath(m_dir + exe);
+        kvo::test::WriteHostFile(path, "#!/bin/sh\necho \"$(basename \"$0\") [$*]\" >> " + out + "\n");
+        chmod(path.c_str(), 0755);
+    }
+    ASSERT_TRUE(kvo::LaunchConnect(m_dir));
+    ASSERT_TRUE(kvo::LaunchDialer(m_dir));
+    for (int i = 0; i < 200 && kvo::test::ReadHostFile(out).size() < 26; ++i) usleep(10000);
+    std::string got = kvo::test::ReadHostFile(out);
+    EXPECT_NE(got.find("connect.exe [s]"), std::string::npos) << got;
+    EXPECT_NE(got.find("dialer.exe []"), std::string::npos) << got;
+    while (waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+}
+
+}  // namespace
