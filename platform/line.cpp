@@ -28,12 +28,20 @@ namespace {
 std::mutex g_hookMutex;
 std::function<LONG()> g_initHook;
 
+// Handles are checked against the live ones before use: a closed or made-up handle is an
+// error code, never a read of freed memory.
 std::mutex g_appsMutex;
 std::set<LineApp*> g_apps;
+std::set<LineHandle*> g_lines;
 
 bool IsApp(LineApp* app) {
     std::lock_guard lock(g_appsMutex);
     return app && g_apps.count(app);
+}
+
+bool IsLine(LineHandle* line) {
+    std::lock_guard lock(g_appsMutex);
+    return line && g_lines.count(line);
 }
 
 bool ParseIndex(const std::u16string& name, DWORD& index) {
@@ -201,6 +209,8 @@ LONG lineOpen(HLINEAPP app, DWORD deviceId, HLINE* line, DWORD apiVersion) {
         return LINEERR_INCOMPATIBLEAPIVERSION;
     auto* h = new LineHandle{app, deviceId};
     app->open.insert(h);
+    std::lock_guard lock(g_appsMutex);
+    g_lines.insert(h);
     *line = h;
     return 0;
 }
@@ -220,14 +230,19 @@ LONG lineGetDevConfig(DWORD deviceId, const std::u16string& deviceClass, size_t 
 }
 
 LONG lineGetID(HLINE line, const std::u16string& deviceClass, std::u16string& id) {
-    if (!line || !IsApp(line->app) || !line->app->open.count(line)) return LINEERR_INVALLINEHANDLE;
+    if (!IsLine(line)) return LINEERR_INVALLINEHANDLE;
     if (deviceClass != u"comm/datamodem/portname") return LINEERR_INVALDEVICECLASS;
     id = line->app->devices[line->deviceId].strPort;
     return 0;
 }
 
 LONG lineClose(HLINE line) {
-    if (!line || !IsApp(line->app) || !line->app->open.erase(line)) return LINEERR_INVALLINEHANDLE;
+    if (!IsLine(line)) return LINEERR_INVALLINEHANDLE;
+    {
+        std::lock_guard lock(g_appsMutex);
+        g_lines.erase(line);
+    }
+    line->app->open.erase(line);
     delete line;
     return 0;
 }
@@ -237,6 +252,7 @@ LONG lineShutdown(HLINEAPP app) {
     {
         std::lock_guard lock(g_appsMutex);
         g_apps.erase(app);
+        for (LineHandle* h : app->open) g_lines.erase(h);
     }
     for (LineHandle* h : app->open) delete h;
     delete app;

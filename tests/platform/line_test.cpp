@@ -14,9 +14,13 @@ protected:
 };
 
 TEST_F(LineTest, EnumeratesDevicesInIndexOrderWithCapsNegotiation) {
-    LineDeviceInfo ir{u"Generic IrDA-modem"};
+    LineDeviceInfo ir;
+    ir.strName = u"Generic IrDA-modem";
     ir.strPort = u"COM3:";
-    LineDeviceInfo voiceOnly{u"Voice line", LINEMEDIAMODE_INTERACTIVEVOICE, LINEBEARERMODE_VOICE};
+    LineDeviceInfo voiceOnly;
+    voiceOnly.strName = u"Voice line";
+    voiceOnly.dwMediaModes = LINEMEDIAMODE_INTERACTIVEVOICE;
+    voiceOnly.dwBearerModes = LINEBEARERMODE_VOICE;
     DWORD id0 = 9, id1 = 9;
     ASSERT_TRUE(AddLineDevice(ir, &id0));
     ASSERT_TRUE(AddLineDevice(voiceOnly, &id1));

@@ -30,7 +30,10 @@ void AddExtModem(const std::u16string& key, const std::u16string& name, const st
 
 void AddLine(const std::u16string& name, uint32_t media = ce::LINEMEDIAMODE_DATAMODEM,
              uint32_t bearer = ce::LINEBEARERMODE_DATA | ce::LINEBEARERMODE_VOICE) {
-    ce::LineDeviceInfo info{name, media, bearer};
+    ce::LineDeviceInfo info;
+    info.strName = name;
+    info.dwMediaModes = media;
+    info.dwBearerModes = bearer;
     ASSERT_TRUE(ce::AddLineDevice(info));
 }
 

@@ -20,7 +20,7 @@ namespace {
 std::string FormatTime(const ce::OleDate& date) {
     ce::SYSTEMTIME t{};
     if (!date.ToSystemTime(t)) return "0000-00-00 00:00:00";
-    char buf[32];
+    char buf[64];
     std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay,
                   t.wHour, t.wMinute, t.wSecond);
     return buf;
