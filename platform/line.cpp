@@ -87,7 +87,8 @@ bool ReadLines(std::vector<LineDeviceInfo>& out) {
     bool ok = RegRead(HKEY_LOCAL_MACHINE, [&](const RegKey& root) {
         const RegKey* lines = root.Find(kLinesKey);
         if (!lines) return;
-        for (const auto& [folded, key] : lines->keys) {
+        for (const auto& entry : lines->keys) {
+            const RegKey* key = entry.second.get();
             DWORD index;
             if (!ParseIndex(key->name, index)) continue;
             LineDeviceInfo info;
