@@ -4,6 +4,7 @@
 
 #include "common/install_dir.h"
 #include "common/narrow.h"
+#include "connect/data/data_conversions.h"
 #include "connect/data/data_reader.h"
 #include "connect/data/identification.h"
 #include "common/recipients.h"
@@ -30,21 +31,10 @@ const char16_t kLockHeld[] = u"Please first stop the Internet connection and try
 const char16_t kSyncFailed[] = u"Synchronization failed.";
 const char16_t kCommError[] = u"Error during communication with mobile phone.";
 
-std::u16string WideAscii(const std::string& s) { return std::u16string(s.begin(), s.end()); }
-
 std::string Format(const char* fmt, int value) {
     char buf[64];
     std::snprintf(buf, sizeof buf, fmt, value);
     return buf;
-}
-
-// Leading digits of a count field; 0 without any.
-int DecimalPrefix(const std::u16string& s) {
-    int v = 0;
-    size_t i = 0;
-    while (i < s.size() && s[i] == u' ') ++i;
-    for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9' && v < 100000000; ++i) v = v * 10 + (s[i] - u'0');
-    return v;
 }
 
 bool SameState(int32_t a, int32_t b) {
@@ -52,6 +42,18 @@ bool SameState(int32_t a, int32_t b) {
     if (a == SMS_DELETED || b == SMS_DELETED || a == SMS_USER_FOLDER || b == SMS_USER_FOLDER)
         return true;
     return (a == SMS_UNREAD && b == SMS_READ) || (a == SMS_READ && b == SMS_UNREAD);
+}
+
+// A message the user wrote, not on the phone.
+std::unique_ptr<CSmsMessage> NewMessage(int32_t state, const std::u16string& number,
+                                        const std::u16string& text, bool bFlash) {
+    auto msg = std::make_unique<CSmsMessage>();
+    msg->m_nState = state;
+    msg->m_strNumber = number;
+    msg->m_strText = text;
+    msg->m_time = ce::OleDate::FromSystemTime(ce::GetLocalTime());
+    msg->m_bFlash = bFlash;
+    return msg;
 }
 
 // Holds "kvo.lock" for the life of a session.
@@ -235,13 +237,7 @@ int CTelmioDoc::QueueMessage(const std::u16string& recipients, const std::u16str
     int queued = 0;
     std::lock_guard lock(m_storeMutex);
     for (const auto& number : SplitRecipients(recipients)) {
-        auto msg = std::make_unique<CSmsMessage>();
-        msg->m_nState = bFlash ? SMS_OUTBOX_FLASH : SMS_OUTBOX;
-        msg->m_strNumber = number;
-        msg->m_strText = text;
-        msg->m_time = ce::OleDate::FromSystemTime(ce::GetLocalTime());
-        msg->m_bFlash = bFlash;
-        m_store.AddMessage(std::move(msg));
+        m_store.AddMessage(NewMessage(bFlash ? SMS_OUTBOX_FLASH : SMS_OUTBOX, number, text, bFlash));
         ++queued;
     }
     return queued;
@@ -271,14 +267,8 @@ std::u16string CTelmioDoc::SendNow(const std::u16string& recipients, const std::
             ok = false;
             break;
         }
-        auto msg = std::make_unique<CSmsMessage>();
-        msg->m_nState = SMS_SENT;
-        msg->m_strNumber = number;
-        msg->m_strText = text;
-        msg->m_time = ce::OleDate::FromSystemTime(ce::GetLocalTime());
-        msg->m_bFlash = bFlash;
         std::lock_guard guard(m_storeMutex);
-        m_store.AddMessage(std::move(msg));
+        m_store.AddMessage(NewMessage(SMS_SENT, number, text, bFlash));
     }
     return ok ? u"SMS was sent successfully."
               : u"Error during sending SMS\nPlease close an active internet connection and try again.";
@@ -290,7 +280,7 @@ bool CTelmioDoc::SelectStorage(const char* storage, std::u16string& reply) {
     return Exchange(std::string("AT+CPMS=\"") + storage + "\"", reply);
 }
 
-bool CTelmioDoc::StorageSize(const char*, const std::u16string& reply, int& count) {
+bool CTelmioDoc::StorageSize(const std::u16string& reply, int& count) {
     size_t colon = reply.find(u':');
     size_t comma1 = reply.find(u',');
     size_t comma2 = comma1 == std::u16string::npos ? comma1 : reply.find(u',', comma1 + 1);
@@ -303,7 +293,7 @@ bool CTelmioDoc::StorageSize(const char*, const std::u16string& reply, int& coun
         AddError(u"Bad response from device -5-");
         return false;
     }
-    count = DecimalPrefix(total);
+    count = connect::ParseDecimal(total);
     if (count == 0) count = m_phone.m_nMemoryFallback;
     if (count <= 0) {
         AddError(u"Can not get phone's memory size.");
@@ -326,7 +316,7 @@ bool CTelmioDoc::ReadAll(bool bShowProgress, bool bDeleteAfter) {
             continue;
         }
         int count = 0;
-        if (!StorageSize(storage, reply, count)) return false;
+        if (!StorageSize(reply, count)) return false;
         if (bShowProgress) m_ui.SetProgress(0, count);
         for (int i = 1; i <= count; ++i) {
             if (bShowProgress) m_ui.SetProgress(i, count);
@@ -339,7 +329,7 @@ bool CTelmioDoc::ReadAll(bool bShowProgress, bool bDeleteAfter) {
             if (slot.empty()) continue;
             {
                 std::lock_guard lock(m_storeMutex);
-                pdu.ParseCmgrReply(slot, WideAscii(storage), i, CMGR_IMPORT, this, nullptr);
+                pdu.ParseCmgrReply(slot, Widen(storage), i, CMGR_IMPORT, this, nullptr);
             }
             if (bDeleteAfter) {
                 std::u16string ignored;
@@ -385,7 +375,7 @@ bool CTelmioDoc::DeleteOnPhone(CSmsMessage& msg) {
     } else if (!reply.empty()) {
         CSmsPdu pdu;
         CSmsMessage onPhone;
-        if (pdu.ParseCmgrReply(reply, WideAscii(storage), msg.m_nIndex, CMGR_COMPARE, nullptr,
+        if (pdu.ParseCmgrReply(reply, Widen(storage), msg.m_nIndex, CMGR_COMPARE, nullptr,
                                &onPhone) == CMGR_DONE)
             same = onPhone.m_strNumber == msg.m_strNumber && onPhone.m_strText == msg.m_strText &&
                    onPhone.m_nStorage == msg.m_nStorage && onPhone.m_nIndex == msg.m_nIndex;
@@ -409,7 +399,7 @@ bool CTelmioDoc::DeleteAllInStorage(const char* storage) {
     }
     if (reply.substr(0, 6) != u"+CPMS:") return true;
     int count = 0;
-    if (!StorageSize(storage, reply, count)) return false;
+    if (!StorageSize(reply, count)) return false;
     for (int i = 1; i <= count; ++i) {
         if (!Exchange(Format("AT+CMGD=%i", i), reply)) {
             AddError(kCommError);

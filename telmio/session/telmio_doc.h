@@ -96,7 +96,7 @@ public:
 
 private:
     bool SendPart(const std::u16string& number, const std::u16string& text, bool bFlash);
-    bool StorageSize(const char* storage, const std::u16string& reply, int& count);
+    bool StorageSize(const std::u16string& reply, int& count);
     bool SelectStorage(const char* storage, std::u16string& reply);
     bool Exchange(const std::string& command, std::u16string& reply, int mode = 0,
                   int timeout = 10);
