@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "device.h"
 #include "error.h"
@@ -93,6 +95,22 @@ File File::Open(std::u16string_view path, uint32_t access, uint32_t share,
     }
     SetLastError(ERROR_SUCCESS);
     return File(fd);
+}
+
+File File::OpenWait(std::u16string_view path, uint32_t access, uint32_t share,
+                    Disposition disposition, uint32_t waitMs) {
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        File f = Open(path, access, share, disposition);
+        if (f || GetLastError() != ERROR_SHARING_VIOLATION) return f;
+        auto now = Clock::now();
+        if (now >= deadline) return f;
+        std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+        SetLastError(ERROR_SHARING_VIOLATION);
+    }
 }
 
 File File::OpenRead(std::u16string_view path) {

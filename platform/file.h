@@ -33,6 +33,11 @@ public:
 
     static File Open(std::u16string_view path, uint32_t access, uint32_t share,
                      Disposition disposition);
+    // As Open, but a sharing violation is retried for up to waitMs before it is reported:
+    // for files that several programs update in short steps, where a clash is a wait,
+    // never a reason to take another road (such as creating the file afresh).
+    static File OpenWait(std::u16string_view path, uint32_t access, uint32_t share,
+                         Disposition disposition, uint32_t waitMs);
     // Shorthands: read existing; create or truncate for writing; open or create for append.
     static File OpenRead(std::u16string_view path);
     static File Create(std::u16string_view path);

@@ -45,6 +45,32 @@ TEST_F(LocksTest, ASecondLockFailsInTheSameAndInAnotherProcess) {
     EXPECT_EQ(InChild([] { return TakeLock() ? 0 : 1; }), 0);
 }
 
+TEST_F(LocksTest, OpenWaitWaitsOutAShortHoldAndGivesUpOnALongOne) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        File held = TakeLock();
+        char c = held ? 'y' : 'n';
+        (void)!write(fds[1], &c, 1);
+        usleep(200 * 1000);
+        _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(read(fds[0], &c, 1), 1);
+    ASSERT_EQ(c, 'y');
+    File quick = File::OpenWait(u"\\kvo.lock", GENERIC_WRITE, FILE_SHARE_NONE, OPEN_ALWAYS, 20);
+    EXPECT_FALSE(quick);
+    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+    File patient = File::OpenWait(u"\\kvo.lock", GENERIC_WRITE, FILE_SHARE_NONE, OPEN_ALWAYS, 5000);
+    EXPECT_TRUE(patient);
+    int status;
+    waitpid(pid, &status, 0);
+    // Only a sharing violation is waited for.
+    EXPECT_FALSE(File::OpenWait(u"\\missing\\x", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 5000));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
 TEST_F(LocksTest, ALockIsReleasedWhenItsProcessDies) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
