@@ -126,6 +126,18 @@ TEST_F(LocksTest, ProfileValuesLiveInTheUserHive) {
     EXPECT_NE(kvo::test::ReadHostFile(RegistryDir() / "user.reg")
                   .find("[HKEY_CURRENT_USER\\Software\\Orvane\\telmio\\data]"),
               std::string::npos);
+    std::u16string text;
+    uint32_t number = 0;
+    ASSERT_TRUE(QueryProfileString(u"data", u"missing", text, u"def"));
+    EXPECT_EQ(text, u"def");
+    ASSERT_TRUE(QueryProfileInt(u"data", u"autoupdate", number, 7));
+    EXPECT_EQ(number, 1u);
+    // A hive that cannot be read is an error, never the default.
+    kvo::test::WriteHostFile(RegistryDir() / "user.reg", "garbage\n");
+    EXPECT_EQ(GetProfileString(u"data", u"userport", u"def"), u"def");
+    EXPECT_FALSE(QueryProfileString(u"data", u"userport", text, u"def"));
+    EXPECT_EQ(GetLastError(), ERROR_BAD_FORMAT);
+    EXPECT_FALSE(QueryProfileInt(u"data", u"autoupdate", number, 7));
 }
 
 TEST_F(LocksTest, TraceGoesToTheNamedFileOnly) {
