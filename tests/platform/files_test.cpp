@@ -149,6 +149,24 @@ TEST_F(FilesTest, AFullDiskFailsTheAtomicWriteAndKeepsTheOldFile) {
     EXPECT_EQ(FindFiles(u"\\*").size(), 1u);  // no temporary left
 }
 
+std::vector<bool> g_syncedFolders;
+int RecordingFsync(int fd) {
+    struct stat st;
+    g_syncedFolders.push_back(fstat(fd, &st) == 0 && S_ISDIR(st.st_mode));
+    return RealSys().fsync(fd);
+}
+
+TEST_F(FilesTest, AnAtomicWriteSyncsTheFileAndThenItsFolder) {
+    SysCalls calls = RealSys();
+    calls.fsync = RecordingFsync;
+    g_syncedFolders.clear();
+    {
+        ScopedSysOverride o(calls);
+        ASSERT_TRUE(WriteFileAtomic(u"\\kvo.ini", "x"));
+    }
+    EXPECT_EQ(g_syncedFolders, (std::vector<bool>{false, true}));
+}
+
 TEST_F(FilesTest, ReadsRetryInterruptsAndShortReads) {
     ASSERT_TRUE(WriteFileAtomic(u"\\f", "hello"));
     SysCalls calls = RealSys();

@@ -206,6 +206,9 @@ TEST_F(RegistryTest, KillDuringSavesAlwaysLeavesAHiveThatLoads) {
         ASSERT_TRUE(ParseRegText(text, HKEY_CURRENT_USER, "user.reg", root, error)) << error;
     }
     EXPECT_TRUE(RegSetValue(HKEY_CURRENT_USER, u"K", u"after", RegValue::Dword(1)));
+    // The killed writers' temporaries are cleared away by the next save.
+    for (const auto& e : std::filesystem::directory_iterator(RegistryDir()))
+        EXPECT_EQ(e.path().extension(), ".reg") << e.path();
 }
 
 TEST_F(RegistryTest, AbandonedTransactionChangesNothing) {
