@@ -140,8 +140,26 @@ bool IsWithin(const fs::path& p, const fs::path& root) {
     return true;
 }
 
+bool IsControl(char16_t c) { return c < 0x20 || c == 0x7F; }
+
 bool HasControlCharacter(std::u16string_view s) {
-    return std::any_of(s.begin(), s.end(), [](char16_t c) { return c < 0x20 || c == 0x7F; });
+    return std::any_of(s.begin(), s.end(), IsControl);
+}
+
+// The path for a message, its control characters made visible.
+std::string Shown(std::u16string_view path) {
+    std::u16string out;
+    for (char16_t c : path) {
+        if (IsControl(c)) {
+            static const char16_t kHex[] = u"0123456789ABCDEF";
+            out += u"\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += c;
+        }
+    }
+    return ToUtf8(out);
 }
 
 }  // namespace
@@ -201,7 +219,7 @@ bool MapPathInside(std::u16string_view handheldPath, fs::path& host, bool follow
     for (const auto& part : SplitHandheld(handheldPath)) {
         if (HasControlCharacter(part)) {
             SetLastErrorWith(ERROR_INVALID_NAME,
-                             "invalid file name (control character): " + ToUtf8(handheldPath));
+                             "invalid file name (control character): " + Shown(handheldPath));
             return false;
         }
     }

@@ -338,6 +338,7 @@ TEST_F(OutsideTest, ALinkThatStaysInsideIsFollowed) {
 TEST_F(FilesTest, ANameWithAControlCharacterIsRefused) {
     EXPECT_FALSE(WriteFileAtomic(u"\\a\nb", "x"));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+    EXPECT_NE(GetLastErrorText().find("\\a\\x0Ab"), std::string::npos) << GetLastErrorText();
     EXPECT_FALSE(CreateDirectories(u"\\d\x01\\e"));
     EXPECT_TRUE(fs::is_empty(FileSystemRoot()));
 }
