@@ -12,8 +12,14 @@ inline constexpr std::u16string_view kAppsKey = u"SOFTWARE\\Apps";
 inline constexpr std::u16string_view kSuiteDir = u"\\Program Files\\kvonet pro";
 inline constexpr std::u16string_view kUpdaterDir = u"\\Program Files\\Orvane Updater";
 
-// "InstlDir" with a backslash appended; just "\" when the value is missing, as the
-// handheld's programs then work in the root folder.
+// "InstlDir" with a backslash appended in `dir`; just "\" when the value is missing, as the
+// handheld's programs then work in the root folder. False, with the reason in `error`, when
+// HKLM cannot be read: that is no missing value, and no file may be put in the root for it.
+bool GetInstallDirChecked(std::u16string& dir, std::string& error,
+                          std::u16string_view key = kSuiteKey);
+// The same for callers that only compose paths: when HKLM cannot be read it gives a folder
+// that every file call refuses (ERROR_INVALID_NAME), so nothing is read from or written to the
+// root in its stead.
 std::u16string GetInstallDir(std::u16string_view key = kSuiteKey);
 // The installation directory plus a file name.
 std::u16string InstallPath(std::u16string_view fileName, std::u16string_view key = kSuiteKey);

@@ -1,14 +1,51 @@
 #include "error.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace ce {
 namespace {
 thread_local uint32_t t_lastError = ERROR_SUCCESS;
+thread_local std::string t_lastText;
+
+const char* CodeText(uint32_t code) {
+    switch (code) {
+        case ERROR_SUCCESS: return "no error";
+        case ERROR_FILE_NOT_FOUND: return "not found";
+        case ERROR_PATH_NOT_FOUND: return "folder not found";
+        case ERROR_ACCESS_DENIED: return "access denied";
+        case ERROR_SHARING_VIOLATION: return "in use by another program";
+        case ERROR_DISK_FULL: return "disk full";
+        case ERROR_BAD_FORMAT: return "unreadable file";
+        case ERROR_INVALID_NAME: return "invalid name";
+        case ERROR_INVALID_PARAMETER: return "invalid parameter";
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return "already exists";
+        default: return "error";
+    }
 }
+}  // namespace
 
 uint32_t GetLastError() { return t_lastError; }
-void SetLastError(uint32_t code) { t_lastError = code; }
+void SetLastError(uint32_t code) {
+    t_lastError = code;
+    t_lastText.clear();
+}
+
+void SetLastErrorWith(uint32_t code, std::string text) {
+    t_lastError = code;
+    t_lastText = std::move(text);
+}
+
+void SetLastErrorFromErrno(int err, std::string_view what) {
+    SetLastErrorFromErrno(err);
+    t_lastText = std::string(what) + ": " + std::strerror(err);
+}
+
+std::string GetLastErrorText() {
+    if (!t_lastText.empty()) return t_lastText;
+    return std::string(CodeText(t_lastError)) + " (" + std::to_string(t_lastError) + ")";
+}
 
 void SetLastErrorFromErrno(int err) {
     switch (err) {
@@ -17,7 +54,8 @@ void SetLastErrorFromErrno(int err) {
         case ENOTDIR: SetLastError(ERROR_PATH_NOT_FOUND); break;
         case EACCES:
         case EPERM:
-        case EROFS: SetLastError(ERROR_ACCESS_DENIED); break;
+        case EROFS:
+        case ELOOP: SetLastError(ERROR_ACCESS_DENIED); break;
         case EEXIST: SetLastError(ERROR_ALREADY_EXISTS); break;
         case ENOSPC:
         case EDQUOT: SetLastError(ERROR_DISK_FULL); break;

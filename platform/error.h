@@ -1,6 +1,8 @@
 // Thread-local last error with the handheld's error codes.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace ce {
 
@@ -21,6 +23,7 @@ enum : uint32_t {
     ERROR_ALREADY_EXISTS = 183,
     ERROR_NO_MORE_ITEMS = 259,
     ERROR_INVALID_DATA = 13,
+    ERROR_INVALID_NAME = 123,
     ERROR_BAD_FORMAT = 11,
     ERROR_TIMEOUT = 1460,
 };
@@ -29,5 +32,13 @@ uint32_t GetLastError();
 void SetLastError(uint32_t code);
 // Maps an errno value to the closest handheld code and stores it.
 void SetLastErrorFromErrno(int err);
+
+// The same with a sentence for people: what failed, on which path, and the system's reason
+// ("cannot write /x/registry/user.reg.12.0.tmp: Read-only file system"). SetLastError
+// drops the sentence, so it always belongs to the current code.
+void SetLastErrorWith(uint32_t code, std::string text);
+void SetLastErrorFromErrno(int err, std::string_view what);
+// The sentence of the last error, or the code's own wording when none was given.
+std::string GetLastErrorText();
 
 }  // namespace ce

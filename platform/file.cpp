@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -20,6 +21,37 @@
 namespace fs = std::filesystem;
 
 namespace ce {
+namespace {
+
+// Opens a host path MapPathInside resolved. A file it creates is 0600 whatever the umask;
+// an existing file keeps its mode. A link put in place since the check is refused.
+int OpenPrivate(const fs::path& host, int flags) {
+    flags |= O_NOFOLLOW;
+    if (!(flags & O_CREAT)) return SysOpen(host.c_str(), flags);
+    for (int attempt = 0;; ++attempt) {
+        if (!(flags & O_EXCL)) {
+            int fd = SysOpen(host.c_str(), flags & ~O_CREAT);
+            if (fd >= 0 || errno != ENOENT) return fd;
+        }
+        int fd = SysOpen(host.c_str(), flags | O_EXCL, kPrivateFileMode);
+        if (fd >= 0) {
+            ::fchmod(fd, kPrivateFileMode);
+            return fd;
+        }
+        // Made meanwhile by another program: open that one.
+        if (errno != EEXIST || (flags & O_EXCL) || attempt > 8) return fd;
+    }
+}
+
+void SyncFolder(const fs::path& dir) {
+    int dfd = SysOpen(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dfd >= 0) {
+        Sys().fsync(dfd);
+        SysClose(dfd);
+    }
+}
+
+}  // namespace
 
 File::~File() { Close(); }
 File::File(File&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
@@ -58,13 +90,14 @@ File File::Open(std::u16string_view path, uint32_t access, uint32_t share,
         SetLastError(ERROR_INVALID_PARAMETER);
         return File();
     }
-    fs::path host = MapPath(path);
+    fs::path host;
+    if (!MapPathInside(path, host)) return File();
     std::error_code ec;
     if (fs::is_directory(host, ec)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return File();
     }
-    int fd = SysOpen(host.c_str(), flags, 0666);
+    int fd = OpenPrivate(host, flags);
     if (fd < 0) {
         int err = errno;
         if (err == EEXIST) {
@@ -72,7 +105,7 @@ File File::Open(std::u16string_view path, uint32_t access, uint32_t share,
         } else if (err == ENOENT && !fs::is_directory(host.parent_path(), ec)) {
             SetLastError(ERROR_PATH_NOT_FOUND);
         } else {
-            SetLastErrorFromErrno(err);
+            SetLastErrorFromErrno(err, "cannot open " + host.string());
         }
         return File();
     }
@@ -214,24 +247,28 @@ void File::Close() {
 }
 
 bool FileExists(std::u16string_view path) {
+    fs::path host;
     std::error_code ec;
-    return fs::is_regular_file(MapPath(path), ec);
+    return MapPathInside(path, host) && fs::is_regular_file(host, ec);
 }
 
 bool DirectoryExists(std::u16string_view path) {
+    fs::path host;
     std::error_code ec;
-    return fs::is_directory(MapPath(path), ec);
+    return MapPathInside(path, host) && fs::is_directory(host, ec);
 }
 
 bool DeleteFile(std::u16string_view path) {
-    fs::path host = MapPath(path);
-    std::error_code ec;
-    if (fs::is_directory(host, ec)) {
+    // A link is removed itself, never what it points at.
+    fs::path host;
+    if (!MapPathInside(path, host, false)) return false;
+    struct stat st;
+    if (::lstat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
     if (Sys().unlink(host.c_str()) != 0) {
-        SetLastErrorFromErrno(errno);
+        SetLastErrorFromErrno(errno, "cannot delete " + host.string());
         return false;
     }
     return true;
@@ -250,48 +287,56 @@ bool CopyFile(std::u16string_view from, std::u16string_view to, bool failIfExist
 }
 
 bool MoveFile(std::u16string_view from, std::u16string_view to) {
-    fs::path src = MapPath(from), dst = MapPath(to);
+    fs::path src, dst;
+    if (!MapPathInside(from, src, false) || !MapPathInside(to, dst, false)) return false;
     if (Sys().rename(src.c_str(), dst.c_str()) != 0) {
-        SetLastErrorFromErrno(errno);
+        SetLastErrorFromErrno(errno, "cannot move " + src.string() + " to " + dst.string());
         return false;
     }
     return true;
 }
 
 bool CreateDirectory(std::u16string_view path) {
-    fs::path host = MapPath(path);
-    std::error_code ec;
-    if (fs::exists(host, ec)) {
+    fs::path host;
+    if (!MapPathInside(path, host, false)) return false;
+    struct stat st;
+    if (::lstat(host.c_str(), &st) == 0) {
         SetLastError(ERROR_ALREADY_EXISTS);
         return false;
     }
-    if (!fs::create_directory(host, ec)) {
-        SetLastErrorFromErrno(ec ? ec.value() : EEXIST);
-        if (ec.value() == ENOENT) SetLastError(ERROR_PATH_NOT_FOUND);
+    if (::mkdir(host.c_str(), kPrivateDirMode) != 0) {
+        int err = errno;
+        if (err == ENOENT) {
+            SetLastError(ERROR_PATH_NOT_FOUND);
+        } else {
+            SetLastErrorFromErrno(err, "cannot create " + host.string());
+        }
         return false;
     }
+    ::chmod(host.c_str(), kPrivateDirMode);  // whatever the umask took away
     return true;
 }
 
 bool CreateDirectories(std::u16string_view path) {
-    std::error_code ec;
-    fs::create_directories(MapPath(path), ec);
-    if (ec) {
-        SetLastErrorFromErrno(ec.value());
+    fs::path host;
+    if (!MapPathInside(path, host)) return false;
+    if (int err = CreatePrivateDirectories(host)) {
+        SetLastErrorFromErrno(err, "cannot create " + host.string());
         return false;
     }
     return true;
 }
 
 bool RemoveDirectory(std::u16string_view path) {
-    fs::path host = MapPath(path);
-    std::error_code ec;
-    if (!fs::is_directory(host, ec)) {
+    fs::path host;
+    if (!MapPathInside(path, host, false)) return false;
+    struct stat st;
+    if (::lstat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
     }
     if (::rmdir(host.c_str()) != 0) {
-        SetLastErrorFromErrno(errno);
+        SetLastErrorFromErrno(errno, "cannot remove " + host.string());
         return false;
     }
     return true;
@@ -311,21 +356,38 @@ bool ReadFileBytes(std::u16string_view path, std::string& out) {
 }
 
 bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) {
-    fs::path host = MapPath(path);
-    fs::path tmp = host;
-    tmp += ".part" + std::to_string(::getpid());
-    int fd = SysOpen(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    fs::path host;
+    if (!MapPathInside(path, host)) return false;
+    // The copy is never more open than 0600, nor than the file it replaces (a user's chmod
+    // stays).
+    mode_t mode = kPrivateFileMode;
+    struct stat old;
+    if (::stat(host.c_str(), &old) == 0) mode &= old.st_mode;
+    // Each writer its own temporary, so two programs saving at once never write into one.
+    static std::atomic<unsigned> s_counter{0};
+    fs::path tmp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
+        tmp = host;
+        tmp += ".part" + std::to_string(::getpid()) + "-" + std::to_string(s_counter++);
+        fd = SysOpen(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
+        if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) {
-        SetLastErrorFromErrno(errno);
+        SetLastErrorFromErrno(errno, "cannot create " + tmp.string());
         return false;
     }
+    ::fchmod(fd, mode);
     bool ok = SysWriteAll(fd, bytes.data(), bytes.size()) && Sys().fsync(fd) == 0;
     int err = errno;
     SysClose(fd);
-    if (ok && Sys().rename(tmp.c_str(), host.c_str()) == 0) return true;
+    if (ok && Sys().rename(tmp.c_str(), host.c_str()) == 0) {
+        SyncFolder(host.parent_path());  // the rename itself survives a power cut
+        return true;
+    }
     if (ok) err = errno;
     Sys().unlink(tmp.c_str());
-    SetLastErrorFromErrno(err);
+    SetLastErrorFromErrno(err, "cannot write " + host.string());
     return false;
 }
 
@@ -353,14 +415,24 @@ std::vector<FindData> FindFiles(std::u16string_view pattern) {
     size_t cut = pattern.find_last_of(u"\\/");
     std::u16string_view dir = cut == std::u16string_view::npos ? u"" : pattern.substr(0, cut);
     std::u16string_view mask = cut == std::u16string_view::npos ? pattern : pattern.substr(cut + 1);
+    fs::path host;
+    if (!MapPathInside(dir, host)) return out;
     std::error_code ec;
-    for (fs::directory_iterator it(MapPath(dir), ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec)) {
         std::u16string name = FromUtf8(it->path().filename().string());
         if (!MatchPattern(mask, name)) continue;
         FindData d;
         d.name = name;
-        d.isDirectory = it->is_directory(ec);
-        d.size = d.isDirectory ? 0 : it->file_size(ec);
+        // A link leading out of the device is listed, but nothing of its target is told.
+        fs::path target;
+        uint32_t saved = GetLastError();
+        bool inside = !it->is_symlink(ec) ||
+                      MapPathInside(std::u16string(dir) + u"\\" + name, target);
+        SetLastError(saved);
+        if (inside) {
+            d.isDirectory = it->is_directory(ec);
+            d.size = d.isDirectory ? 0 : it->file_size(ec);
+        }
         out.push_back(std::move(d));
     }
     std::sort(out.begin(), out.end(),

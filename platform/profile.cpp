@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "error.h"
 #include "registry.h"
 
 namespace ce {
@@ -40,6 +41,24 @@ uint32_t GetProfileInt(std::u16string_view section, std::u16string_view entry, u
 
 bool WriteProfileInt(std::u16string_view section, std::u16string_view entry, uint32_t value) {
     return RegSetValue(HKEY_CURRENT_USER, KeyPath(section), entry, RegValue::Dword(value));
+}
+
+bool QueryProfileString(std::u16string_view section, std::u16string_view entry,
+                        std::u16string& value, std::u16string_view def) {
+    auto v = RegQueryValue(HKEY_CURRENT_USER, KeyPath(section), entry);
+    if (!v && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+    auto text = v ? v->AsSz() : std::nullopt;
+    value = text ? *text : std::u16string(def);
+    return true;
+}
+
+bool QueryProfileInt(std::u16string_view section, std::u16string_view entry, uint32_t& value,
+                     uint32_t def) {
+    auto v = RegQueryValue(HKEY_CURRENT_USER, KeyPath(section), entry);
+    if (!v && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+    auto number = v ? v->AsDword() : std::nullopt;
+    value = number ? *number : def;
+    return true;
 }
 
 }  // namespace ce

@@ -17,4 +17,12 @@ bool WriteProfileString(std::u16string_view section, std::u16string_view entry,
 uint32_t GetProfileInt(std::u16string_view section, std::u16string_view entry, uint32_t def);
 bool WriteProfileInt(std::u16string_view section, std::u16string_view entry, uint32_t value);
 
+// The Get forms give the default also when the hive cannot be read. These tell that apart:
+// false (GetLastErrorText says why) when the hive cannot be read; a missing entry, or one of
+// another type, gives `def` and true.
+bool QueryProfileString(std::u16string_view section, std::u16string_view entry,
+                        std::u16string& value, std::u16string_view def = u"");
+bool QueryProfileInt(std::u16string_view section, std::u16string_view entry, uint32_t& value,
+                     uint32_t def);
+
 }  // namespace ce

@@ -1,11 +1,14 @@
 #include "registry.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -147,6 +150,74 @@ const RegKey* RegKey::Find(std::u16string_view path) const {
     return const_cast<RegKey*>(this)->Find(path, false);
 }
 
+bool operator==(const RegKey& a, const RegKey& b) {
+    if (a.name != b.name || a.values.size() != b.values.size() || a.keys.size() != b.keys.size())
+        return false;
+    for (const auto& [folded, named] : a.values) {
+        auto it = b.values.find(folded);
+        if (it == b.values.end() || it->second.name != named.name ||
+            !(it->second.value == named.value))
+            return false;
+    }
+    for (const auto& [folded, sub] : a.keys) {
+        auto it = b.keys.find(folded);
+        if (it == b.keys.end() || !(*it->second == *sub)) return false;
+    }
+    return true;
+}
+
+bool IsValidRegValueName(std::u16string_view name) {
+    for (char16_t c : name)
+        if (c < 0x20 || c == 0x7F) return false;
+    return ToUtf8Strict(name).has_value();
+}
+
+bool IsValidRegKeyName(std::u16string_view name) {
+    return !name.empty() && name.find(u'\\') == name.npos && IsValidRegValueName(name);
+}
+
+namespace {
+
+// A name for a message, its control characters made visible.
+std::string Shown(std::u16string_view name) {
+    std::string out = "\"";
+    for (char c : ToUtf8(name)) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            char esc[8];
+            snprintf(esc, sizeof esc, "\\x%02X", static_cast<unsigned char>(c));
+            out += esc;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out + "\"";
+}
+
+bool CheckKey(const RegKey& key, const std::u16string& path, std::string& error) {
+    for (const auto& [folded, named] : key.values) {
+        if (!IsValidRegValueName(named.name) || folded != FoldCase(named.name)) {
+            error = "value name " + Shown(named.name) + " in " + ToUtf8(path) +
+                    " holds a control character or broken text";
+            return false;
+        }
+    }
+    for (const auto& [folded, sub] : key.keys) {
+        if (!IsValidRegKeyName(sub->name) || folded != FoldCase(sub->name)) {
+            error = "key name " + Shown(sub->name) + " in " + ToUtf8(path) +
+                    " is empty or holds a backslash, a control character or broken text";
+            return false;
+        }
+        if (!CheckKey(*sub, path + u"\\" + sub->name, error)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CheckRegTree(const RegKey& root, Hive hive, std::string& error) {
+    return CheckKey(root, HiveName(hive), error);
+}
+
 const char16_t* HiveName(Hive hive) {
     return hive == HKEY_LOCAL_MACHINE ? u"HKEY_LOCAL_MACHINE" : u"HKEY_CURRENT_USER";
 }
@@ -254,6 +325,12 @@ private:
         if (!rest.empty() && (rest.back() == u'\\' || rest.find(u"\\\\") != rest.npos ||
                               rest.front() == u'\\'))
             return Reason("empty key name in path");
+        bool named = true;
+        ForEachPart(rest, [&](std::u16string_view part) {
+            named = IsValidRegKeyName(part);
+            return named;
+        });
+        if (!named) return Reason("control character in a key name");
         m_key = m_root.Find(rest, true);
         return true;
     }
@@ -271,6 +348,7 @@ private:
         t = TrimLeft(t.substr(1));
         auto wname = FromUtf8Strict(name);
         if (!wname) return Reason("value name is not valid UTF-8");
+        if (!IsValidRegValueName(*wname)) return Reason("control character in a value name");
         RegValue value;
         if (!ValueData(t, value)) return false;
         auto& slot = m_key->values[FoldCase(*wname)];
@@ -449,6 +527,7 @@ struct FileId {
     dev_t dev = 0;
     ino_t ino = 0;
     off_t size = 0;
+    mode_t mode = 0;
     timespec mtime{}, ctime{};
     bool operator==(const FileId& o) const {
         return exists == o.exists && dev == o.dev && ino == o.ino && size == o.size &&
@@ -457,18 +536,27 @@ struct FileId {
     }
 };
 
-FileId StatFile(const fs::path& p) {
+FileId IdOf(const struct stat& st) {
     FileId id;
+    id.exists = true;
+    id.dev = st.st_dev;
+    id.ino = st.st_ino;
+    id.size = st.st_size;
+    id.mode = st.st_mode & 07777;
+    id.mtime = st.st_mtim;
+    id.ctime = st.st_ctim;
+    return id;
+}
+
+// False with errno when the file cannot be looked at; a missing file is no error.
+bool StatFile(const fs::path& p, FileId& id) {
+    id = FileId();
     struct stat st;
     if (::stat(p.c_str(), &st) == 0) {
-        id.exists = true;
-        id.dev = st.st_dev;
-        id.ino = st.st_ino;
-        id.size = st.st_size;
-        id.mtime = st.st_mtim;
-        id.ctime = st.st_ctim;
+        id = IdOf(st);
+        return true;
     }
-    return id;
+    return errno == ENOENT || errno == ENOTDIR;
 }
 
 struct HiveState {
@@ -483,6 +571,7 @@ struct HiveState {
 HiveState g_hives[2];
 std::mutex g_errorMutex;
 std::string g_lastLoadError;
+std::atomic<unsigned> g_tempCounter{0};
 
 const char* FileName(Hive hive) { return hive == HKEY_LOCAL_MACHINE ? "system.reg" : "user.reg"; }
 
@@ -491,59 +580,98 @@ void SetLoadError(std::string e) {
     g_lastLoadError = std::move(e);
 }
 
-// Holds the hive's advisory lock for one operation.
-class HiveLock {
+bool Fail(int err, const std::string& what) {
+    SetLastErrorFromErrno(err, what);
+    return false;
+}
+
+// Writers hold the registry folder's advisory lock for one load-change-save. The folder is
+// locked rather than a lock file beside the hives: a file can be deleted while held (a
+// cleaner, a user removing "stale" locks), and the next writer would lock a new one while
+// the first still writes. The folder cannot go while it holds the hives; should it be
+// replaced all the same, the lock is taken again on the one now at the path. Readers take no
+// lock: a hive is only ever replaced whole by rename, so a reader sees one version or the
+// next, and needs no write access anywhere (a read-only device, another user).
+class WriterLock {
 public:
-    HiveLock(const fs::path& dir, Hive hive, bool exclusive, bool createDir) {
-        std::error_code ec;
-        if (createDir) fs::create_directories(dir, ec);
-        fs::path lockPath = dir / (std::string(FileName(hive)) + ".lock");
-        m_fd = SysOpen(lockPath.c_str(), O_RDWR | O_CREAT, 0666);
-        if (m_fd >= 0 && SysFlock(m_fd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
-            SysClose(m_fd);
+    bool Take(const fs::path& dir) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            m_fd = SysOpen(dir.c_str(), O_RDONLY | O_DIRECTORY);
+            if (m_fd < 0) {
+                if (errno != ENOENT) return Fail(errno, "cannot open " + dir.string());
+                if (int err = CreatePrivateDirectories(dir))
+                    return Fail(err, "cannot create " + dir.string());
+                continue;
+            }
+            if (SysFlock(m_fd, LOCK_EX) != 0) return Release(errno, "cannot lock " + dir.string());
+            struct stat held, now;
+            if (::fstat(m_fd, &held) != 0) return Release(errno, "cannot lock " + dir.string());
+            if (::stat(dir.c_str(), &now) == 0 && now.st_dev == held.st_dev &&
+                now.st_ino == held.st_ino)
+                return true;
+            SysClose(m_fd);  // replaced meanwhile: lock the one there now
             m_fd = -1;
         }
+        return Fail(EAGAIN, "cannot lock " + dir.string() + " (replaced again and again)");
     }
-    ~HiveLock() {
+    ~WriterLock() {
         if (m_fd >= 0) SysClose(m_fd);
     }
-    bool Held() const { return m_fd >= 0; }
 
 private:
+    bool Release(int err, const std::string& what) {
+        SysClose(m_fd);
+        m_fd = -1;
+        return Fail(err, what);
+    }
     int m_fd = -1;
 };
 
-// Brings the cache up to date with the file; false when the file does not parse.
+// Brings the cache up to date with the file; false when the file cannot be read or does not
+// parse.
 bool Refresh(HiveState& st, const fs::path& dir, Hive hive) {
+    if (dir.empty()) {
+        SetLastErrorWith(ERROR_PATH_NOT_FOUND, NoDeviceRootReason());
+        return false;
+    }
     fs::path file = dir / FileName(hive);
-    FileId id = StatFile(file);
+    FileId id;
+    if (!StatFile(file, id)) return Fail(errno, "cannot read " + file.string());
     if (st.valid && st.loadedFrom == dir && st.id == id) return true;
     RegKey fresh;
     std::string text;
     if (id.exists) {
         int fd = SysOpen(file.c_str(), O_RDONLY);
-        if (fd < 0) {
-            SetLastErrorFromErrno(errno);
-            return false;
-        }
-        char buf[65536];
-        for (;;) {
-            ssize_t r = SysRead(fd, buf, sizeof buf);
-            if (r < 0) {
-                SetLastErrorFromErrno(errno);
-                SysClose(fd);
+        struct stat opened;
+        if (fd < 0 && errno == ENOENT) {
+            id = FileId();  // deleted meanwhile: an empty hive
+        } else if (fd < 0) {
+            return Fail(errno, "cannot read " + file.string());
+        } else if (::fstat(fd, &opened) != 0) {
+            int err = errno;
+            SysClose(fd);
+            return Fail(err, "cannot read " + file.string());
+        } else {
+            id = IdOf(opened);  // what is read, should it have been replaced since the stat
+            char buf[65536];
+            for (;;) {
+                ssize_t r = SysRead(fd, buf, sizeof buf);
+                if (r < 0) {
+                    int err = errno;
+                    SysClose(fd);
+                    return Fail(err, "cannot read " + file.string());
+                }
+                if (r == 0) break;
+                text.append(buf, static_cast<size_t>(r));
+            }
+            SysClose(fd);
+            std::string error;
+            if (!ParseRegText(text, hive, FileName(hive), fresh, error)) {
+                st.valid = false;
+                SetLoadError(error);
+                SetLastErrorWith(ERROR_BAD_FORMAT, file.parent_path().string() + "/" + error);
                 return false;
             }
-            if (r == 0) break;
-            text.append(buf, static_cast<size_t>(r));
-        }
-        SysClose(fd);
-        std::string error;
-        if (!ParseRegText(text, hive, FileName(hive), fresh, error)) {
-            st.valid = false;
-            SetLoadError(error);
-            SetLastError(ERROR_BAD_FORMAT);
-            return false;
         }
     }
     st.root = std::move(fresh);
@@ -555,16 +683,45 @@ bool Refresh(HiveState& st, const fs::path& dir, Hive hive) {
     return true;
 }
 
+// Temporaries of writers that were killed mid-save ("user.reg.<pid>.<n>.tmp").
+void RemoveDeadWritersTemps(const fs::path& dir, Hive hive) {
+    std::string prefix = std::string(FileName(hive)) + ".";
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0 || name.size() < prefix.size() + 5 ||
+            name.compare(name.size() - 4, 4, ".tmp") != 0)
+            continue;
+        char* stop = nullptr;
+        long pid = std::strtol(name.c_str() + prefix.size(), &stop, 10);
+        if (pid <= 0 || *stop != '.' || pid == ::getpid()) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            Sys().unlink(it->path().c_str());
+    }
+}
+
 bool Save(HiveState& st, const fs::path& dir, Hive hive) {
-    fs::path file = dir / FileName(hive);
-    fs::path tmp = dir / (std::string(FileName(hive)) + ".tmp");
-    std::string text = FormatRegText(st.root, hive);
-    if (st.id.exists && text == st.text) return true;  // nothing changed: leave the file be
-    int fd = SysOpen(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (fd < 0) {
-        SetLastErrorFromErrno(errno);
+    std::string error;
+    if (!CheckRegTree(st.root, hive, error)) {
+        SetLastErrorWith(ERROR_INVALID_NAME, "registry: " + error);
         return false;
     }
+    fs::path file = dir / FileName(hive);
+    std::string text = FormatRegText(st.root, hive);
+    if (st.id.exists && text == st.text) return true;  // nothing changed: leave the file be
+    // Never more open than 0600, nor than the hive it replaces (a user's chmod stays).
+    mode_t mode = kPrivateFileMode;
+    if (st.id.exists) mode &= st.id.mode;
+    fs::path tmp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
+        tmp = dir / (std::string(FileName(hive)) + "." + std::to_string(::getpid()) + "." +
+                     std::to_string(g_tempCounter++) + ".tmp");
+        fd = SysOpen(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return Fail(errno, "cannot write " + tmp.string());
+    ::fchmod(fd, mode);
     bool ok = SysWriteAll(fd, text.data(), text.size()) && Sys().fsync(fd) == 0;
     int err = errno;
     SysClose(fd);
@@ -574,16 +731,16 @@ bool Save(HiveState& st, const fs::path& dir, Hive hive) {
     }
     if (!ok) {
         Sys().unlink(tmp.c_str());
-        SetLastErrorFromErrno(err);
-        return false;
+        return Fail(err, "cannot write " + file.string());
     }
     int dfd = SysOpen(dir.c_str(), O_RDONLY | O_DIRECTORY);
     if (dfd >= 0) {
         Sys().fsync(dfd);
         SysClose(dfd);
     }
-    st.id = StatFile(file);
+    StatFile(file, st.id);
     st.text = std::move(text);
+    RemoveDeadWritersTemps(dir, hive);
     return true;
 }
 
@@ -593,11 +750,12 @@ bool RegTransact(Hive hive, const std::function<bool(RegKey&)>& change) {
     HiveState& st = g_hives[hive];
     std::lock_guard guard(st.mutex);
     fs::path dir = RegistryDir();
-    HiveLock lock(dir, hive, true, true);
-    if (!lock.Held()) {
-        SetLastErrorFromErrno(errno);
+    if (dir.empty()) {
+        SetLastErrorWith(ERROR_PATH_NOT_FOUND, NoDeviceRootReason());
         return false;
     }
+    WriterLock lock;
+    if (!lock.Take(dir)) return false;
     if (!Refresh(st, dir, hive)) return false;
     SetLastError(ERROR_SUCCESS);
     if (!change(st.root)) {
@@ -615,18 +773,7 @@ bool RegTransact(Hive hive, const std::function<bool(RegKey&)>& change) {
 bool RegRead(Hive hive, const std::function<void(const RegKey&)>& reader) {
     HiveState& st = g_hives[hive];
     std::lock_guard guard(st.mutex);
-    fs::path dir = RegistryDir();
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) {
-        reader(RegKey());  // no device yet: an empty hive
-        return true;
-    }
-    HiveLock lock(dir, hive, false, false);
-    if (!lock.Held()) {
-        SetLastErrorFromErrno(errno);
-        return false;
-    }
-    if (!Refresh(st, dir, hive)) return false;
+    if (!Refresh(st, RegistryDir(), hive)) return false;
     reader(st.root);
     return true;
 }

@@ -59,7 +59,18 @@ public:
     const RegKey* Find(std::u16string_view path) const;
 };
 
+// Same names (as stored) and values, all the way down.
+bool operator==(const RegKey& a, const RegKey& b);
+
 const char16_t* HiveName(Hive hive);  // u"HKEY_LOCAL_MACHINE" ...
+
+// A name the hive file can hold and read back: well-formed UTF-16 without control characters
+// (a newline would end its line). Key names are also non-empty and hold no backslash.
+bool IsValidRegValueName(std::u16string_view name);
+bool IsValidRegKeyName(std::u16string_view name);
+// Every name of a tree, before it is saved: false with the first bad one in `error`. A change
+// that makes a bad name fails with ERROR_INVALID_NAME and saves nothing.
+bool CheckRegTree(const RegKey& root, Hive hive, std::string& error);
 
 // Pure format functions (fuzzed). Parse fails with "file:line: reason" in `error`.
 bool ParseRegText(std::string_view text, Hive hive, std::string_view fileName, RegKey& root,
@@ -89,10 +100,11 @@ uint32_t RegGetDword(Hive hive, std::u16string_view path, std::u16string_view na
 
 // Several changes in one load-and-save. `change` returns false to abandon them.
 bool RegTransact(Hive hive, const std::function<bool(RegKey& root)>& change);
-// A read under the lock, for whole-tree views (export).
+// A consistent view of the whole tree (export); needs no write access.
 bool RegRead(Hive hive, const std::function<void(const RegKey& root)>& reader);
 
 // The message of the last hive that failed to load ("system.reg:12: bad dword"), or empty.
+// GetLastErrorText() tells why the last registry call of a thread failed, with the path.
 std::string RegLastLoadError();
 
 }  // namespace ce

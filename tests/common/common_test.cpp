@@ -4,6 +4,8 @@
 #include "common/narrow.h"
 #include "common/recipients.h"
 #include "common/stored_string.h"
+#include "platform/device.h"
+#include "platform/file.h"
 #include "platform/registry.h"
 #include "tests/support/temp_device.h"
 
@@ -75,6 +77,25 @@ TEST_F(InstallDirTest, AppendsABackslashToInstlDir) {
     EXPECT_EQ(GetInstallDir(), u"\\Program Files\\kvonet pro\\");
     EXPECT_EQ(InstallPath(u"kvo.ini"), u"\\Program Files\\kvonet pro\\kvo.ini");
     EXPECT_EQ(GetInstallDir(kUpdaterKey), u"\\");
+}
+
+// A hive that cannot be read is no missing value: the suite must not move into the root.
+TEST_F(InstallDirTest, AnUnreadableHklmIsAnErrorAndNothingLandsInTheRoot) {
+    test::WriteHostFile(ce::RegistryDir() / "system.reg", "not a hive\n");
+    std::u16string dir;
+    std::string error;
+    EXPECT_FALSE(GetInstallDirChecked(dir, error));
+    EXPECT_NE(error.find("system.reg:1: missing"), std::string::npos) << error;
+    EXPECT_FALSE(ce::WriteFileAtomic(InstallPath(u"kvo.ini"), "settings"));
+    EXPECT_FALSE(ce::File::Create(InstallPath(u"kvo.sms")));
+    EXPECT_FALSE(ce::CreateDirectories(GetInstallDir() + u"LOG"));
+    std::string bytes;
+    EXPECT_FALSE(ce::ReadFileBytes(InstallPath(u"kvo.ini"), bytes));
+    EXPECT_TRUE(std::filesystem::is_empty(ce::FileSystemRoot()));
+    // A missing value still means the root, as on the handheld.
+    std::filesystem::remove(ce::RegistryDir() / "system.reg");
+    ASSERT_TRUE(GetInstallDirChecked(dir, error));
+    EXPECT_EQ(dir, u"\\");
 }
 
 }  // namespace

@@ -1,17 +1,41 @@
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <filesystem>
+#include <map>
 
 #include <gtest/gtest.h>
 
 #include "platform/device.h"
 #include "platform/error.h"
 #include "platform/file.h"
+#include "platform/registry.h"
 #include "platform/sys.h"
+#include "platform/trace.h"
 #include "tests/support/temp_device.h"
 
 using namespace ce;
 using kvo::test::DeviceTest;
+namespace fs = std::filesystem;
 
 namespace {
+
+template <typename Fn>
+int InChild(Fn body) {
+    pid_t pid = fork();
+    if (pid == 0) _exit(body());
+    int status;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+mode_t ModeOf(const fs::path& p) {
+    struct stat st;
+    return ::lstat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
 
 class FilesTest : public DeviceTest {};
 
@@ -125,6 +149,24 @@ TEST_F(FilesTest, AFullDiskFailsTheAtomicWriteAndKeepsTheOldFile) {
     EXPECT_EQ(FindFiles(u"\\*").size(), 1u);  // no temporary left
 }
 
+std::vector<bool> g_syncedFolders;
+int RecordingFsync(int fd) {
+    struct stat st;
+    g_syncedFolders.push_back(fstat(fd, &st) == 0 && S_ISDIR(st.st_mode));
+    return RealSys().fsync(fd);
+}
+
+TEST_F(FilesTest, AnAtomicWriteSyncsTheFileAndThenItsFolder) {
+    SysCalls calls = RealSys();
+    calls.fsync = RecordingFsync;
+    g_syncedFolders.clear();
+    {
+        ScopedSysOverride o(calls);
+        ASSERT_TRUE(WriteFileAtomic(u"\\kvo.ini", "x"));
+    }
+    EXPECT_EQ(g_syncedFolders, (std::vector<bool>{false, true}));
+}
+
 TEST_F(FilesTest, ReadsRetryInterruptsAndShortReads) {
     ASSERT_TRUE(WriteFileAtomic(u"\\f", "hello"));
     SysCalls calls = RealSys();
@@ -135,6 +177,190 @@ TEST_F(FilesTest, ReadsRetryInterruptsAndShortReads) {
     char buf[5];
     ASSERT_TRUE(f.ReadExact(buf, 5));
     EXPECT_EQ(std::string(buf, 5), "hello");
+}
+
+// ---- modes ----
+
+// Everything the suite makes, with each way it makes files and folders.
+int MakeOneOfEach() {
+    bool ok = CreateDirectories(u"\\a\\b\\c") && CreateDirectory(u"\\d");
+    { ok = ok && File::Create(u"\\a\\f").Write("x"); }
+    { ok = ok && File::OpenAppend(u"\\a\\b\\g").Write("x"); }
+    { ok = ok && File::Open(u"\\d\\n", GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW); }
+    { ok = ok && File::Open(u"\\d\\o", GENERIC_READ, FILE_SHARE_READ, OPEN_ALWAYS); }
+    ok = ok && WriteFileAtomic(u"\\h", "x") && CopyFile(u"\\h", u"\\d\\copy", true);
+    ok = ok && RegSetValue(HKEY_CURRENT_USER, u"K", u"v", RegValue::Dword(1)) &&
+         RegSetValue(HKEY_LOCAL_MACHINE, u"K", u"v", RegValue::Dword(1));
+    return ok ? 0 : 1;
+}
+
+TEST_F(FilesTest, EverythingCreatedIsPrivateWhateverTheUmask) {
+    for (mode_t mask : {mode_t(0), mode_t(022), mode_t(0277)}) {
+        fs::remove_all(FileSystemRoot());
+        fs::remove_all(RegistryDir());
+        ASSERT_EQ(InChild([mask] {
+                      umask(mask);
+                      return MakeOneOfEach();
+                  }),
+                  0);
+        int seen = 0;
+        for (auto it = fs::recursive_directory_iterator(m_device.Root());
+             it != fs::recursive_directory_iterator(); ++it) {
+            ++seen;
+            mode_t want = it->is_directory() ? 0700 : 0600;
+            EXPECT_EQ(ModeOf(it->path()), want) << it->path() << " umask " << mask;
+        }
+        EXPECT_GE(seen, 14);
+    }
+}
+
+TEST_F(FilesTest, AnAtomicReplaceKeepsAStricterModeAndNeverWidens) {
+    ASSERT_TRUE(WriteFileAtomic(u"\\kvo.ini", "one"));
+    fs::path host = MapPath(u"\\kvo.ini");
+    fs::permissions(host, fs::perms(0400));
+    ASSERT_TRUE(WriteFileAtomic(u"\\kvo.ini", "two"));
+    EXPECT_EQ(ModeOf(host), 0400u);
+    fs::permissions(host, fs::perms(0666));
+    ASSERT_TRUE(WriteFileAtomic(u"\\kvo.ini", "three"));
+    EXPECT_EQ(ModeOf(host), 0600u);
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(u"\\kvo.ini", bytes));
+    EXPECT_EQ(bytes, "three");
+}
+
+TEST_F(FilesTest, AtomicWritersEachUseTheirOwnTemporary) {
+    // A stale temporary of this very process under the old shared name is left alone.
+    kvo::test::WriteHostFile(FileSystemRoot() / ("f.part" + std::to_string(getpid())), "stale");
+    ASSERT_TRUE(WriteFileAtomic(u"\\f", "mine"));
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(u"\\f", bytes));
+    EXPECT_EQ(bytes, "mine");
+    constexpr int kWriters = 4, kRounds = 40;
+    for (int w = 0; w < kWriters; ++w) {
+        if (fork() == 0) {
+            std::string mine(1000 + w, static_cast<char>('a' + w));
+            for (int i = 0; i < kRounds; ++i)
+                if (!WriteFileAtomic(u"\\shared", mine)) _exit(1);
+            _exit(0);
+        }
+    }
+    int failures = 0;
+    for (int w = 0; w < kWriters; ++w) {
+        int status;
+        wait(&status);
+        failures += !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+    }
+    EXPECT_EQ(failures, 0);
+    ASSERT_TRUE(ReadFileBytes(u"\\shared", bytes));
+    ASSERT_GE(bytes.size(), 1000u);
+    EXPECT_EQ(bytes, std::string(bytes.size(), bytes[0]));  // one writer's, whole
+}
+
+// ---- the device's edge ----
+
+class OutsideTest : public FilesTest {
+protected:
+    void SetUp() override {
+        std::string tmpl = (fs::temp_directory_path() / "kvo-outside-XXXXXX").string();
+        ASSERT_TRUE(mkdtemp(tmpl.data()));
+        m_outside = tmpl;
+        kvo::test::WriteHostFile(m_outside / "victim.txt", "keep me");
+        fs::create_directory(m_outside / "sub");
+        fs::create_directory_symlink(m_outside, FileSystemRoot() / "link");
+        fs::create_symlink(m_outside / "victim.txt", FileSystemRoot() / "filelink");
+        fs::create_symlink(m_outside / "new.txt", FileSystemRoot() / "dangling");
+        m_before = Snapshot();
+    }
+    void TearDown() override { fs::remove_all(m_outside); }
+
+    std::map<std::string, std::string> Snapshot() {
+        std::map<std::string, std::string> all;
+        for (const auto& e : fs::recursive_directory_iterator(m_outside))
+            all[e.path().string()] = e.is_regular_file() ? kvo::test::ReadHostFile(e.path()) : "/";
+        return all;
+    }
+    fs::path m_outside;
+    std::map<std::string, std::string> m_before;
+};
+
+TEST_F(OutsideTest, NoHandheldPathLeadsOutThroughALink) {
+    fs::path trace = m_device.Root() / "trace.log";
+    SetTraceFile(trace.string());
+    auto refused = [](bool result) { return !result && GetLastError() == ERROR_ACCESS_DENIED; };
+    EXPECT_TRUE(refused(File::Create(u"\\link\\new.txt").IsOpen()));
+    EXPECT_TRUE(refused(File::Create(u"\\LINK\\victim.txt").IsOpen()));
+    EXPECT_TRUE(refused(File::OpenRead(u"\\link\\victim.txt").IsOpen()));
+    EXPECT_TRUE(refused(File::OpenAppend(u"\\filelink").IsOpen()));
+    EXPECT_TRUE(refused(File::Create(u"\\dangling").IsOpen()));
+    EXPECT_TRUE(refused(WriteFileAtomic(u"\\link\\victim.txt", "changed")));
+    EXPECT_TRUE(refused(WriteFileAtomic(u"\\filelink", "changed")));
+    EXPECT_TRUE(refused(DeleteFile(u"\\link\\victim.txt")));
+    EXPECT_TRUE(refused(CopyFile(u"\\link\\victim.txt", u"\\stolen", false)));
+    ASSERT_TRUE(WriteFileAtomic(u"\\mine", "x"));
+    EXPECT_TRUE(refused(CopyFile(u"\\mine", u"\\link\\copy", false)));
+    EXPECT_TRUE(refused(MoveFile(u"\\mine", u"\\link\\moved")));
+    EXPECT_TRUE(refused(MoveFile(u"\\link\\victim.txt", u"\\taken")));
+    EXPECT_TRUE(refused(CreateDirectory(u"\\link\\d")));
+    EXPECT_TRUE(refused(CreateDirectories(u"\\link\\d\\e")));
+    EXPECT_TRUE(refused(RemoveDirectory(u"\\link\\sub")));
+    EXPECT_TRUE(FindFiles(u"\\link\\*").empty());
+    EXPECT_FALSE(FileExists(u"\\link\\victim.txt"));
+    EXPECT_FALSE(DirectoryExists(u"\\link\\sub"));
+    // The links themselves are the device's: listed as plain entries, and removed as links.
+    auto found = FindFiles(u"\\*");
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_EQ(found[2].name, u"link");
+    EXPECT_FALSE(found[2].isDirectory);
+    EXPECT_TRUE(DeleteFile(u"\\filelink"));
+    EXPECT_TRUE(DeleteFile(u"\\link"));
+    SetTraceFile("");
+    EXPECT_EQ(Snapshot(), m_before);
+    EXPECT_NE(kvo::test::ReadHostFile(trace).find("\\link\\new.txt leads outside the device"),
+              std::string::npos);
+}
+
+TEST_F(OutsideTest, ALinkThatStaysInsideIsFollowed) {
+    ASSERT_TRUE(CreateDirectories(u"\\Real\\Inner"));
+    fs::create_directory_symlink(FileSystemRoot() / "Real", FileSystemRoot() / "alias");
+    fs::create_directory_symlink("..", FileSystemRoot() / "Real" / "Inner" / "up");
+    ASSERT_TRUE(WriteFileAtomic(u"\\alias\\inner\\up\\f.txt", "via links"));
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(u"\\real\\f.txt", bytes));
+    EXPECT_EQ(bytes, "via links");
+    EXPECT_EQ(FindFiles(u"\\alias\\*.txt").size(), 1u);
+    // ".." after a link climbs from where the link leads, as the system does, and a relative
+    // link cannot climb out of the device either.
+    fs::create_directory_symlink("../../..", FileSystemRoot() / "Real" / "Inner" / "esc");
+    EXPECT_FALSE(File::Create(u"\\real\\inner\\esc\\x"));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
+TEST_F(FilesTest, ANameWithAControlCharacterIsRefused) {
+    EXPECT_FALSE(WriteFileAtomic(u"\\a\nb", "x"));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+    EXPECT_NE(GetLastErrorText().find("\\a\\x0Ab"), std::string::npos) << GetLastErrorText();
+    EXPECT_FALSE(CreateDirectories(u"\\d\x01\\e"));
+    EXPECT_TRUE(fs::is_empty(FileSystemRoot()));
+}
+
+// With no HOME the device must not land in a folder anyone can prepare, such as /tmp.
+TEST(DeviceRootTest, WithoutHomeTheRootIsTheAccountsOwnOrNone) {
+    int rc = InChild([] {
+        SetDeviceRoot({});
+        for (const char* v : {"KVO_DEVICE", "XDG_DATA_HOME", "HOME", "XDG_RUNTIME_DIR"}) unsetenv(v);
+        fs::path root = DeviceRoot();
+        if (root.empty() || root.string().rfind("/tmp", 0) == 0) return 1;
+        if (geteuid() != 0) return 0;
+        // An account with no home folder: only a private runtime folder will do.
+        if (setgid(54321) != 0 || setuid(54321) != 0) return 2;
+        if (!DeviceRoot().empty()) return 3;
+        if (File::Create(u"\\x") || GetLastErrorText().find("no device folder") != 0) return 4;
+        if (RegSetValue(HKEY_CURRENT_USER, u"K", u"v", RegValue::Dword(1))) return 5;
+        if (GetLastErrorText().find("no device folder") != 0) return 6;
+        setenv("XDG_RUNTIME_DIR", "/run/user/54321", 1);
+        return DeviceRoot() == fs::path("/run/user/54321/kvonet/device") ? 0 : 7;
+    });
+    EXPECT_EQ(rc, 0);
 }
 
 }  // namespace
