@@ -67,9 +67,10 @@ inline int WaitProgram(pid_t pid, int timeoutMs = 60000) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// Runs a program to its end and collects what it printed.
+// Runs a program to its end and collects what it printed. One still running after
+// `timeoutMs` is killed and reported with status -1.
 inline ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                                int uid = -1) {
+                                int uid = -1, int timeoutMs = 60000) {
     ProgramResult result;
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0)
@@ -84,11 +85,20 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
     close(err[1]);
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     std::string* into[2] = {&result.out, &result.err};
-    int open = 2;
-    while (open > 0 && pid > 0) {
-        if (poll(fds, 2, -1) < 0)
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool killed = false;
+    int live = pid > 0 ? 2 : 0;
+    while (live > 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 && !killed) {
+            kill(pid, SIGKILL);
+            killed = true;
+        }
+        int ready = poll(fds, 2, killed ? -1 : static_cast<int>(left.count()) + 1);
+        if (ready < 0 && errno != EINTR)
             break;
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; ready > 0 && i < 2; ++i) {
             if (fds[i].fd < 0 || !fds[i].revents)
                 continue;
             char buf[4096];
@@ -98,7 +108,7 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
             } else {
                 close(fds[i].fd);
                 fds[i].fd = -1;
-                --open;
+                --live;
             }
         }
     }
@@ -107,6 +117,8 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
             close(f.fd);
     if (pid > 0)
         result.status = WaitProgram(pid);
+    if (killed)
+        result.status = -1;
     return result;
 }
 
