@@ -121,8 +121,14 @@ bool ReadRegistered(Registered& r, std::string& error) {
             auto it = key->values.find(ce::FoldCase(value));
             if (it == key->values.end())
                 return;
-            if (auto name = it->second.value.AsSz(); name && !name->empty())
-                r.modems.push_back(*name);
+            auto name = it->second.value.AsSz();
+            if (!name || name->empty())
+                return;
+            // A modem entry and its line device carry the same name: list it once.
+            for (const auto& known : r.modems)
+                if (ce::EqualsNoCase(known, *name))
+                    return;
+            r.modems.push_back(*name);
         };
         if (const ce::RegKey* ext = root.Find(u"ExtModems"))
             for (const auto& [folded, key] : ext->keys) add(key.get(), u"FriendlyName");
