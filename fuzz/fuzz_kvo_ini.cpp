@@ -1,9 +1,11 @@
 // "kvo.ini": a result or a failure, never neither; what loads saves and loads back the same
-// (the detection text aside, which is written empty).
+// (the detection text aside, which is written empty); a save merging its changes into what
+// another program saved carries every field it changed and no other.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "telmio/settings/client_settings.h"
 #include "telmio/settings/kvo_ini.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -20,6 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         abort();
     ini.m_strDetectionText.clear();
     if (!(back == ini))
+        abort();
+    kvo::CKvoIni onDisk;
+    kvo::ApplyChangedFields(kvo::CKvoIni{}, ini, onDisk);
+    if (!(onDisk == ini))
+        abort();
+    kvo::CKvoIni untouched;
+    kvo::ApplyChangedFields(ini, ini, untouched);
+    if (!(untouched == kvo::CKvoIni{}))
         abort();
     return 0;
 }

@@ -119,25 +119,49 @@ std::vector<LineDeviceInfo> ListLineDevices() {
     return out;
 }
 
+DWORD PutLineDevice(RegKey& root, const LineDeviceInfo& info) {
+    RegKey* lines = root.Find(kLinesKey, true);
+    DWORD next = 0;
+    for (const auto& [folded, key] : lines->keys) {
+        DWORD index;
+        if (ParseIndex(key->name, index)) next = std::max(next, index + 1);
+    }
+    std::u16string path = LineKey(next).substr(std::u16string(kLinesKey).size() + 1);
+    RegKey* k = lines->Find(path, true);
+    auto set = [&](const char16_t* name, RegValue v) {
+        k->values[FoldCase(name)] = RegKey::Named{name, std::move(v)};
+    };
+    set(u"Name", RegValue::Sz(info.strName));
+    set(u"MediaModes", RegValue::Dword(info.dwMediaModes));
+    set(u"BearerModes", RegValue::Dword(info.dwBearerModes));
+    set(u"Port", RegValue::Sz(info.strPort));
+    set(u"DevConfig",
+        RegValue::Binary(info.devConfig.empty() ? DefaultDevConfig() : info.devConfig));
+    return next;
+}
+
+std::vector<RegKey*> FindLineDevices(RegKey& root, std::u16string_view name) {
+    std::vector<std::pair<DWORD, RegKey*>> found;
+    if (RegKey* lines = root.Find(kLinesKey, false)) {
+        for (auto& [folded, key] : lines->keys) {
+            DWORD index;
+            if (!ParseIndex(key->name, index)) continue;
+            auto it = key->values.find(FoldCase(u"Name"));
+            if (it != key->values.end() && it->second.value.AsSz() == std::u16string(name))
+                found.emplace_back(index, key.get());
+        }
+    }
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<RegKey*> out;
+    for (auto& [index, key] : found) out.push_back(key);
+    return out;
+}
+
 bool AddLineDevice(const LineDeviceInfo& info, DWORD* deviceId) {
     DWORD next = 0;
     bool ok = RegTransact(HKEY_LOCAL_MACHINE, [&](RegKey& root) {
-        RegKey* lines = root.Find(kLinesKey, true);
-        for (const auto& [folded, key] : lines->keys) {
-            DWORD index;
-            if (ParseIndex(key->name, index)) next = std::max(next, index + 1);
-        }
-        std::u16string path = LineKey(next).substr(std::u16string(kLinesKey).size() + 1);
-        RegKey* k = lines->Find(path, true);
-        auto set = [&](const char16_t* name, RegValue v) {
-            k->values[FoldCase(name)] = RegKey::Named{name, std::move(v)};
-        };
-        set(u"Name", RegValue::Sz(info.strName));
-        set(u"MediaModes", RegValue::Dword(info.dwMediaModes));
-        set(u"BearerModes", RegValue::Dword(info.dwBearerModes));
-        set(u"Port", RegValue::Sz(info.strPort));
-        set(u"DevConfig",
-            RegValue::Binary(info.devConfig.empty() ? DefaultDevConfig() : info.devConfig));
+        next = PutLineDevice(root, info);
         return true;
     });
     if (ok && deviceId) *deviceId = next;

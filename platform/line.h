@@ -5,9 +5,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ce {
+
+class RegKey;
 
 using LONG = int32_t;
 using DWORD = uint32_t;
@@ -66,6 +69,12 @@ struct LineDeviceInfo {
 
 // Registers a new line device after the existing ones; returns its index.
 bool AddLineDevice(const LineDeviceInfo& info, DWORD* deviceId = nullptr);
+// The same inside a transaction on HKEY_LOCAL_MACHINE's root, so that a tool can register a
+// line device together with what belongs to it in one step. The index is one past the
+// highest in use: a gap left by a removed device is never filled by list position.
+DWORD PutLineDevice(RegKey& root, const LineDeviceInfo& info);
+// The keys of the line devices called `name`, in index order (normally one).
+std::vector<RegKey*> FindLineDevices(RegKey& root, std::u16string_view name);
 // The devices in index order (for tools; programs use the line calls).
 std::vector<LineDeviceInfo> ListLineDevices();
 

@@ -4,10 +4,13 @@
 
 #include "common/binio.h"
 #include "common/stored_string.h"
+#include "platform/error.h"
 #include "platform/file.h"
 #include "platform/profile.h"
+#include "platform/sys.h"
 #include "telmio/settings/client_settings.h"
 #include "telmio/settings/options_rules.h"
+#include "telmio/settings/settings_file.h"
 #include "tests/support/temp_device.h"
 
 using namespace kvo;
@@ -210,6 +213,126 @@ TEST_F(SettingsTest, OptionsRules) {
         return p == u"COM2:" || p == u"COM7:";
     });
     EXPECT_EQ(ports, (std::vector<std::u16string>{u"COM3:", u"COM7:", u"BTM1:", u"COM2:"}));
+}
+
+TEST_F(SettingsTest, TwoProgramsSavingAtOnceKeepBothChanges) {
+    // Both load, the first saves its interval, the connection manager its login, then the
+    // second its automatic synchronisation: nothing the others saved goes back.
+    CClientSettings first, second;
+    ASSERT_TRUE(first.LoadSettings());
+    ASSERT_TRUE(second.LoadSettings());
+    first.m_ini.m_nInterval = 30;
+    first.m_pb.m_nStorages = kPbStoragePhone;
+    ASSERT_TRUE(first.SaveSettings()) << first.Error();
+    std::string error;
+    ASSERT_TRUE(UpdateKvoIni(
+        first.KvoIniPath(),
+        [](CKvoIni& ini) {
+            ini.m_strLoginUser = u"dialup";
+            ini.m_strDetectionText = u"detected";
+            return true;
+        },
+        error));
+    second.m_ini.m_bAutoSync = true;
+    second.m_pb.m_strName = u"351234567890123";
+    ASSERT_TRUE(second.SaveSettings()) << second.Error();
+    EXPECT_EQ(second.m_ini.m_nInterval, 30);  // what is on disk now, also in memory
+
+    CClientSettings after;
+    ASSERT_TRUE(after.LoadSettings());
+    EXPECT_EQ(after.m_ini.m_nInterval, 30);
+    EXPECT_TRUE(after.m_ini.m_bAutoSync);
+    EXPECT_EQ(after.m_ini.m_strLoginUser, u"dialup");
+    EXPECT_EQ(after.m_ini.m_strDetectionText, u"");
+    EXPECT_EQ(after.m_pb.m_nStorages, kPbStoragePhone);
+    EXPECT_EQ(after.m_pb.m_strName, u"351234567890123");
+
+    // Every field takes part: a changed one wins, an unchanged one keeps the disk's value.
+    CKvoIni disk;
+    disk.m_nInterval = 99;
+    disk.m_strDetectionText = u"theirs";
+    ApplyChangedFields(CKvoIni{}, EveryFieldSet(), disk);
+    CKvoIni expected = EveryFieldSet();
+    expected.m_strDetectionText = u"theirs";
+    EXPECT_EQ(disk, expected);
+    disk = CKvoIni{};
+    disk.m_nInterval = 99;
+    ApplyChangedFields(EveryFieldSet(), EveryFieldSet(), disk);
+    EXPECT_EQ(disk.m_nInterval, 99);
+}
+
+TEST_F(SettingsTest, AHeldLockIsWaitedForAndThenAFailure) {
+    std::u16string path = u"\\kvo.ini";
+    CSettingsLock held;
+    std::string error;
+    ASSERT_TRUE(held.Acquire(path, error));
+    CSettingsLock second;
+    EXPECT_FALSE(second.Acquire(path, error, 50));
+    EXPECT_NE(error.find("another program is saving"), std::string::npos) << error;
+    bool called = false;
+    EXPECT_FALSE(UpdateKvoIni(path, [&](CKvoIni&) { return called = true; }, error));
+    EXPECT_FALSE(called);
+    EXPECT_FALSE(ce::FileExists(path));
+    held.Release();
+    EXPECT_TRUE(second.Acquire(path, error, 50)) << error;
+}
+
+// Opening any "kvo.ini" fails as for a user without read permission.
+int DenyKvoIni(const char* path, int flags, mode_t mode) {
+    std::string_view p(path);
+    if (p.size() >= 7 && p.substr(p.size() - 7) == "kvo.ini") {
+        errno = EACCES;
+        return -1;
+    }
+    return ce::RealSys().open(path, flags, mode);
+}
+
+TEST_F(SettingsTest, AFileOrProfileThatCannotBeReadIsAnErrorAndNothingIsSaved) {
+    CClientSettings s;
+    s.m_ini.m_nInterval = 45;
+    s.m_bUserPort = true;
+    s.m_strUserPort = u"COM5:";
+    ASSERT_TRUE(s.SaveSettings());
+    std::string before = kvo::test::ReadHostFile(m_device.Root() / "fs" / "kvo.ini");
+    {
+        ce::SysCalls calls = ce::RealSys();
+        calls.open = DenyKvoIni;
+        ce::ScopedSysOverride deny(calls);
+        CClientSettings denied;
+        EXPECT_FALSE(denied.LoadSettings());
+        EXPECT_EQ(denied.State(), SettingsState::unreadable);
+        EXPECT_NE(denied.Error().find("kvo.ini: permission denied"), std::string::npos)
+            << denied.Error();
+        denied.m_ini.m_bAutoSync = true;
+        EXPECT_FALSE(denied.SaveSettings());
+        std::string error;
+        EXPECT_FALSE(UpdateKvoIni(denied.KvoIniPath(), [](CKvoIni&) { return true; }, error));
+        CRecordingUi ui;
+        EXPECT_FALSE(SaveOptions(denied, OptionsFromSettings(denied), false, ui).m_bSaved);
+    }
+    EXPECT_EQ(kvo::test::ReadHostFile(m_device.Root() / "fs" / "kvo.ini"), before);
+
+    // A hive that does not parse is no empty "userport".
+    kvo::test::WriteHostFile(m_device.Root() / "registry" / "user.reg", "garbage\n");
+    CClientSettings noProfile;
+    EXPECT_FALSE(noProfile.LoadSettings());
+    EXPECT_EQ(noProfile.State(), SettingsState::unreadable);
+    EXPECT_NE(noProfile.Error().find("user.reg:1:"), std::string::npos) << noProfile.Error();
+    EXPECT_EQ(noProfile.m_ini.m_nInterval, 45);  // the files were still read, for a look
+    EXPECT_FALSE(noProfile.SaveSettings());
+    std::filesystem::remove(m_device.Root() / "registry" / "user.reg");
+
+    // Something else in the file's place is unreadable too; a damaged "pb.ini" is not.
+    std::filesystem::remove(m_device.Root() / "fs" / "pb.ini");
+    std::filesystem::create_directories(m_device.Root() / "fs" / "pb.ini");
+    CClientSettings folder;
+    EXPECT_FALSE(folder.LoadSettings());
+    EXPECT_EQ(folder.State(), SettingsState::unreadable);
+    std::filesystem::remove(m_device.Root() / "fs" / "pb.ini");
+    kvo::test::WriteHostFile(m_device.Root() / "fs" / "pb.ini", "\x01");
+    CClientSettings damagedPb;
+    EXPECT_TRUE(damagedPb.LoadSettings());
+    EXPECT_EQ(damagedPb.m_pb, CPbIni{});
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <ostream>
 
 #include "platform/device.h"
+#include "platform/error.h"
+#include "platform/registry.h"
 #include "tools/kvo-device/device_setup.h"
 #include "tools/kvo-device/modem.h"
 #include "tools/kvo-device/reg_command.h"
@@ -73,6 +75,22 @@ std::map<std::string, Command>& Commands() {
           RunRegCommand}},
     };
     return commands;
+}
+
+std::string LastErrorText() {
+    switch (uint32_t code = ce::GetLastError()) {
+        case ce::ERROR_BAD_FORMAT: {
+            std::string load = ce::RegLastLoadError();
+            return load.empty() ? "unreadable file" : load;
+        }
+        case ce::ERROR_FILE_NOT_FOUND: return "not found";
+        case ce::ERROR_PATH_NOT_FOUND: return "folder not found";
+        case ce::ERROR_ACCESS_DENIED: return "permission denied";
+        case ce::ERROR_SHARING_VIOLATION: return "in use by another program";
+        case ce::ERROR_DISK_FULL: return "disk full";
+        case ce::ERROR_NOT_ENOUGH_MEMORY: return "out of memory";
+        default: return "error " + std::to_string(code);
+    }
 }
 
 fs::path ProgramDir() {

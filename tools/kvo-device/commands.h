@@ -23,6 +23,10 @@ std::map<std::string, Command>& Commands();
 // Folder of the built programs: $KVO_BIN_DIR, else the folder of this executable.
 std::filesystem::path ProgramDir();
 
+// Why the last platform call failed, in words ("permission denied", or the registry file's
+// own complaint such as "system.reg:12: bad dword value").
+std::string LastErrorText();
+
 // Parses the global options (--device DIR, --help) and runs a subcommand.
 int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

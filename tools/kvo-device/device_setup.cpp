@@ -1,10 +1,13 @@
 #include "device_setup.h"
 
+#include <unistd.h>
+
 #include <fstream>
 #include <iterator>
 #include <system_error>
 
 #include "common/install_dir.h"
+#include "commands.h"
 #include "modem.h"
 #include "platform/device.h"
 #include "platform/file.h"
@@ -51,9 +54,7 @@ bool WriteRegistryDefaults(const fs::path&, std::string& error) {
     });
     ok = ok && ce::RegCreateKey(ce::HKEY_CURRENT_USER, u"Software\\Orvane kvonet pro");
     if (!ok) {
-        error = "cannot write the registry";
-        std::string load = ce::RegLastLoadError();
-        if (!load.empty()) error += ": " + load;
+        error = "cannot write the registry: " + LastErrorText();
     }
     return ok;
 }
@@ -67,9 +68,14 @@ bool InstallPrograms(const fs::path& binDir, std::string& error) {
         fs::path link = ce::MapPath(std::u16string(p.folder) + u"\\" +
                                     ce::FromUtf8(std::string(p.program) + ".exe"));
         if (fs::is_symlink(link, ec) && fs::read_symlink(link, ec) == target) continue;
-        fs::remove(link, ec);
-        fs::create_symlink(target, link, ec);
+        // Made aside and renamed over the old one: two tools installing at once both succeed.
+        fs::path fresh = link;
+        fresh += ".new" + std::to_string(::getpid());
+        fs::remove(fresh, ec);
+        fs::create_symlink(target, fresh, ec);
+        if (!ec) fs::rename(fresh, link, ec);
         if (ec) {
+            fs::remove(fresh, ec);
             error = "cannot install " + link.string() + ": " + ec.message();
             return false;
         }
@@ -95,14 +101,19 @@ bool RegisterPorts(const fs::path&, std::string& error) {
         }
         return true;
     });
-    if (!ok) error = "cannot write the port map";
+    if (!ok) error = "cannot write the port map: " + LastErrorText();
     return ok;
 }
 
 // A fresh handheld has the infrared modem the demo phone sits behind.
+// Looked for and added in one transaction, so two tools creating at once add it once.
 bool RegisterDemoModem(const fs::path&, std::string& error) {
-    if (ce::RegKeyExists(ce::HKEY_LOCAL_MACHINE, kExtModemsKey)) return true;
-    return AddModem(kDemoModemName, kDemoPort, kDemoPortDevice, error);
+    bool ok = ce::RegTransact(ce::HKEY_LOCAL_MACHINE, [](ce::RegKey& root) {
+        if (!root.Find(kExtModemsKey)) AddModemTo(root, kDemoModemName, kDemoPort, kDemoPortDevice);
+        return true;
+    });
+    if (!ok) error = "cannot write the registry: " + LastErrorText();
+    return ok;
 }
 
 // The connection database goes into the installation directory as a copy, so that an update

@@ -3,6 +3,7 @@
 #include <ostream>
 #include <vector>
 
+#include "commands.h"
 #include "platform/line.h"
 #include "platform/registry.h"
 #include "platform/serial.h"
@@ -10,7 +11,6 @@
 
 namespace kvo::device {
 namespace {
-
 
 // Subkey names may not hold backslashes; everything else is kept.
 std::u16string KeyName(const std::u16string& name) {
@@ -20,7 +20,35 @@ std::u16string KeyName(const std::u16string& name) {
     return k;
 }
 
+void Set(ce::RegKey* k, std::u16string_view name, ce::RegValue v) {
+    k->values[ce::FoldCase(name)] = ce::RegKey::Named{std::u16string(name), std::move(v)};
+}
+
 }  // namespace
+
+void AddModemTo(ce::RegKey& root, const std::u16string& name, const std::u16string& port,
+                const std::u16string& linuxDevice) {
+    ce::RegKey* ext = root.Find(kExtModemsKey, true);
+    ce::RegKey* entry = nullptr;
+    for (auto& [folded, key] : ext->keys) {
+        auto it = key->values.find(ce::FoldCase(u"FriendlyName"));
+        if (it != key->values.end() && it->second.value.AsSz() == name) entry = key.get();
+    }
+    if (!entry) entry = ext->Find(KeyName(name), true);
+    Set(entry, u"DeviceType", ce::RegValue::Dword(1));
+    Set(entry, u"FriendlyName", ce::RegValue::Sz(name));
+    Set(entry, u"Port", ce::RegValue::Sz(port));
+    if (!linuxDevice.empty())
+        Set(root.Find(ce::kPortMapKey, true), port, ce::RegValue::Sz(linuxDevice));
+    std::vector<ce::RegKey*> lines = ce::FindLineDevices(root, name);
+    for (ce::RegKey* line : lines) Set(line, u"Port", ce::RegValue::Sz(port));
+    if (lines.empty()) {
+        ce::LineDeviceInfo info;
+        info.strName = name;
+        info.strPort = port;
+        ce::PutLineDevice(root, info);
+    }
+}
 
 bool AddModem(const std::u16string& name, const std::u16string& port,
               const std::u16string& linuxDevice, std::string& error) {
@@ -28,42 +56,13 @@ bool AddModem(const std::u16string& name, const std::u16string& port,
         error = "modem name and port must not be empty";
         return false;
     }
+    // One transaction: two tools adding the same modem at once make one entry and one line.
     bool ok = ce::RegTransact(ce::HKEY_LOCAL_MACHINE, [&](ce::RegKey& root) {
-        ce::RegKey* ext = root.Find(kExtModemsKey, true);
-        ce::RegKey* entry = nullptr;
-        for (auto& [folded, key] : ext->keys) {
-            auto it = key->values.find(ce::FoldCase(u"FriendlyName"));
-            if (it != key->values.end() && it->second.value.AsSz() == name) entry = key.get();
-        }
-        if (!entry) entry = ext->Find(KeyName(name), true);
-        auto set = [&](ce::RegKey* k, const char16_t* n, ce::RegValue v) {
-            k->values[ce::FoldCase(n)] = ce::RegKey::Named{n, std::move(v)};
-        };
-        set(entry, u"DeviceType", ce::RegValue::Dword(1));
-        set(entry, u"FriendlyName", ce::RegValue::Sz(name));
-        set(entry, u"Port", ce::RegValue::Sz(port));
-        if (!linuxDevice.empty()) set(root.Find(ce::kPortMapKey, true), port.c_str(), ce::RegValue::Sz(linuxDevice));
+        AddModemTo(root, name, port, linuxDevice);
         return true;
     });
     if (!ok) {
-        error = "cannot write the registry: " + ce::RegLastLoadError();
-        return false;
-    }
-    std::vector<ce::LineDeviceInfo> lines = ce::ListLineDevices();
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].strName != name) continue;
-        if (!ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, ce::LineKey(static_cast<ce::DWORD>(i)), u"Port",
-                             ce::RegValue::Sz(port))) {
-            error = "cannot update the line device";
-            return false;
-        }
-        return true;
-    }
-    ce::LineDeviceInfo line;
-    line.strName = name;
-    line.strPort = port;
-    if (!ce::AddLineDevice(line)) {
-        error = "cannot add the line device";
+        error = "cannot write the registry: " + LastErrorText();
         return false;
     }
     return true;

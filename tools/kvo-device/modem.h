@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace ce {
+class RegKey;
+}
+
 namespace kvo::device {
 
 inline constexpr char16_t kExtModemsKey[] = u"ExtModems";
@@ -16,6 +20,10 @@ inline constexpr char16_t kDemoPortDevice[] = u"dev/COM3";  // relative to the d
 // the port map alone. False with a message for the user.
 bool AddModem(const std::u16string& name, const std::u16string& port,
               const std::u16string& linuxDevice, std::string& error);
+
+// The same inside a transaction on HKEY_LOCAL_MACHINE's root.
+void AddModemTo(ce::RegKey& root, const std::u16string& name, const std::u16string& port,
+                const std::u16string& linuxDevice);
 
 int RunAddModem(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

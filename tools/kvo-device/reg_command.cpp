@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ostream>
 
+#include "commands.h"
 #include "platform/error.h"
 #include "platform/registry.h"
 #include "platform/text.h"
@@ -102,11 +103,44 @@ bool ParseValue(const std::string& type, const std::vector<std::string>& items,
 }
 
 int Failed(std::ostream& err, const std::string& what) {
-    std::string load = ce::RegLastLoadError();
-    err << "kvo-device: " << what;
-    if (ce::GetLastError() == ce::ERROR_BAD_FORMAT && !load.empty()) err << " (" << load << ")";
-    err << "\n";
+    err << "kvo-device: " << what << ": " << LastErrorText() << "\n";
     return 1;
+}
+
+// A missing key or value is the answer "not there"; anything else is the registry failing.
+int NotFoundOrFailed(std::ostream& err, const std::string& missing) {
+    if (ce::GetLastError() == ce::ERROR_FILE_NOT_FOUND) {
+        err << "kvo-device: " << missing << "\n";
+        return 1;
+    }
+    return Failed(err, "cannot read the registry");
+}
+
+int Printed(std::ostream& out, std::ostream& err) {
+    out.flush();
+    if (out) return 0;
+    err << "kvo-device: cannot write the output\n";
+    return 1;
+}
+
+// One key as read in one go: another program deleting a value meanwhile cannot leave a name
+// without its value.
+struct KeySnapshot {
+    std::vector<std::u16string> keys;
+    std::vector<ce::RegKey::Named> values;
+};
+
+bool SnapshotKey(ce::Hive hive, const std::u16string& path, KeySnapshot& snap) {
+    bool found = false;
+    bool ok = ce::RegRead(hive, [&](const ce::RegKey& root) {
+        const ce::RegKey* key = root.Find(path);
+        if (!key) return;
+        found = true;
+        for (const auto& [folded, sub] : key->keys) snap.keys.push_back(sub->name);
+        for (const auto& [folded, named] : key->values) snap.values.push_back(named);
+    });
+    if (ok && !found) ce::SetLastError(ce::ERROR_FILE_NOT_FOUND);
+    return ok && found;
 }
 
 }  // namespace
@@ -130,11 +164,15 @@ int RunRegCommand(const std::vector<std::string>& args, std::ostream& out, std::
             err << kRegUsage;
             return 2;
         }
+        // Formatted under the hive's lock, printed after it: a reader that stops reading our
+        // output (a paused pager) must not hold up the programs that write the registry.
+        std::string text;
         for (ce::Hive h : hives) {
-            if (!ce::RegRead(h, [&](const ce::RegKey& root) { out << ce::FormatRegText(root, h); }))
+            if (!ce::RegRead(h, [&](const ce::RegKey& root) { text += ce::FormatRegText(root, h); }))
                 return Failed(err, "cannot read " + ce::ToUtf8(ce::HiveName(h)));
         }
-        return 0;
+        out << text;
+        return Printed(out, err);
     }
     ce::Hive hive;
     std::u16string path;
@@ -145,19 +183,19 @@ int RunRegCommand(const std::vector<std::string>& args, std::ostream& out, std::
     if (verb == "get" && args.size() <= 3) {
         if (args.size() == 3) {
             auto v = ce::RegQueryValue(hive, path, ce::FromUtf8(args[2]));
-            if (!v) return Failed(err, "no value " + args[2] + " in " + args[1]);
+            if (!v) return NotFoundOrFailed(err, "value not found: " + args[2] + " in " + args[1]);
             PrintValue(out, *v);
-            return 0;
+            return Printed(out, err);
         }
-        auto keys = ce::RegEnumKeys(hive, path);
-        auto values = ce::RegEnumValues(hive, path);
-        if (!keys || !values) return Failed(err, "no key " + args[1]);
-        for (const auto& k : *keys) out << "[" << ce::ToUtf8(k) << "]\n";
-        for (const auto& n : *values) {
-            out << (n.empty() ? "@" : ce::ToUtf8(n)) << " = ";
-            PrintValue(out, *ce::RegQueryValue(hive, path, n));
+        KeySnapshot snap;
+        if (!SnapshotKey(hive, path, snap))
+            return NotFoundOrFailed(err, "key not found: " + args[1]);
+        for (const auto& k : snap.keys) out << "[" << ce::ToUtf8(k) << "]\n";
+        for (const auto& n : snap.values) {
+            out << (n.name.empty() ? "@" : ce::ToUtf8(n.name)) << " = ";
+            PrintValue(out, n.value);
         }
-        return 0;
+        return Printed(out, err);
     }
     if (verb == "set" && args.size() >= 5) {
         ce::RegValue v;
@@ -173,7 +211,10 @@ int RunRegCommand(const std::vector<std::string>& args, std::ostream& out, std::
     if (verb == "delete" && args.size() <= 3) {
         bool ok = args.size() == 3 ? ce::RegDeleteValue(hive, path, ce::FromUtf8(args[2]))
                                    : ce::RegDeleteTree(hive, path);
-        return ok ? 0 : Failed(err, "cannot delete " + args.back());
+        if (ok) return 0;
+        return ce::GetLastError() == ce::ERROR_FILE_NOT_FOUND
+                   ? NotFoundOrFailed(err, "nothing to delete: " + args.back() + " not found")
+                   : Failed(err, "cannot delete " + args.back());
     }
     err << kRegUsage;
     return 2;
