@@ -30,15 +30,6 @@ std::u16string GetProfileString(std::u16string_view section, std::u16string_view
     return RegGetString(HKEY_CURRENT_USER, KeyPath(section), entry, def);
 }
 
-bool QueryProfileString(std::u16string_view section, std::u16string_view entry,
-                        std::u16string& value) {
-    value.clear();
-    auto v = RegQueryValue(HKEY_CURRENT_USER, KeyPath(section), entry);
-    if (!v) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    if (auto s = v->AsSz()) value = *s;
-    return true;
-}
-
 bool WriteProfileString(std::u16string_view section, std::u16string_view entry,
                         std::u16string_view value) {
     return RegSetValue(HKEY_CURRENT_USER, KeyPath(section), entry, RegValue::Sz(value));

@@ -12,10 +12,6 @@ std::u16string AppName();
 
 std::u16string GetProfileString(std::u16string_view section, std::u16string_view entry,
                                 std::u16string_view def = u"");
-// As GetProfileString, but a profile that cannot be read is a failure (false, GetLastError
-// set) rather than the default; a missing entry gives `value` empty.
-bool QueryProfileString(std::u16string_view section, std::u16string_view entry,
-                        std::u16string& value);
 bool WriteProfileString(std::u16string_view section, std::u16string_view entry,
                         std::u16string_view value);
 uint32_t GetProfileInt(std::u16string_view section, std::u16string_view entry, uint32_t def);

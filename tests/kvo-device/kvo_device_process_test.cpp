@@ -147,7 +147,7 @@ TEST_F(KvoDeviceProcessTest, ExportIntoAPausedPipeHoldsUpNoWriter) {
         ce::RegKey* k = root.Find(u"Software\\Big", true);
         for (int i = 0; i < 3000; ++i) {
             std::u16string name = u"value" + ce::FromUtf8(std::to_string(i));
-            k->values[name] = {name, ce::RegValue::Sz(std::u16string(60, u'x'))};
+            k->values[ce::FoldCase(name)] = {name, ce::RegValue::Sz(std::u16string(60, u'x'))};
         }
         return true;
     }));
