@@ -51,6 +51,13 @@ void SyncFolder(const fs::path& dir) {
     }
 }
 
+// True when `fd` is the file that `host` names now (not deleted, not renamed over).
+bool StillAtPath(int fd, const fs::path& host) {
+    struct stat held, now;
+    if (fstat(fd, &held) != 0 || ::lstat(host.c_str(), &now) != 0) return false;
+    return held.st_dev == now.st_dev && held.st_ino == now.st_ino;
+}
+
 }  // namespace
 
 File::~File() { Close(); }
@@ -97,29 +104,41 @@ File File::Open(std::u16string_view path, uint32_t access, uint32_t share,
         SetLastError(ERROR_ACCESS_DENIED);
         return File();
     }
-    int fd = OpenPrivate(host, flags);
-    if (fd < 0) {
-        int err = errno;
-        if (err == EEXIST) {
-            SetLastError(ERROR_FILE_EXISTS);
-        } else if (err == ENOENT && !fs::is_directory(host.parent_path(), ec)) {
-            SetLastError(ERROR_PATH_NOT_FOUND);
-        } else {
-            SetLastErrorFromErrno(err, "cannot open " + host.string());
+    // A lock taken on a file that another program has meanwhile deleted or replaced by a
+    // rename guards nothing: whoever opens the path next gets the new file. So the locked
+    // file must still be the one at the path, else open again.
+    int fd = -1;
+    for (int attempt = 0;; ++attempt) {
+        fd = OpenPrivate(host, flags);
+        if (fd < 0) {
+            int err = errno;
+            if (err == EEXIST) {
+                SetLastError(ERROR_FILE_EXISTS);
+            } else if (err == ENOENT && !fs::is_directory(host.parent_path(), ec)) {
+                SetLastError(ERROR_PATH_NOT_FOUND);
+            } else {
+                SetLastErrorFromErrno(err, "cannot open " + host.string());
+            }
+            return File();
         }
-        return File();
-    }
-    // Lock before truncating so a shared holder never sees its file emptied under it.
-    int op = (share == FILE_SHARE_NONE ? LOCK_EX : LOCK_SH) | LOCK_NB;
-    if (SysFlock(fd, op) != 0) {
-        int err = errno;
+        // Lock before truncating so a shared holder never sees its file emptied under it.
+        int op = (share == FILE_SHARE_NONE ? LOCK_EX : LOCK_SH) | LOCK_NB;
+        if (SysFlock(fd, op) != 0) {
+            int err = errno;
+            SysClose(fd);
+            if (err == EWOULDBLOCK) {
+                SetLastError(ERROR_SHARING_VIOLATION);
+            } else {
+                SetLastErrorFromErrno(err);
+            }
+            return File();
+        }
+        if (StillAtPath(fd, host)) break;
         SysClose(fd);
-        if (err == EWOULDBLOCK) {
+        if (attempt == 20) {
             SetLastError(ERROR_SHARING_VIOLATION);
-        } else {
-            SetLastErrorFromErrno(err);
+            return File();
         }
-        return File();
     }
     if (truncate && Sys().ftruncate(fd, 0) != 0) {
         SetLastErrorFromErrno(errno);

@@ -73,7 +73,7 @@ void Trace(std::string_view line) {
         }
     }
     out.push_back('\n');
-    int fd = SysOpen(g_path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    int fd = SysOpen(g_path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     if (fd < 0) return;
     SysWriteAll(fd, out.data(), out.size());
     SysClose(fd);

@@ -131,6 +131,10 @@ int Main(const std::vector<std::string>& all, std::ostream& out, std::ostream& e
         out << "usage: kvo-device " << it->second.usage << "\n  " << it->second.help << "\n";
         return 0;
     }
+    if (ce::DeviceRoot().empty()) {
+        err << "kvo-device: " << ce::NoDeviceRootReason() << "\n";
+        return 1;
+    }
     return it->second.run(rest, out, err);
 }
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -34,8 +35,10 @@ bool MakeFolders(const fs::path&, std::string& error) {
             return false;
         }
     }
-    std::error_code ec;
-    fs::create_directories(ce::RasDir(), ec);
+    if (int err = ce::CreatePrivateDirectories(ce::RasDir())) {
+        error = "cannot create " + ce::RasDir().string() + ": " + std::strerror(err);
+        return false;
+    }
     return true;
 }
 
@@ -86,10 +89,8 @@ bool InstallPrograms(const fs::path& binDir, std::string& error) {
 // The phone's port: "COM3:" maps to <device>/dev/COM3, where the simulator links its pty. A
 // port someone pointed elsewhere (a real phone on /dev/ttyUSB0) keeps its entry.
 bool RegisterPorts(const fs::path&, std::string& error) {
-    std::error_code ec;
-    fs::create_directories(ce::DeviceRoot() / "dev", ec);
-    if (ec) {
-        error = "cannot create " + (ce::DeviceRoot() / "dev").string() + ": " + ec.message();
+    if (int err = ce::CreatePrivateDirectories(ce::DeviceRoot() / "dev")) {
+        error = "cannot create " + (ce::DeviceRoot() / "dev").string() + ": " + std::strerror(err);
         return false;
     }
     bool ok = ce::RegTransact(ce::HKEY_LOCAL_MACHINE, [](ce::RegKey& root) {
