@@ -342,7 +342,9 @@ private:
             for (const auto& n : s.m_names)
                 for (const auto& w : Words(n)) common += words.count(w) > 0;
             for (const auto& w : Words(s.m_strName)) common += words.count(w) > 0;
-            int score = (s.m_p->m_bPrimary ? 1000 : 0) + 10 * common + shared;
+            // A name in common says most (our record may be a virtual operator's), then
+            // being the network's own operator, then how many networks are shared.
+            int score = 1000 * common + (s.m_p->m_bPrimary ? 100 : 0) + shared;
             if (score > bestScore) {
                 best = &s;
                 bestScore = score;
@@ -368,8 +370,8 @@ private:
         return out;
     }
 
-    // Network ids beyond six go into further records with the same access point, so every
-    // one of them is still recognised.
+    // Names beyond six go into further records with the same access point, so every network
+    // id and name is still recognised.
     std::string Continuation(const Fields& main, const CAccess& a, const std::vector<std::string>& ids) {
         std::string out;
         for (size_t i = 0; i < ids.size(); i += kNames) {
@@ -405,12 +407,14 @@ private:
             // Only the provider's first access point is the one identification picks; the
             // others are there to be chosen by name.
             if (i == 0) {
-                names = s.m_p->m_networkIds;
-                names.insert(names.end(), s.m_names.begin(), s.m_names.end());
+                // Names first: a provider with many networks is still found by its name in
+                // its main record.
+                names = s.m_names;
+                names.insert(names.end(), s.m_p->m_networkIds.begin(), s.m_p->m_networkIds.end());
             }
             for (size_t k = 0; k < names.size(); ++k) {
                 if (k < kNames) f[7 + k] = names[k];
-                else if (IsNetworkId(names[k])) rest.push_back(names[k]);
+                else rest.push_back(names[k]);
             }
             f[16] = "no";  // the list has no dial-in numbers: packet data only
             out += Line(f);
