@@ -2,10 +2,13 @@
 // how it joins our records, and which record identification then picks.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "common/narrow.h"
 #include "connect/data/data_reader.h"
 #include "connect/data/identification.h"
 #include "tests/support/temp_device.h"
+#include "tools/kvodat/kvodat_tool.h"
 #include "tools/kvodat/provider_records.h"
 #include "tools/kvodat/service_providers.h"
 
@@ -208,6 +211,52 @@ TEST(ProviderImport, TextConversionToTheFilesCodePage) {
     for (const char* bad : {"a#b", "a\nb", "a\rb", "\x7F", "\xC2\x85", "Газ", "\xC3", "\xE2\x82",
                             "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"})
         EXPECT_FALSE(ToFileText(bad, true, out)) << bad;
+}
+
+class ImportCommand : public kvo::test::DeviceTest {
+protected:
+    int Tool(std::vector<std::string> args) {
+        std::ostringstream o, e;
+        int rc = Main(args, o, e);
+        m_out = o.str();
+        m_err = e.str();
+        return rc;
+    }
+    fs::path File(const char* name) { return m_device.Root() / name; }
+    std::string m_out, m_err;
+};
+
+TEST_F(ImportCommand, WritesASourceThatPacksAndSaysWhatItLeftOut) {
+    kvo::test::WriteHostFile(File("own.txt"), kCurated);
+    ASSERT_EQ(Tool({"import-providers", "--merge", File("own.txt"), "--out", File("full.txt"),
+                    kSmall.string()}),
+              0)
+        << m_err;
+    EXPECT_EQ(m_out, "");
+    EXPECT_NE(m_err.find("pass#word.eins"), std::string::npos) << m_err;
+    EXPECT_NE(m_err.find("6 operators from 6 providers"), std::string::npos) << m_err;
+    EXPECT_NE(m_err.find("3 of our own (2 joined with the list), 3 left out"), std::string::npos)
+        << m_err;
+    ASSERT_EQ(Tool({"pack", File("full.txt"), File("kvo.dat")}), 0) << m_err;
+    ASSERT_EQ(Tool({"check", "--as", "telmio", File("kvo.dat")}), 0);
+    EXPECT_EQ(m_out, "phones 1, operators 9, modem profiles 1\n");
+    // Without --out the source goes to standard output.
+    ASSERT_EQ(Tool({"import-providers", kSmall.string()}), 0);
+    EXPECT_EQ(m_out.rfind("*Phones\r\n*ISP\r\n#Netz Eins#", 0), 0u);
+
+    EXPECT_EQ(Tool({"import-providers"}), 2);
+    EXPECT_EQ(Tool({"import-providers", "a.xml", "b.xml"}), 2);
+    EXPECT_EQ(Tool({"import-providers", "--frob", kSmall.string()}), 2);
+    EXPECT_EQ(Tool({"import-providers", "--merge", File("none.txt"), kSmall.string()}), 1);
+    EXPECT_NE(m_err.find("cannot read"), std::string::npos) << m_err;
+    kvo::test::WriteHostFile(File("bad.xml"), "<serviceproviders>\n<country>\x1b[2J");
+    EXPECT_EQ(Tool({"import-providers", "--out", File("bad.txt"), File("bad.xml")}), 1);
+    EXPECT_NE(m_err.find("line 2"), std::string::npos) << m_err;
+    EXPECT_EQ(m_err.find('\x1b'), std::string::npos) << m_err;
+    EXPECT_FALSE(fs::exists(File("bad.txt")));
+    kvo::test::WriteHostFile(File("bad.txt"), "*P\r\n#cut");
+    EXPECT_EQ(Tool({"import-providers", "--merge", File("bad.txt"), kSmall.string()}), 1);
+    EXPECT_NE(m_err.find("does not parse"), std::string::npos) << m_err;
 }
 
 }  // namespace

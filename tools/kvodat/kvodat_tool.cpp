@@ -221,6 +221,13 @@ int Dump(const std::vector<std::string>& a, std::ostream& out, std::ostream& err
     return 0;
 }
 
+// Warnings quote the list's text: control characters in it must not reach the terminal.
+std::string Printable(const std::string& s) {
+    std::string out;
+    for (char c : s) out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+    return out;
+}
+
 int ImportProviders(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
     std::string xmlPath, mergePath, outPath;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -237,7 +244,7 @@ int ImportProviders(const std::vector<std::string>& a, std::ostream& out, std::o
     std::vector<std::string> warnings;
     std::string error;
     if (!ReadServiceProviders(xml, providers, warnings, error)) {
-        err << "kvodat: " << xmlPath << ": " << error << "\n";
+        err << "kvodat: " << xmlPath << ": " << Printable(error) << "\n";
         return 1;
     }
     CImportResult result;
@@ -245,8 +252,9 @@ int ImportProviders(const std::vector<std::string>& a, std::ostream& out, std::o
         err << "kvodat: " << mergePath << ": " << error << "\n";
         return 1;
     }
-    for (const auto& w : warnings) err << "kvodat: " << xmlPath << ": " << w << "\n";
-    for (const auto& w : result.m_warnings) err << "kvodat: " << xmlPath << ": " << w << "\n";
+    for (const auto& w : warnings) err << "kvodat: " << xmlPath << ": " << Printable(w) << "\n";
+    for (const auto& w : result.m_warnings)
+        err << "kvodat: " << xmlPath << ": " << Printable(w) << "\n";
     // What is written must load in both programs, whatever the list held.
     for (EDataReader reader : {EDataReader::Connect, EDataReader::Telmio}) {
         CConnectionData data;

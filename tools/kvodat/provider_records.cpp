@@ -270,7 +270,7 @@ private:
         }
         if (s.m_access.empty()) return;
         if (s.m_strName.empty()) {
-            Skip(p, "provider \"" + p.m_names.front().m_strText +
+            Skip(p, "provider \"" + (p.m_names.empty() ? std::string() : p.m_names.front().m_strText) +
                         "\" left out: no name of it can be stored");
             return;
         }
