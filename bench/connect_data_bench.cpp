@@ -23,7 +23,8 @@ public:
         if (!mkdtemp(tmpl.data())) abort();
         m_root = tmpl;
         fs::create_directories(m_root / "fs" / "kvo");
-        fs::copy_file(fs::path(KVO_BINARY_DIR) / "bin" / "kvo.dat", m_root / "fs" / "kvo" / "kvo.dat");
+        fs::copy_file(fs::path(KVO_BINARY_DIR) / "bin" / "kvo.dat",
+                      m_root / "fs" / "kvo" / "kvo.dat");
         ce::SetDeviceRoot(m_root);
     }
     ~CBenchDevice() {
@@ -50,7 +51,8 @@ void BM_Load(benchmark::State& state) {
     CBenchDevice device;
     for (auto _ : state) {
         CConnectionData d;
-        if (!LoadConnectionData(d, EDataReader::Connect, kDir).Ok()) state.SkipWithError("load failed");
+        if (!LoadConnectionData(d, EDataReader::Connect, kDir).Ok())
+            state.SkipWithError("load failed");
         benchmark::DoNotOptimize(d.Isps().size());
     }
 }
@@ -76,7 +78,8 @@ void BM_LoadAndIdentify(benchmark::State& state) {
     CBenchDevice device;
     for (auto _ : state) {
         CConnectionData d;
-        if (!LoadConnectionData(d, EDataReader::Telmio, kDir).Ok()) state.SkipWithError("load failed");
+        if (!LoadConnectionData(d, EDataReader::Telmio, kDir).Ok())
+            state.SkipWithError("load failed");
         const CIspEntry* isp = nullptr;
         benchmark::DoNotOptimize(
             IdentifyOperator(d, u"+COPS: 0,2,\"99999\"", u"", EDataReader::Telmio, &isp));

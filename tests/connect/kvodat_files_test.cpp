@@ -110,7 +110,8 @@ TEST_F(KvodatFiles, PackOnAFullDiskKeepsTheOldFile) {
         ~Unmount() { ::umount2(p.c_str(), MNT_DETACH); }
     } unmount{mnt};
     kvo::test::WriteHostFile(File("src.txt"), kSource);
-    ASSERT_EQ(Program("pack " + File("src.txt").string() + " " + (mnt / "kvo.dat").string()).status, 0);
+    ASSERT_EQ(Program("pack " + File("src.txt").string() + " " + (mnt / "kvo.dat").string()).status,
+              0);
     std::string old = kvo::test::ReadHostFile(mnt / "kvo.dat");
     // A source larger than the disk; --force because it is not a database.
     kvo::test::WriteHostFile(File("big.txt"), std::string(256 * 1024, '*'));

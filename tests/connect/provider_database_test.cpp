@@ -106,7 +106,8 @@ std::vector<Sample> Samples(const std::vector<CProvider>& providers) {
             if (p.m_strCountry != country || apn.empty() || p.m_networkIds.empty()) continue;
             const std::string& id = p.m_networkIds.front();
             std::string ascii;
-            if (idUse[id] != 1 || !ToFileText(apn, false, ascii) || ascii.find(' ') != std::string::npos)
+            if (idUse[id] != 1 || !ToFileText(apn, false, ascii) ||
+                ascii.find(' ') != std::string::npos)
                 continue;
             const std::string& name = p.m_names.front().m_strText;
             bool plain = ToFileText(name, false, ascii) && name.find(' ') == std::string::npos;
@@ -133,7 +134,8 @@ protected:
         s.phone.strSmsc = "+10000000000";  // no centre of ours: only the network identifies
         phone::CPhoneSim sim(s);
         std::string error;
-        if (!sim.Start((m_device.Root() / "dev" / "COM3").string(), 0, error)) return "sim: " + error;
+        if (!sim.Start((m_device.Root() / "dev" / "COM3").string(), 0, error))
+            return "sim: " + error;
         CRecordingUi ui;
         CTelmioDoc doc(ui);
         if (!doc.OnNewDocument(false)) return "start-up failed";

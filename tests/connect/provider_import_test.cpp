@@ -39,7 +39,8 @@ void Import(std::string_view xml, std::string_view curated, Imported& out) {
     ASSERT_TRUE(BuildDatabaseSource(providers, curated, out.result, error)) << error;
     for (EDataReader reader : {EDataReader::Telmio, EDataReader::Connect}) {
         out.data.Clear();
-        CDataLoadResult r = ParseConnectionData(DataFileText(out.result.m_strSource), reader, out.data);
+        CDataLoadResult r =
+            ParseConnectionData(DataFileText(out.result.m_strSource), reader, out.data);
         ASSERT_TRUE(r.Ok()) << kvo::Narrow(r.Message()) << "\n" << out.result.m_strSource;
     }
 }

@@ -46,9 +46,12 @@ const char* Transliteration(char32_t c) {
 // Decodes one UTF-8 sequence; false on a malformed one.
 bool NextCodePoint(std::string_view s, size_t& i, char32_t& c) {
     unsigned char b = static_cast<unsigned char>(s[i]);
-    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0 || i + static_cast<size_t>(extra) >= s.size() + (extra == 0 ? 1 : 0))
-        return false;
+    int extra = b < 0x80             ? 0
+                : (b & 0xE0) == 0xC0 ? 1
+                : (b & 0xF0) == 0xE0 ? 2
+                : (b & 0xF8) == 0xF0 ? 3
+                                     : -1;
+    if (extra < 0 || s.size() - i <= static_cast<size_t>(extra)) return false;
     c = extra == 0 ? b : b & (0x3F >> extra);
     for (int k = 1; k <= extra; ++k) {
         unsigned char t = static_cast<unsigned char>(s[i + k]);
@@ -61,7 +64,9 @@ bool NextCodePoint(std::string_view s, size_t& i, char32_t& c) {
     return true;
 }
 
-bool Storable(char32_t c) { return (c >= 0x20 && c < 0x7F && c != '#') || (c >= 0xA0 && c <= 0xFF); }
+bool Storable(char32_t c) {
+    return (c >= 0x20 && c < 0x7F && c != '#') || (c >= 0xA0 && c <= 0xFF);
+}
 
 std::string Strip(std::string_view s) {
     std::string out;
@@ -173,7 +178,8 @@ public:
         OperatorNames();
         for (const auto& e : own.Isps()) m_used.insert(Narrow(e->m_strName));
         std::string records;
-        for (size_t i = 0; i < own.Isps().size(); ++i) records += Ours(*own.Isps()[i], static_cast<int>(i));
+        for (size_t i = 0; i < own.Isps().size(); ++i)
+            records += Ours(*own.Isps()[i], static_cast<int>(i));
         // The network's own operators first: a network id shared with virtual operators
         // then finds them.
         for (bool primary : {true, false})
@@ -248,7 +254,8 @@ private:
             CAccess x;
             if (!ToFileText(a.m_strValue, false, x.m_strApn) ||
                 x.m_strApn.find(' ') != std::string::npos) {
-                Skip(p, "access point \"" + a.m_strValue + "\" left out: its name cannot be stored");
+                Skip(p,
+                     "access point \"" + a.m_strValue + "\" left out: its name cannot be stored");
                 continue;
             }
             if (!ToFileText(a.m_strUser, false, x.m_strUser) ||
@@ -258,9 +265,13 @@ private:
                 continue;
             }
             for (const auto& d : a.m_dns) {
-                if (ValidQuad(d)) x.m_dns.push_back(d);
-                else m_r.m_warnings.push_back("line " + std::to_string(a.m_nLine) +
-                                              ": name server \"" + d + "\" is not an IPv4 address, left out");
+                if (ValidQuad(d)) {
+                    x.m_dns.push_back(d);
+                } else {
+                    m_r.m_warnings.push_back("line " + std::to_string(a.m_nLine) +
+                                             ": name server \"" + d +
+                                             "\" is not an IPv4 address, left out");
+                }
             }
             std::string label;
             if (ToFileText(a.m_strName, true, label)) x.m_strLabel = label;
@@ -270,7 +281,8 @@ private:
         }
         if (s.m_access.empty()) return;
         if (s.m_strName.empty()) {
-            Skip(p, "provider \"" + (p.m_names.empty() ? std::string() : p.m_names.front().m_strText) +
+            Skip(p, "provider \"" +
+                        (p.m_names.empty() ? std::string() : p.m_names.front().m_strText) +
                         "\" left out: no name of it can be stored");
             return;
         }
@@ -297,7 +309,8 @@ private:
         std::string base = name;
         if (!country.empty()) {
             std::string cc;
-            for (char c : country) cc += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+            for (char c : country)
+                cc += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
             std::string n;
             if (ToFileText(base + " (" + cc + ")", true, n)) {
                 base = n;
@@ -372,7 +385,8 @@ private:
 
     // Names beyond six go into further records with the same access point, so every network
     // id and name is still recognised.
-    std::string Continuation(const Fields& main, const CAccess& a, const std::vector<std::string>& ids) {
+    std::string Continuation(const Fields& main, const CAccess& a,
+                             const std::vector<std::string>& ids) {
         std::string out;
         for (size_t i = 0; i < ids.size(); i += kNames) {
             Fields f{};

@@ -101,7 +101,9 @@ private:
         return s;
     }
 
-    void Warn(const xmlNode* e, const std::string& what) { m_warnings.push_back(Where(e) + ": " + what); }
+    void Warn(const xmlNode* e, const std::string& what) {
+        m_warnings.push_back(Where(e) + ": " + what);
+    }
 
     static bool Digits(const std::string& s, size_t min, size_t max) {
         if (s.size() < min || s.size() > max) return false;
@@ -147,7 +149,8 @@ private:
                 // What a phone shows in numeric mode: three digits of country, two or three
                 // of network.
                 if (!Digits(mcc, 3, 3) || !Digits(mnc, 2, 3)) {
-                    Warn(c, "network id \"" + mcc + "\"/\"" + mnc + "\" is not a network id, left out");
+                    Warn(c, "network id \"" + mcc + "\"/\"" + mnc +
+                                "\" is not a network id, left out");
                     continue;
                 }
                 p.m_networkIds.push_back(mcc + mnc);
