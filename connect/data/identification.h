@@ -27,7 +27,9 @@ std::u16string OperatorReplyText(std::u16string_view reply, EDataReader rule);
 
 // The first ISP whose operator name equals the network name, or, only when the network name is
 // empty, whose service centre occurs in the service-centre reply. Spaces in the record's names
-// are ignored as they are in the replies.
+// are ignored as they are in the replies. A network id reported in numeric mode is one more
+// name. Where several records match, file order decides: the shipped database puts our own
+// records first, then networks' own operators before virtual ones sharing their ids.
 EOperatorResult IdentifyOperator(const CConnectionData& data, std::u16string_view copsReply,
                                  std::u16string_view cscaReply, EDataReader rule,
                                  const CIspEntry** found);

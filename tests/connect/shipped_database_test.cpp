@@ -19,7 +19,9 @@ namespace {
 
 const fs::path kBin = fs::path(KVO_BINARY_DIR) / "bin";
 const fs::path kDataFile = kBin / "kvo.dat";
-const fs::path kSource = fs::path(KVO_SOURCE_DIR) / "data" / "kvodat.txt";
+const fs::path kCurated = fs::path(KVO_SOURCE_DIR) / "data" / "kvodat.txt";
+// What the build generates from the provider list and our records, and packs.
+const fs::path kSource = fs::path(KVO_BINARY_DIR) / "data" / "kvodat-full.txt";
 
 int Tool(std::vector<std::string> args, std::string* out = nullptr, std::string* err = nullptr) {
     std::ostringstream o, e;
@@ -74,16 +76,32 @@ TEST(ShippedDatabase, RecordsAreUsable) {
         EXPECT_EQ(p->m_strGprsNumber.find(u'#'), std::u16string::npos) << name;
         EXPECT_FALSE(p->m_strGprsNumber.empty()) << name;
     }
+    // Hundreds of operators of the provider list besides our own.
+    EXPECT_GT(d.Isps().size(), 500u);
     for (const auto& e : d.Isps()) {
         std::string name = kvo::Narrow(e->m_strName);
         EXPECT_FALSE(e->m_strApn.empty()) << name;
-        EXPECT_FALSE(e->m_strOperator[0].empty()) << name;
-        EXPECT_EQ(e->m_strSmsCentre.substr(0, 1), u"+") << name;
+        // The list knows no service centres: empty means the SIM's own, which a message
+        // then carries as "no centre given".
+        EXPECT_TRUE(e->m_strSmsCentre.empty() || e->m_strSmsCentre[0] == u'+') << name;
         EXPECT_EQ(d.FindIspByName(e->m_strName), e.get()) << name;
         // Circuit-switched data needs a number to dial.
         if (e->m_bCsdAllowed) {
             EXPECT_FALSE(e->m_strDialNumber.empty()) << name;
         }
+    }
+    // Our records survive the merge with what the list cannot know.
+    CConnectionData own;
+    ASSERT_TRUE(ParseConnectionData(DataFileText(kvo::test::ReadHostFile(kCurated)),
+                                    EDataReader::Connect, own)
+                    .Ok());
+    for (const auto& o : own.Isps()) {
+        const CIspEntry* e = d.FindIspByName(o->m_strName);
+        ASSERT_NE(e, nullptr) << kvo::Narrow(o->m_strName);
+        EXPECT_EQ(e->m_strSmsCentre, o->m_strSmsCentre);
+        EXPECT_EQ(e->m_strDialNumber, o->m_strDialNumber);
+        EXPECT_EQ(e->m_strOperator[0], o->m_strOperator[0]);
+        EXPECT_FALSE(e->m_strOperator[0].empty());
     }
     for (const auto& m : d.Profiles()) {
         if (!m->m_strMakerId.empty()) {
@@ -93,14 +111,16 @@ TEST(ShippedDatabase, RecordsAreUsable) {
 }
 
 TEST(ShippedDatabase, SourceKeepsItsCrLfAndPacksToTheBuiltFile) {
-    std::string src = kvo::test::ReadHostFile(kSource);
-    for (size_t i = 0; i < src.size(); ++i)
-        if (src[i] == '\n') {
-            ASSERT_TRUE(i > 0 && src[i - 1] == '\r') << "bare LF at byte " << i;
-        }
-    std::string packed = src;
+    for (const fs::path& p : {kCurated, kSource}) {
+        std::string src = kvo::test::ReadHostFile(p);
+        for (size_t i = 0; i < src.size(); ++i)
+            if (src[i] == '\n') {
+                ASSERT_TRUE(i > 0 && src[i - 1] == '\r') << p << ": bare LF at byte " << i;
+            }
+    }
+    std::string packed = kvo::test::ReadHostFile(kSource);
     ScrambleDataFile(packed);
-    EXPECT_EQ(packed, kvo::test::ReadHostFile(kDataFile));
+    EXPECT_TRUE(packed == kvo::test::ReadHostFile(kDataFile));
 }
 
 TEST(ShippedDatabase, TheBuiltProgramChecksIt) {

@@ -1,12 +1,14 @@
 #include "tools/kvodat/kvodat_tool.h"
 
-#include <fstream>
-#include <iterator>
+#include <exception>
 #include <ostream>
 #include <sstream>
 
 #include "connect/data/data_reader.h"
 #include "platform/text.h"
+#include "tools/kvodat/host_file.h"
+#include "tools/kvodat/provider_records.h"
+#include "tools/kvodat/service_providers.h"
 
 namespace kvo::kvodat {
 namespace {
@@ -15,27 +17,32 @@ using connect::CConnectionData;
 using connect::CDataLoadResult;
 using connect::EDataReader;
 
+WriteCall g_writeCall;
+
 constexpr const char* kUsage =
     "usage: kvodat pack [--force] SOURCE OUT   scramble the plain-text database into a data file\n"
     "       kvodat unpack IN OUT              unscramble a data file into plain text\n"
     "       kvodat check [--as connect|telmio] [--plain] FILE\n"
     "                                         parse as that program does (connect by default)\n"
     "       kvodat dump [--plain] FILE        list every record\n"
+    "       kvodat import-providers [--merge SOURCE] [--out FILE] XML\n"
+    "                                         database source from a serviceproviders.xml,\n"
+    "                                         joined with the records of SOURCE\n"
     "pack refuses a source that does not parse unless --force is given; --plain reads\n"
     "unscrambled text. Exit: 0 ok, 1 unreadable or invalid file, 2 usage error.\n";
 
-bool ReadHost(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+bool ReadHost(const std::string& path, std::string& bytes, std::ostream& err) {
+    std::string error;
+    if (ReadHostFile(path, bytes, error)) return true;
+    err << "kvodat: " << error << "\n";
+    return false;
 }
 
-bool WriteHost(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return out.good();
+bool WriteHost(const std::string& path, const std::string& bytes, std::ostream& err) {
+    std::string error;
+    if (WriteHostFileAtomic(path, bytes, error, g_writeCall)) return true;
+    err << "kvodat: " << error << "\n";
+    return false;
 }
 
 int Usage(std::ostream& err) {
@@ -63,8 +70,7 @@ std::string Describe(const CDataLoadResult& r) {
 bool Load(const std::string& path, bool plain, EDataReader reader, CConnectionData& data,
           std::ostream& out, std::ostream& err, int& rc) {
     std::string bytes;
-    if (!ReadHost(path, bytes)) {
-        err << "kvodat: cannot read " << path << "\n";
+    if (!ReadHost(path, bytes, err)) {
         rc = 1;
         return false;
     }
@@ -88,10 +94,7 @@ int Pack(const std::vector<std::string>& a, std::ostream& out, std::ostream& err
     }
     if (files.size() != 2) return Usage(err);
     std::string bytes;
-    if (!ReadHost(files[0], bytes)) {
-        err << "kvodat: cannot read " << files[0] << "\n";
-        return 1;
-    }
+    if (!ReadHost(files[0], bytes, err)) return 1;
     if (!force) {
         CConnectionData data;
         CDataLoadResult r =
@@ -102,10 +105,7 @@ int Pack(const std::vector<std::string>& a, std::ostream& out, std::ostream& err
         }
     }
     connect::ScrambleDataFile(bytes);
-    if (!WriteHost(files[1], bytes)) {
-        err << "kvodat: cannot write " << files[1] << "\n";
-        return 1;
-    }
+    if (!WriteHost(files[1], bytes, err)) return 1;
     (void)out;
     return 0;
 }
@@ -113,15 +113,9 @@ int Pack(const std::vector<std::string>& a, std::ostream& out, std::ostream& err
 int Unpack(const std::vector<std::string>& a, std::ostream&, std::ostream& err) {
     if (a.size() != 2 || a[0].starts_with("--") || a[1].starts_with("--")) return Usage(err);
     std::string bytes;
-    if (!ReadHost(a[0], bytes)) {
-        err << "kvodat: cannot read " << a[0] << "\n";
-        return 1;
-    }
+    if (!ReadHost(a[0], bytes, err)) return 1;
     connect::ScrambleDataFile(bytes);
-    if (!WriteHost(a[1], bytes)) {
-        err << "kvodat: cannot write " << a[1] << "\n";
-        return 1;
-    }
+    if (!WriteHost(a[1], bytes, err)) return 1;
     return 0;
 }
 
@@ -227,9 +221,66 @@ int Dump(const std::vector<std::string>& a, std::ostream& out, std::ostream& err
     return 0;
 }
 
+// Warnings quote the list's text: control characters in it must not reach the terminal.
+std::string Printable(const std::string& s) {
+    std::string out;
+    for (char c : s) out += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+    return out;
+}
+
+int ImportProviders(const std::vector<std::string>& a, std::ostream& out, std::ostream& err) {
+    std::string xmlPath, mergePath, outPath;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == "--merge" && i + 1 < a.size()) mergePath = a[++i];
+        else if (a[i] == "--out" && i + 1 < a.size()) outPath = a[++i];
+        else if (a[i].starts_with("--") || !xmlPath.empty()) return Usage(err);
+        else xmlPath = a[i];
+    }
+    if (xmlPath.empty()) return Usage(err);
+    std::string xml, curated;
+    if (!ReadHost(xmlPath, xml, err)) return 1;
+    if (!mergePath.empty() && !ReadHost(mergePath, curated, err)) return 1;
+    std::vector<CProvider> providers;
+    std::vector<std::string> warnings;
+    std::string error;
+    if (!ReadServiceProviders(xml, providers, warnings, error)) {
+        err << "kvodat: " << xmlPath << ": " << Printable(error) << "\n";
+        return 1;
+    }
+    CImportResult result;
+    if (!BuildDatabaseSource(providers, curated, result, error)) {
+        err << "kvodat: " << mergePath << ": " << error << "\n";
+        return 1;
+    }
+    for (const auto& w : warnings) err << "kvodat: " << xmlPath << ": " << Printable(w) << "\n";
+    for (const auto& w : result.m_warnings)
+        err << "kvodat: " << xmlPath << ": " << Printable(w) << "\n";
+    // What is written must load in both programs, whatever the list held.
+    for (EDataReader reader : {EDataReader::Connect, EDataReader::Telmio}) {
+        CConnectionData data;
+        CDataLoadResult r = connect::ParseConnectionData(
+            connect::DataFileText(result.m_strSource), reader, data);
+        if (!r.Ok()) {
+            err << "kvodat: the imported records do not load: " << Describe(r) << "\n";
+            return 1;
+        }
+    }
+    if (outPath.empty()) out << result.m_strSource;
+    else if (!WriteHost(outPath, result.m_strSource, err)) return 1;
+    err << "kvodat: " << result.m_nImported << " operators from " << result.m_nProviders
+        << " providers of " << xmlPath << ", " << result.m_nCurated << " of our own ("
+        << result.m_nJoined << " joined with the list), " << result.m_nSkipped
+        << " left out\n";
+    return 0;
+}
+
 }  // namespace
 
-int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+void SetWriteCallForTest(WriteCall call) { g_writeCall = std::move(call); }
+
+namespace {
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) return Usage(err);
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         out << kUsage;
@@ -246,7 +297,22 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     if (args[0] == "unpack") return Unpack(rest, out, err);
     if (args[0] == "check") return Check(rest, out, err);
     if (args[0] == "dump") return Dump(rest, out, err);
+    if (args[0] == "import-providers") return ImportProviders(rest, out, err);
     return Usage(err);
+}
+
+}  // namespace
+
+int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    // A failure nobody foresaw still ends as a failed command with a message, not an abort.
+    try {
+        return Run(args, out, err);
+    } catch (const std::bad_alloc&) {
+        err << "kvodat: out of memory\n";
+    } catch (const std::exception& e) {
+        err << "kvodat: " << e.what() << "\n";
+    }
+    return 1;
 }
 
 }  // namespace kvo::kvodat
