@@ -66,7 +66,7 @@ PtyMaster& PtyMaster::operator=(PtyMaster&& other) noexcept {
     return *this;
 }
 
-bool PtyMaster::Open(std::string& error) {
+bool PtyMaster::Open(std::string& error, PtyLine line) {
     Close();
     int fd = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
@@ -79,8 +79,9 @@ bool PtyMaster::Open(std::string& error) {
         ::close(fd);
         return false;
     }
-    // Raw on the master keeps the line discipline from touching the phone's bytes.
-    if (!MakeRaw(fd, 0, error)) {
+    // The master's settings are the slave's: raw here keeps its line discipline from touching
+    // the phone's bytes.
+    if (line == PtyLine::Raw && !MakeRaw(fd, 0, error)) {
         ::close(fd);
         return false;
     }
@@ -90,7 +91,7 @@ bool PtyMaster::Open(std::string& error) {
         ::close(fd);
         return false;
     }
-    if (!MakeRaw(hold, 0, error)) {
+    if (line == PtyLine::Raw && !MakeRaw(hold, 0, error)) {
         ::close(hold);
         ::close(fd);
         return false;
