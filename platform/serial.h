@@ -111,7 +111,8 @@ public:
                const std::function<bool()>& stop = nullptr);
     bool Purge(uint32_t flags);
     // Drops buffered input, then reads and drops bytes until the line has been quiet for
-    // quietMs, for at most limitMs in all. Returns how many bytes were dropped.
+    // quietMs, for at most limitMs in all. Returns how many bytes came in and were dropped
+    // after the buffers were emptied.
     size_t DiscardInput(int quietMs, int limitMs);
     bool Close();
 
