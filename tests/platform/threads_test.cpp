@@ -1,3 +1,8 @@
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -38,6 +43,55 @@ TEST_F(SharedRegistry, ThreadsWritingAndReadingLoseNothing) {
     SetTraceFile("");
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(RegEnumValues(HKEY_CURRENT_USER, u"K")->size(), size_t{kThreads * kEach});
+}
+
+struct Scheduling {
+    int policy = -1;
+    int nice = 99;
+};
+
+Scheduling Current() {
+    Scheduling s;
+    s.policy = sched_getscheduler(0);
+    errno = 0;
+    s.nice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+    return s;
+}
+
+TEST(ThreadPriority, ThreadsStartedFromAnIdleThreadTakeTheirOwnLevel) {
+    // Leaving SCHED_IDLE needs CAP_SYS_NICE (or RLIMIT_NICE); without it there is nothing
+    // to test.
+    bool privileged = false;
+    std::thread([&] {
+        sched_param p{};
+        privileged = pthread_setschedparam(pthread_self(), SCHED_IDLE, &p) == 0 &&
+                     pthread_setschedparam(pthread_self(), SCHED_OTHER, &p) == 0;
+    }).join();
+    if (!privileged)
+        GTEST_SKIP() << "no privilege to leave SCHED_IDLE";
+
+    Scheduling normal, aboveIdle, idle, lowestFromNormal;
+    StartThread(
+        [&] {
+            StartThread([&] { normal = Current(); }, THREAD_PRIORITY_NORMAL).join();
+            StartThread([&] { aboveIdle = Current(); }, THREAD_PRIORITY_ABOVE_IDLE).join();
+            StartThread([&] { idle = Current(); }, THREAD_PRIORITY_IDLE).join();
+        },
+        THREAD_PRIORITY_IDLE)
+        .join();
+    StartThread(
+        [&] {
+            StartThread([&] { lowestFromNormal = Current(); }, THREAD_PRIORITY_LOWEST).join();
+        },
+        THREAD_PRIORITY_BELOW_NORMAL)
+        .join();
+    EXPECT_EQ(normal.policy, SCHED_OTHER);
+    EXPECT_EQ(normal.nice, 0);
+    EXPECT_EQ(aboveIdle.policy, SCHED_OTHER);
+    EXPECT_EQ(aboveIdle.nice, 12);
+    EXPECT_EQ(idle.policy, SCHED_IDLE);
+    EXPECT_EQ(lowestFromNormal.policy, SCHED_OTHER);
+    EXPECT_EQ(lowestFromNormal.nice, 8);
 }
 
 }  // namespace
