@@ -467,6 +467,12 @@ bool SerialPort::Write(const void* buf, size_t n, size_t* written,
             SetLastError(ERROR_INVALID_HANDLE);
             return false;
         }
+        // Before every attempt, not only after a refusal: a writer given up on must not get
+        // its bytes out once the line takes them again.
+        if (stop && stop()) {
+            SetLastError(ERROR_TIMEOUT);
+            return false;
+        }
         ssize_t w = Sys().write(m_fd, p + *written, n - *written);
         if (w > 0) {
             *written += static_cast<size_t>(w);
@@ -475,10 +481,6 @@ bool SerialPort::Write(const void* buf, size_t n, size_t* written,
         if (w < 0 && errno == EINTR)
             continue;
         if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (stop && stop()) {
-                SetLastError(ERROR_TIMEOUT);
-                return false;
-            }
             if (!WaitFd(POLLOUT, kWriteSliceMs) && GetLastError() != ERROR_TIMEOUT)
                 return false;
             continue;

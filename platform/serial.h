@@ -105,8 +105,9 @@ public:
     bool ReadAvailable(void* buf, size_t n, size_t* got);
     // ReadFile with the port's time-outs.
     bool Read(void* buf, size_t n, size_t* got);
-    // Writes everything; `stop` (checked between wait slices) abandons a write that the line
-    // does not take. *written says how much went out.
+    // Writes everything; `stop` (checked before every attempt, under the port's locks, so it
+    // must take no lock that is held around port calls) abandons a write that the line does
+    // not take. *written says how much went out.
     bool Write(const void* buf, size_t n, size_t* written,
                const std::function<bool()>& stop = nullptr);
     bool Purge(uint32_t flags);
