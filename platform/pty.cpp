@@ -15,7 +15,9 @@
 namespace ce {
 namespace {
 
-std::string Errno(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string Errno(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
 
 }  // namespace
 
@@ -31,13 +33,27 @@ bool MakeRaw(int fd, int baud, std::string& error) {
     if (baud > 0) {
         speed_t speed;
         switch (baud) {
-        case 9600: speed = B9600; break;
-        case 19200: speed = B19200; break;
-        case 38400: speed = B38400; break;
-        case 57600: speed = B57600; break;
-        case 115200: speed = B115200; break;
-        case 230400: speed = B230400; break;
-        default: error = "unsupported baud rate " + std::to_string(baud); return false;
+            case 9600:
+                speed = B9600;
+                break;
+            case 19200:
+                speed = B19200;
+                break;
+            case 38400:
+                speed = B38400;
+                break;
+            case 57600:
+                speed = B57600;
+                break;
+            case 115200:
+                speed = B115200;
+                break;
+            case 230400:
+                speed = B230400;
+                break;
+            default:
+                error = "unsupported baud rate " + std::to_string(baud);
+                return false;
         }
         cfsetispeed(&tio, speed);
         cfsetospeed(&tio, speed);
@@ -49,9 +65,13 @@ bool MakeRaw(int fd, int baud, std::string& error) {
     return true;
 }
 
-PtyMaster::~PtyMaster() { Close(); }
+PtyMaster::~PtyMaster() {
+    Close();
+}
 
-PtyMaster::PtyMaster(PtyMaster&& other) noexcept { *this = std::move(other); }
+PtyMaster::PtyMaster(PtyMaster&& other) noexcept {
+    *this = std::move(other);
+}
 
 PtyMaster& PtyMaster::operator=(PtyMaster&& other) noexcept {
     if (this != &other) {
@@ -107,7 +127,7 @@ bool PtyMaster::Link(const std::string& linkPath, std::string& error) {
         error = "pty not open";
         return false;
     }
-    struct stat st{};
+    struct stat st {};
     if (lstat(linkPath.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
             error = linkPath + " exists and is not a link";
@@ -142,7 +162,8 @@ void PtyMaster::Close() {
         ssize_t n = readlink(m_linkPath.c_str(), target, sizeof target - 1);
         if (n > 0) {
             target[n] = 0;
-            if (m_slavePath == target) ::unlink(m_linkPath.c_str());
+            if (m_slavePath == target)
+                ::unlink(m_linkPath.c_str());
         }
         m_linkPath.clear();
     }

@@ -9,8 +9,8 @@ namespace ce {
 // CR/LF translation, XON/XOFF), which is how a USB or Bluetooth serial device comes up.
 enum class PtyLine { Raw, KernelDefault };
 
-// The master side of a pty (the master itself never translates), and the path of its slave. Moving transfers ownership; the destructor closes the master and
-// removes the link if one was made.
+// The master side of a pty (the master itself never translates), and the path of its slave. Moving
+// transfers ownership; the destructor closes the master and removes the link if one was made.
 class PtyMaster {
 public:
     PtyMaster() = default;

@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -133,8 +133,8 @@ std::shared_ptr<SerialPort> SerialPort::Open(const fs::path& device) {
     if (SysFlock(fd, LOCK_EX | LOCK_NB) != 0) {
         int err = errno;
         SysClose(fd);
-        SetProblem(device.string() + (err == EWOULDBLOCK ? ": in use by another program"
-                                                         : ": cannot be locked"));
+        SetProblem(device.string() +
+                   (err == EWOULDBLOCK ? ": in use by another program" : ": cannot be locked"));
         SetLastError(err == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
         return nullptr;
     }

@@ -4,13 +4,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <poll.h>
+#include <termios.h>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <thread>
-#include <atomic>
-#include <poll.h>
-#include <termios.h>
 
 #include "platform/error.h"
 #include "platform/pty.h"

@@ -30,8 +30,10 @@ TEST_F(SharedRegistry, ThreadsWritingAndReadingLoseNothing) {
         threads.push_back(StartThread(
             [t, &failures] {
                 for (int i = 0; i < kEach; ++i) {
-                    std::u16string name = FromUtf8("t" + std::to_string(t) + "_" + std::to_string(i));
-                    if (!RegSetValue(HKEY_CURRENT_USER, u"K", name, RegValue::Dword(i))) ++failures;
+                    std::u16string name =
+                        FromUtf8("t" + std::to_string(t) + "_" + std::to_string(i));
+                    if (!RegSetValue(HKEY_CURRENT_USER, u"K", name, RegValue::Dword(i)))
+                        ++failures;
                     if (RegGetDword(HKEY_CURRENT_USER, u"K", name, 999) != static_cast<uint32_t>(i))
                         ++failures;
                     Trace(std::string_view("written"));
@@ -80,9 +82,7 @@ TEST(ThreadPriority, ThreadsStartedFromAnIdleThreadTakeTheirOwnLevel) {
         THREAD_PRIORITY_IDLE)
         .join();
     StartThread(
-        [&] {
-            StartThread([&] { lowestFromNormal = Current(); }, THREAD_PRIORITY_LOWEST).join();
-        },
+        [&] { StartThread([&] { lowestFromNormal = Current(); }, THREAD_PRIORITY_LOWEST).join(); },
         THREAD_PRIORITY_BELOW_NORMAL)
         .join();
     EXPECT_EQ(normal.policy, SCHED_OTHER);
