@@ -1,6 +1,7 @@
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -92,6 +93,44 @@ TEST(ThreadPriority, ThreadsStartedFromAnIdleThreadTakeTheirOwnLevel) {
     EXPECT_EQ(idle.policy, SCHED_IDLE);
     EXPECT_EQ(lowestFromNormal.policy, SCHED_OTHER);
     EXPECT_EQ(lowestFromNormal.nice, 8);
+}
+
+TEST(ThreadPriority, WithoutPrivilegeANormalThreadFromAnIdleOneIsStillNormal) {
+    // In a child without privileges (root gives them up by changing its user): there, no
+    // thread can leave SCHED_IDLE by itself.
+    pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 &&
+            (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0))
+            _exit(10);
+        bool stuck = false;
+        std::thread([&] {
+            sched_param p{};
+            stuck = pthread_setschedparam(pthread_self(), SCHED_IDLE, &p) == 0 &&
+                    pthread_setschedparam(pthread_self(), SCHED_OTHER, &p) != 0;
+        }).join();
+        if (!stuck)
+            _exit(11);  // RLIMIT_NICE lets anyone leave it: nothing to show
+        Scheduling normal, aboveIdle;
+        StartThread(
+            [&] {
+                StartThread([&] { normal = Current(); }, THREAD_PRIORITY_NORMAL).join();
+                StartThread([&] { aboveIdle = Current(); }, THREAD_PRIORITY_ABOVE_IDLE).join();
+            },
+            THREAD_PRIORITY_IDLE)
+            .join();
+        if (normal.policy != SCHED_OTHER || normal.nice != 0)
+            _exit(1);
+        if (aboveIdle.policy != SCHED_OTHER || aboveIdle.nice != 12)
+            _exit(2);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 10 || WEXITSTATUS(status) == 11)
+        GTEST_SKIP() << "cannot run without privileges here (" << WEXITSTATUS(status) << ")";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: normal thread not normal, 2: level 6 wrong";
 }
 
 }  // namespace
