@@ -3,6 +3,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cstdlib>
 
 #include <atomic>
 #include <thread>
@@ -95,42 +96,52 @@ TEST(ThreadPriority, ThreadsStartedFromAnIdleThreadTakeTheirOwnLevel) {
     EXPECT_EQ(lowestFromNormal.nice, 8);
 }
 
+// Runs in a process of its own without privileges (see below); skipped anywhere else.
+TEST(ThreadPriorityChild, ANormalThreadFromAnIdleOneIsStillNormal) {
+    if (!std::getenv("KVO_UNPRIVILEGED_CHILD"))
+        GTEST_SKIP() << "runs only as the child of the test below";
+    bool stuck = false;
+    std::thread([&] {
+        sched_param p{};
+        stuck = pthread_setschedparam(pthread_self(), SCHED_IDLE, &p) == 0 &&
+                pthread_setschedparam(pthread_self(), SCHED_OTHER, &p) != 0;
+    }).join();
+    if (!stuck)
+        _exit(11);  // RLIMIT_NICE lets anyone leave SCHED_IDLE: nothing to show
+    Scheduling normal, aboveIdle;
+    StartThread(
+        [&] {
+            StartThread([&] { normal = Current(); }, THREAD_PRIORITY_NORMAL).join();
+            StartThread([&] { aboveIdle = Current(); }, THREAD_PRIORITY_ABOVE_IDLE).join();
+        },
+        THREAD_PRIORITY_IDLE)
+        .join();
+    EXPECT_EQ(normal.policy, SCHED_OTHER);
+    EXPECT_EQ(normal.nice, 0);
+    EXPECT_EQ(aboveIdle.policy, SCHED_OTHER);
+    EXPECT_EQ(aboveIdle.nice, 12);
+}
+
 TEST(ThreadPriority, WithoutPrivilegeANormalThreadFromAnIdleOneIsStillNormal) {
-    // In a child without privileges (root gives them up by changing its user): there, no
-    // thread can leave SCHED_IDLE by itself.
+    // A fresh process (this test binary again) without privileges: root gives them up by
+    // changing its user. There no thread can leave SCHED_IDLE by itself.
     pid_t child = fork();
     if (child == 0) {
         if (geteuid() == 0 &&
             (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0))
             _exit(10);
-        bool stuck = false;
-        std::thread([&] {
-            sched_param p{};
-            stuck = pthread_setschedparam(pthread_self(), SCHED_IDLE, &p) == 0 &&
-                    pthread_setschedparam(pthread_self(), SCHED_OTHER, &p) != 0;
-        }).join();
-        if (!stuck)
-            _exit(11);  // RLIMIT_NICE lets anyone leave it: nothing to show
-        Scheduling normal, aboveIdle;
-        StartThread(
-            [&] {
-                StartThread([&] { normal = Current(); }, THREAD_PRIORITY_NORMAL).join();
-                StartThread([&] { aboveIdle = Current(); }, THREAD_PRIORITY_ABOVE_IDLE).join();
-            },
-            THREAD_PRIORITY_IDLE)
-            .join();
-        if (normal.policy != SCHED_OTHER || normal.nice != 0)
-            _exit(1);
-        if (aboveIdle.policy != SCHED_OTHER || aboveIdle.nice != 12)
-            _exit(2);
-        _exit(0);
+        char* env[] = {const_cast<char*>("KVO_UNPRIVILEGED_CHILD=1"), nullptr};
+        execle("/proc/self/exe", "platform_thread_tests",
+               "--gtest_filter=ThreadPriorityChild.ANormalThreadFromAnIdleOneIsStillNormal",
+               static_cast<char*>(nullptr), env);
+        _exit(12);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 10 || WEXITSTATUS(status) == 11)
+    if (WEXITSTATUS(status) >= 10 && WEXITSTATUS(status) <= 12)
         GTEST_SKIP() << "cannot run without privileges here (" << WEXITSTATUS(status) << ")";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: normal thread not normal, 2: level 6 wrong";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
