@@ -157,7 +157,8 @@ std::shared_ptr<SerialPort> SerialPort::Open(const fs::path& device) {
         return fail(ERROR_GEN_FAILURE, "the device does not take binary mode");
     // Whatever waits in the driver belongs to an earlier session (a reply that came after its
     // program was killed); read now, it would be taken as the answer to our first command.
-    SysTcFlush(fd, TCIOFLUSH);
+    // Input only: what an earlier handle wrote still goes out.
+    SysTcFlush(fd, TCIFLUSH);
     int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wake < 0) {
         int err = errno;
