@@ -23,6 +23,12 @@ namespace {
 constexpr int kReadSliceMs = 50;
 constexpr auto kIdleLook = 100ms;
 constexpr auto kStopGrace = 5s;
+// After the line is set: drop what a phone still sends for a session that was killed in the
+// middle of a command, until the line has been quiet this long (many byte times even at
+// 1200 baud), but never for longer than the limit, as a chatty phone may never go quiet.
+// What comes later is caught by the retries of the opening handshake.
+constexpr int kDrainQuietMs = 100;
+constexpr int kDrainLimitMs = 1500;
 
 std::string TraceText(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
     std::string s(a);
@@ -81,6 +87,9 @@ int CKvoComm::SetParams(int nBaudRate, int nParity, int nDataBits, int nStopBits
     dcb.fOutxCtsFlow = false;
     dcb.fOutxDsrFlow = false;
     dcb.fTXContinueOnXoff = false;
+    // AT commands need no software flow control, and 0x11/0x13 are GSM letters.
+    dcb.fOutX = false;
+    dcb.fInX = false;
     dcb.fRtsControl = ce::RTS_CONTROL_ENABLE;
     switch (nParity) {
         case 1:
@@ -124,6 +133,9 @@ int CKvoComm::SetParams(int nBaudRate, int nParity, int nDataBits, int nStopBits
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 0;
     ce::SetCommTimeouts(m_hPort, timeouts);
+    size_t dropped = m_hPort->DiscardInput(kDrainQuietMs, kDrainLimitMs);
+    if (dropped > 0)
+        ce::Trace("SetParams - dropped " + std::to_string(dropped) + " stale bytes");
     ce::Trace("SetParams - end");
     return 1;
 }
@@ -156,16 +168,25 @@ int CKvoComm::IsMsgInfo(const std::u16string& strReply) {
 }
 
 bool CKvoComm::Stale(uint64_t nGeneration) const {
-    // Caller holds the lock.
-    return m_pSync->nGeneration != nGeneration;
+    return m_pSync->nGeneration.load() != nGeneration;
 }
 
-void CKvoComm::StartWorkerLocked() {
+void CKvoComm::StartWorkerLocked(std::unique_lock<std::mutex>& lock) {
     uint64_t gen = ++m_pSync->nGeneration;
-    if (m_pThread)
-        m_pSync->retired.push_back(std::move(*m_pThread));
-    m_pThread = std::make_unique<std::thread>(
-        ce::StartThread([this, gen] { SarThread(gen); }, ce::THREAD_PRIORITY_ABOVE_IDLE));
+    if (m_pThread) {
+        m_pSync->retired.push_back({std::move(*m_pThread), m_pSync->pDone});
+        m_pThread.reset();
+    }
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    m_pSync->pDone = done;
+    m_pThread = std::make_unique<std::thread>(ce::StartThread(
+        [this, gen, done] {
+            SarThread(gen);
+            done->store(true);
+        },
+        ce::THREAD_PRIORITY_ABOVE_IDLE));
+    // Not m_nRunning: a worker that finds a stop signal comes up and ends at once.
+    m_pSync->cvStatus.wait(lock, [&] { return m_pSync->nStartedGeneration >= gen || Stale(gen); });
 }
 
 void CKvoComm::RetireWorkerLocked() {
@@ -173,19 +194,45 @@ void CKvoComm::RetireWorkerLocked() {
     ++m_pSync->nGeneration;
     m_nRunning = 0;
     if (m_pThread) {
-        m_pSync->retired.push_back(std::move(*m_pThread));
+        m_pSync->retired.push_back({std::move(*m_pThread), m_pSync->pDone});
         m_pThread.reset();
+        m_pSync->pDone.reset();
     }
     m_pSync->cvRequest.notify_all();
+    // A StopSAR waiting for the worker to end: it has.
+    m_pSync->cvStatus.notify_all();
+}
+
+void CKvoComm::JoinEndedWorkers(bool bAll) {
+    // Joined outside the lock (an ending worker may still want it); only the ones that have
+    // ended unless all are asked for, so a time-out never waits for its old worker.
+    std::vector<std::thread> ended;
+    {
+        std::lock_guard lock(m_pSync->mutex);
+        auto& retired = m_pSync->retired;
+        for (auto it = retired.begin(); it != retired.end();) {
+            if (bAll || !it->pDone || it->pDone->load()) {
+                ended.push_back(std::move(it->thread));
+                it = retired.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& t : ended)
+        if (t.joinable())
+            t.join();
 }
 
 void CKvoComm::StartSAR() {
     if (m_bStarted.exchange(1) != 0)
         return;
     ce::Trace("starting SAR");
+    JoinEndedWorkers(false);
     std::unique_lock lock(m_pSync->mutex);
-    StartWorkerLocked();
-    m_pSync->cvStatus.wait(lock, [this] { return m_nRunning.load() != 0; });
+    // The end signal of the last StopSAR is spent.
+    m_nRequest = 0;
+    StartWorkerLocked(lock);
 }
 
 void CKvoComm::StopSAR() {
@@ -196,28 +243,22 @@ void CKvoComm::StopSAR() {
         for (int i = 0; i < 4; ++i) ++m_nRequest;
     }
     m_pSync->cvRequest.notify_all();
-    std::vector<std::thread> ended;
     {
         std::unique_lock lock(m_pSync->mutex);
         bool stopped =
             m_pSync->cvStatus.wait_for(lock, kStopGrace, [this] { return m_nRunning.load() == 0; });
-        if (!stopped) {
+        if (!stopped)
             ce::Trace("timeout while stopping SAR - terminating");
-            RetireWorkerLocked();
-        }
-        if (m_pThread) {
-            ended.push_back(std::move(*m_pThread));
-            m_pThread.reset();
-        }
-        for (auto& t : m_pSync->retired) ended.push_back(std::move(t));
-        m_pSync->retired.clear();
+        // Ended or not, it is retired now and ends within one read slice.
+        RetireWorkerLocked();
     }
-    for (auto& t : ended) t.join();
+    JoinEndedWorkers(true);
     ce::Trace("SAR stoped.");
 }
 
 int CKvoComm::SendAndReceive(const char* pszCommand, std::u16string& strReply, int nMode,
                              int nTimeout) {
+    JoinEndedWorkers(false);
     std::unique_lock lock(m_pSync->mutex);
     m_nMode = nMode;
     m_pReply = &strReply;
@@ -245,9 +286,10 @@ int CKvoComm::SendAndReceive(const char* pszCommand, std::u16string& strReply, i
     // A StopSAR under way has cleared m_bStarted: then no new worker.
     if (hadWorker && m_bStarted.load() != 0) {
         ce::Trace("starting SAR");
-        StartWorkerLocked();
-        m_pSync->cvStatus.wait(lock, [this] { return m_nRunning.load() != 0; });
+        StartWorkerLocked(lock);
     }
+    lock.unlock();
+    JoinEndedWorkers(false);
     return 0;
 }
 
@@ -257,8 +299,12 @@ void CKvoComm::SarThread(uint64_t nGeneration) {
         std::lock_guard lock(m_pSync->mutex);
         if (Stale(nGeneration))
             return;
-        m_nRequest = 0;
+        // Drops a request nobody waits for any more, but not the end signal of a StopSAR that
+        // came while this worker was being started.
+        if (m_nRequest.load() <= 2)
+            m_nRequest = 0;
         ++m_nRunning;
+        m_pSync->nStartedGeneration = nGeneration;
     }
     m_pSync->cvStatus.notify_all();
     ce::Trace("waiting for AT...");
@@ -326,10 +372,9 @@ void CKvoComm::Exchange(uint64_t nGeneration, Request& req) {
     ce::Trace(TraceText("IN: ", req.strCommand));
     ce::Trace("writing to port");
     size_t written = 0;
-    bool ok = req.hPort->Write(buffer.data(), req.strCommand.size() + 1, &written, [&] {
-        std::lock_guard lock(m_pSync->mutex);
-        return Stale(nGeneration);
-    });
+    // The stop check runs under the port's locks: it must not take the engine's lock.
+    bool ok = req.hPort->Write(buffer.data(), req.strCommand.size() + 1, &written,
+                               [&] { return Stale(nGeneration); });
     if (!ok || written < req.strCommand.size()) {
         Finish(nGeneration, req, STATUS_FAILED, nullptr);
         return;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -71,8 +72,11 @@ private:
     void Exchange(uint64_t nGeneration, Request& req);
     bool Finish(uint64_t nGeneration, Request& req, int32_t nStatus, const std::u16string* pResult);
     bool Stale(uint64_t nGeneration) const;
-    void StartWorkerLocked();
+    // Starts a worker and waits until it is up (the lock is released meanwhile).
+    void StartWorkerLocked(std::unique_lock<std::mutex>& lock);
     void RetireWorkerLocked();
+    // Joins retired workers: those that have ended, or all (waiting for them).
+    void JoinEndedWorkers(bool bAll);
 
     std::atomic<int32_t> m_nRunning{0};
     std::atomic<int32_t> m_bStarted{0};

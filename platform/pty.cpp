@@ -15,7 +15,9 @@
 namespace ce {
 namespace {
 
-std::string Errno(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string Errno(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
 
 }  // namespace
 
@@ -31,13 +33,27 @@ bool MakeRaw(int fd, int baud, std::string& error) {
     if (baud > 0) {
         speed_t speed;
         switch (baud) {
-        case 9600: speed = B9600; break;
-        case 19200: speed = B19200; break;
-        case 38400: speed = B38400; break;
-        case 57600: speed = B57600; break;
-        case 115200: speed = B115200; break;
-        case 230400: speed = B230400; break;
-        default: error = "unsupported baud rate " + std::to_string(baud); return false;
+            case 9600:
+                speed = B9600;
+                break;
+            case 19200:
+                speed = B19200;
+                break;
+            case 38400:
+                speed = B38400;
+                break;
+            case 57600:
+                speed = B57600;
+                break;
+            case 115200:
+                speed = B115200;
+                break;
+            case 230400:
+                speed = B230400;
+                break;
+            default:
+                error = "unsupported baud rate " + std::to_string(baud);
+                return false;
         }
         cfsetispeed(&tio, speed);
         cfsetospeed(&tio, speed);
@@ -49,9 +65,13 @@ bool MakeRaw(int fd, int baud, std::string& error) {
     return true;
 }
 
-PtyMaster::~PtyMaster() { Close(); }
+PtyMaster::~PtyMaster() {
+    Close();
+}
 
-PtyMaster::PtyMaster(PtyMaster&& other) noexcept { *this = std::move(other); }
+PtyMaster::PtyMaster(PtyMaster&& other) noexcept {
+    *this = std::move(other);
+}
 
 PtyMaster& PtyMaster::operator=(PtyMaster&& other) noexcept {
     if (this != &other) {
@@ -66,7 +86,7 @@ PtyMaster& PtyMaster::operator=(PtyMaster&& other) noexcept {
     return *this;
 }
 
-bool PtyMaster::Open(std::string& error) {
+bool PtyMaster::Open(std::string& error, PtyLine line) {
     Close();
     int fd = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
@@ -79,8 +99,9 @@ bool PtyMaster::Open(std::string& error) {
         ::close(fd);
         return false;
     }
-    // Raw on the master keeps the line discipline from touching the phone's bytes.
-    if (!MakeRaw(fd, 0, error)) {
+    // The master's settings are the slave's: raw here keeps its line discipline from touching
+    // the phone's bytes.
+    if (line == PtyLine::Raw && !MakeRaw(fd, 0, error)) {
         ::close(fd);
         return false;
     }
@@ -90,7 +111,7 @@ bool PtyMaster::Open(std::string& error) {
         ::close(fd);
         return false;
     }
-    if (!MakeRaw(hold, 0, error)) {
+    if (line == PtyLine::Raw && !MakeRaw(hold, 0, error)) {
         ::close(hold);
         ::close(fd);
         return false;
@@ -106,7 +127,7 @@ bool PtyMaster::Link(const std::string& linkPath, std::string& error) {
         error = "pty not open";
         return false;
     }
-    struct stat st{};
+    struct stat st {};
     if (lstat(linkPath.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
             error = linkPath + " exists and is not a link";
@@ -141,7 +162,8 @@ void PtyMaster::Close() {
         ssize_t n = readlink(m_linkPath.c_str(), target, sizeof target - 1);
         if (n > 0) {
             target[n] = 0;
-            if (m_slavePath == target) ::unlink(m_linkPath.c_str());
+            if (m_slavePath == target)
+                ::unlink(m_linkPath.c_str());
         }
         m_linkPath.clear();
     }

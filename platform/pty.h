@@ -5,9 +5,12 @@
 
 namespace ce {
 
-// The master side of a pty in raw mode (no echo, no line editing, no CR/LF translation), and
-// the path of its slave. Moving transfers ownership; the destructor closes the master and
-// removes the link if one was made.
+// How the slave side starts: raw, or as the kernel makes a fresh terminal (echo, line editing,
+// CR/LF translation, XON/XOFF), which is how a USB or Bluetooth serial device comes up.
+enum class PtyLine { Raw, KernelDefault };
+
+// The master side of a pty (the master itself never translates), and the path of its slave. Moving
+// transfers ownership; the destructor closes the master and removes the link if one was made.
 class PtyMaster {
 public:
     PtyMaster() = default;
@@ -19,7 +22,7 @@ public:
 
     // Opens a new pty; false with the reason in error. The slave is kept open by a hidden
     // descriptor so that the master does not see a hang-up while no client has it open.
-    bool Open(std::string& error);
+    bool Open(std::string& error, PtyLine line = PtyLine::Raw);
     // Makes linkPath a symbolic link to the slave (replacing an old link, never a real file).
     bool Link(const std::string& linkPath, std::string& error);
     // Drops the hidden slave descriptor: the master sees EIO once every client has closed, as

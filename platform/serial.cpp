@@ -11,6 +11,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <string>
 
 #include "platform/device.h"
 #include "platform/error.h"
@@ -30,10 +33,17 @@ struct SpeedEntry {
     uint32_t baud;
     speed_t speed;
 };
+// Every speed Linux has a B-constant for. The handheld's 14400, 28800, 56000, 128000 and
+// 256000 have none, so they are refused by name rather than rounded to a neighbour.
 constexpr SpeedEntry kSpeeds[] = {
-    {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},   {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600}, {115200, B115200},
-    {230400, B230400}, {460800, B460800}, {921600, B921600},
+    {50, B50},           {75, B75},           {110, B110},         {150, B150},
+    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},
+    {1800, B1800},       {2400, B2400},       {4800, B4800},       {9600, B9600},
+    {19200, B19200},     {38400, B38400},     {57600, B57600},     {115200, B115200},
+    {230400, B230400},   {460800, B460800},   {500000, B500000},   {576000, B576000},
+    {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000},
+    {4000000, B4000000},
 };
 
 std::optional<speed_t> SpeedOf(uint32_t baud) {
@@ -50,9 +60,41 @@ uint32_t BaudOf(speed_t speed) {
     return 0;
 }
 
-// The flags SetCommState sets and then expects to read back.
+thread_local std::string t_problem;
+
+void SetProblem(std::string text) {
+    t_problem = std::move(text);
+}
+
+// What must be off for the phone's bytes to pass untouched: a fresh tty comes up with echo,
+// line editing, signals, CR/LF translation and XON/XOFF on, and 0x11/0x13 are GSM letters.
+constexpr tcflag_t kRawIflag =
+    IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | IMAXBEL;
+constexpr tcflag_t kRawOflag = OPOST;
+constexpr tcflag_t kRawLflag = ECHO | ECHONL | ICANON | ISIG | IEXTEN;
+
+void MakeBinary(termios& tio) {
+    cfmakeraw(&tio);
+    tio.c_iflag &= ~(kRawIflag | INPCK);
+    tio.c_oflag &= ~kRawOflag;
+    tio.c_lflag &= ~kRawLflag;
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+}
+
+bool IsBinary(const termios& tio) {
+    return (tio.c_iflag & kRawIflag) == 0 && (tio.c_oflag & kRawOflag) == 0 &&
+           (tio.c_lflag & kRawLflag) == 0;
+}
+
+// The flags SetCommState sets and then expects to read back (besides the binary ones).
 constexpr tcflag_t kCflagChecked = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
-constexpr tcflag_t kIflagChecked = INPCK | IXON | IXOFF;
+constexpr tcflag_t kIflagChecked = INPCK | IXON | IXOFF | IXANY;
+
+std::string ErrnoText(const char* what, int err) {
+    return std::string(what) + ": " + std::strerror(err);
+}
 
 }  // namespace
 
@@ -72,14 +114,17 @@ std::optional<fs::path> ResolvePortName(std::u16string_view name) {
 }
 
 std::shared_ptr<SerialPort> SerialPort::Open(const fs::path& device) {
+    SetProblem({});
     int fd = SysOpen(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
+        SetProblem(ErrnoText(device.c_str(), errno));
         SetLastErrorFromErrno(errno);
         return nullptr;
     }
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
         SysClose(fd);
+        SetProblem(device.string() + ": not a serial device");
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
@@ -88,15 +133,37 @@ std::shared_ptr<SerialPort> SerialPort::Open(const fs::path& device) {
     if (SysFlock(fd, LOCK_EX | LOCK_NB) != 0) {
         int err = errno;
         SysClose(fd);
+        SetProblem(device.string() +
+                   (err == EWOULDBLOCK ? ": in use by another program" : ": cannot be locked"));
         SetLastError(err == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
         return nullptr;
     }
     SysIoctl(fd, TIOCEXCL, nullptr);
-    int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake < 0) {
-        SetLastErrorFromErrno(errno);
+    auto fail = [&](uint32_t code, std::string problem) -> std::shared_ptr<SerialPort> {
+        SetProblem(device.string() + ": " + problem);
         SysIoctl(fd, TIOCNXCL, nullptr);
         SysClose(fd);
+        SetLastError(code);
+        return nullptr;
+    };
+    // Binary from the first byte, whatever mode the device came up in; the speed stays as it
+    // is until the line is set.
+    termios tio{};
+    if (SysTcGetAttr(fd, &tio) != 0)
+        return fail(ERROR_INVALID_PARAMETER, ErrnoText("not a terminal", errno));
+    MakeBinary(tio);
+    termios back{};
+    if (SysTcSetAttr(fd, TCSANOW, &tio) != 0 || SysTcGetAttr(fd, &back) != 0 || !IsBinary(back))
+        return fail(ERROR_GEN_FAILURE, "the device does not take binary mode");
+    // Whatever waits in the driver belongs to an earlier session (a reply that came after its
+    // program was killed); read now, it would be taken as the answer to our first command.
+    // Input only: what an earlier handle wrote still goes out.
+    SysTcFlush(fd, TCIFLUSH);
+    int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake < 0) {
+        int err = errno;
+        fail(ERROR_GEN_FAILURE, ErrnoText("eventfd", err));
+        SetLastErrorFromErrno(err);
         return nullptr;
     }
     std::shared_ptr<SerialPort> port(new SerialPort);
@@ -188,8 +255,16 @@ bool SerialPort::SetCommState(const DCB& dcb) {
         return false;
     }
     std::optional<speed_t> speed = SpeedOf(dcb.BaudRate);
-    if (!speed || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY ||
+    if (!speed) {
+        SetProblem(std::to_string(dcb.BaudRate) +
+                   " baud: Linux has no such serial speed (use 9600, 19200, 38400, 57600, "
+                   "115200 or 230400)");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    if (dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY ||
         dcb.StopBits > TWOSTOPBITS || dcb.fOutxDsrFlow || !dcb.fBinary) {
+        SetProblem("line settings out of range");
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
@@ -198,10 +273,7 @@ bool SerialPort::SetCommState(const DCB& dcb) {
         SetLastErrorFromErrno(errno);
         return false;
     }
-    cfmakeraw(&tio);
-    tio.c_cc[VMIN] = 1;
-    tio.c_cc[VTIME] = 0;
-    tio.c_cflag |= CLOCAL | CREAD;
+    MakeBinary(tio);
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
     tio.c_cflag |= kSizes[dcb.ByteSize - 5];
@@ -237,6 +309,7 @@ bool SerialPort::SetCommState(const DCB& dcb) {
     cfsetispeed(&tio, *speed);
     cfsetospeed(&tio, *speed);
     if (SysTcSetAttr(m_fd, TCSANOW, &tio) != 0) {
+        SetProblem(ErrnoText("line settings", errno));
         SetLastErrorFromErrno(errno);
         return false;
     }
@@ -248,7 +321,8 @@ bool SerialPort::SetCommState(const DCB& dcb) {
     }
     if ((back.c_cflag & kCflagChecked) != (tio.c_cflag & kCflagChecked) ||
         (back.c_iflag & kIflagChecked) != (tio.c_iflag & kIflagChecked) ||
-        cfgetospeed(&back) != *speed || cfgetispeed(&back) != *speed) {
+        cfgetospeed(&back) != *speed || cfgetispeed(&back) != *speed || !IsBinary(back)) {
+        SetProblem("the device did not take the line settings");
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
@@ -394,6 +468,12 @@ bool SerialPort::Write(const void* buf, size_t n, size_t* written,
             SetLastError(ERROR_INVALID_HANDLE);
             return false;
         }
+        // Before every attempt, not only after a refusal: a writer given up on must not get
+        // its bytes out once the line takes them again.
+        if (stop && stop()) {
+            SetLastError(ERROR_TIMEOUT);
+            return false;
+        }
         ssize_t w = Sys().write(m_fd, p + *written, n - *written);
         if (w > 0) {
             *written += static_cast<size_t>(w);
@@ -402,10 +482,6 @@ bool SerialPort::Write(const void* buf, size_t n, size_t* written,
         if (w < 0 && errno == EINTR)
             continue;
         if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (stop && stop()) {
-                SetLastError(ERROR_TIMEOUT);
-                return false;
-            }
             if (!WaitFd(POLLOUT, kWriteSliceMs) && GetLastError() != ERROR_TIMEOUT)
                 return false;
             continue;
@@ -438,10 +514,38 @@ bool SerialPort::Purge(uint32_t flags) {
     return true;
 }
 
+size_t SerialPort::DiscardInput(int quietMs, int limitMs) {
+    size_t discarded = 0;
+    if (!Purge(PURGE_RXCLEAR))
+        return discarded;
+    auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::steady_clock::now() - start)
+                         .count();
+        if (spent >= limitMs)
+            return discarded;
+        int wait = static_cast<int>(std::min<long long>(quietMs, limitMs - spent));
+        if (!WaitReadable(wait))
+            return discarded;
+        uint8_t chunk[256];
+        size_t got = 0;
+        if (!ReadAvailable(chunk, sizeof chunk, &got))
+            return discarded;
+        discarded += got;
+    }
+}
+
+std::string SerialProblem() {
+    return t_problem;
+}
+
 PortHandle CreateFile(std::u16string_view portName) {
     std::optional<fs::path> device = ResolvePortName(portName);
-    if (!device)
+    if (!device) {
+        SetProblem(ToUtf8(portName) + ": no such port in the port map");
         return nullptr;
+    }
     return SerialPort::Open(*device);
 }
 

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
+#include <string>
 #include <string_view>
 
 namespace ce {
@@ -77,8 +78,10 @@ public:
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    // Opens a Linux device, exclusively (flock + TIOCEXCL); errors in GetLastError
-    // (ERROR_SHARING_VIOLATION when another handle has it).
+    // Opens a Linux device, exclusively (flock + TIOCEXCL), puts the line into binary mode
+    // (raw: no echo, line editing, CR/LF translation or XON/XOFF) and drops what the driver
+    // held from before; errors in GetLastError (ERROR_SHARING_VIOLATION when another handle
+    // has it).
     static std::shared_ptr<SerialPort> Open(const std::filesystem::path& device);
 
     bool IsOpen() const;
@@ -86,7 +89,8 @@ public:
 
     bool GetCommState(DCB& dcb);
     // Applies the block and reads the line settings back: false (ERROR_INVALID_PARAMETER)
-    // when the device did not take all of them.
+    // when the device did not take all of them, or for a speed Linux has no constant for
+    // (14400, 28800, 56000, 128000, 256000). The line stays binary either way.
     bool SetCommState(const DCB& dcb);
     bool SetCommMask(uint32_t mask);
     uint32_t CommMask() const;
@@ -101,11 +105,16 @@ public:
     bool ReadAvailable(void* buf, size_t n, size_t* got);
     // ReadFile with the port's time-outs.
     bool Read(void* buf, size_t n, size_t* got);
-    // Writes everything; `stop` (checked between wait slices) abandons a write that the line
-    // does not take. *written says how much went out.
+    // Writes everything; `stop` (checked before every attempt, under the port's locks, so it
+    // must take no lock that is held around port calls) abandons a write that the line does
+    // not take. *written says how much went out.
     bool Write(const void* buf, size_t n, size_t* written,
                const std::function<bool()>& stop = nullptr);
     bool Purge(uint32_t flags);
+    // Drops buffered input, then reads and drops bytes until the line has been quiet for
+    // quietMs, for at most limitMs in all. Returns how many bytes came in and were dropped
+    // after the buffers were emptied.
+    size_t DiscardInput(int quietMs, int limitMs);
     bool Close();
 
 private:
@@ -140,5 +149,9 @@ bool SetCommTimeouts(const PortHandle& h, const COMMTIMEOUTS& timeouts);
 bool ReadFile(const PortHandle& h, void* buf, uint32_t n, uint32_t* read);
 bool WriteFile(const PortHandle& h, const void* buf, uint32_t n, uint32_t* written);
 bool PurgeComm(const PortHandle& h, uint32_t flags);
+
+// Why the last failed open or line set-up of the calling thread failed, in words a person
+// can act on ("14400 baud: Linux has no such serial speed ..."); empty when it did not say.
+std::string SerialProblem();
 
 }  // namespace ce

@@ -1,8 +1,13 @@
 // The engine and `kvo phone info` against the phone simulator.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "kvocomm/kvocomm.h"
 #include "platform/registry.h"
@@ -93,5 +98,83 @@ TEST(SimCli, PhoneInfoThroughThePortMap) {
               "operator: T-Mobile D\n");
     sim.Stop();
 }
+
+// A session killed in the middle of a command (Ctrl-C, kill -9) leaves the phone's late reply
+// on the line; the next session must not take it for the answer to its own commands.
+class InterruptedSessionTest : public ::testing::TestWithParam<int> {
+protected:
+    // Starts a session process that sends `command` and kills it with `signal` once the
+    // phone has the command, before the reply.
+    void KillMidCommand(kvo::phone::CPhoneSim& sim, const char* command, int signal) {
+        std::string child = std::string(KVO_BINARY_DIR) + "/bin/kvocomm_session_child";
+        std::string port = sim.SlavePath();
+        std::vector<char*> argv = {child.data(), port.data(), const_cast<char*>(command),
+                                   const_cast<char*>("30"), nullptr};
+        pid_t pid = -1;
+        ASSERT_EQ(posix_spawn(&pid, child.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+        bool asked = sim.WaitForJournal(std::string("> ") + command, 10000);
+        kill(pid, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(asked);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the session ended before it was killed";
+    }
+    // Opens and identifies the phone as every session does: up to three handshakes.
+    void ExpectCleanSession(kvo::phone::CPhoneSim& sim, int* attempts) {
+        CKvoComm engine;
+        engine.StartSAR();
+        ASSERT_TRUE(engine.OpenPort(ce::FromUtf8(sim.SlavePath())));
+        *attempts = 0;
+        std::u16string reply = u"x";
+        while (*attempts < 3 && !reply.empty()) {
+            ++*attempts;
+            ASSERT_TRUE(engine.SetParams(9600, 0, 8, 0));
+            if (!engine.SendAndReceive("AT", reply, 0, 10))
+                reply = u"x";
+        }
+        EXPECT_EQ(reply, u"");
+        // Not the manufacturer from the killed session's command, nor any reply shifted by one.
+        EXPECT_EQ(engine.SendAndReceive("AT+CGMM", reply, 0, 10), 1);
+        EXPECT_EQ(reply, u"SP-1");
+        EXPECT_EQ(engine.SendAndReceive("AT+CGSN", reply, 0, 10), 1);
+        EXPECT_EQ(reply, u"350000000000001");
+        engine.ClosePort();
+        engine.StopSAR();
+    }
+};
+
+TEST_P(InterruptedSessionTest, TheLateReplyOfAKilledSessionIsNotTheNextSessionsAnswer) {
+    kvo::phone::CPhoneSim sim;
+    std::string error;
+    ASSERT_TRUE(sim.Start("", 0, error)) << error;
+    // A slow phone: the reply comes after the session is gone.
+    sim.UpdateQuirks([](kvo::phone::Quirks& q) { q.nReplyDelayMs = 300; });
+    uint64_t before = sim.BytesOut();
+    KillMidCommand(sim, "AT+CGMI", GetParam());
+    // Echo and reply: "AT+CGMI\r" "\r\nKVO Mobile\r\n\r\nOK\r\n".
+    for (int i = 0; i < 1000 && sim.BytesOut() < before + 28; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GE(sim.BytesOut(), before + 28);
+    int attempts = 0;
+    ExpectCleanSession(sim, &attempts);
+    EXPECT_EQ(attempts, 1);
+    sim.Stop();
+}
+
+TEST_P(InterruptedSessionTest, AReplyStillComingInWhenTheNextSessionOpensIsDropped) {
+    kvo::phone::CPhoneSim sim;
+    std::string error;
+    // 1200 baud: the late reply takes about a quarter of a second to come in.
+    ASSERT_TRUE(sim.Start("", 1200, error)) << error;
+    uint64_t before = sim.BytesOut();
+    KillMidCommand(sim, "AT+CGMI", GetParam());
+    for (int i = 0; i < 1000 && sim.BytesOut() < before + 12; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    int attempts = 0;
+    ExpectCleanSession(sim, &attempts);
+    sim.Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedSessionTest, ::testing::Values(SIGKILL, SIGINT));
 
 }  // namespace

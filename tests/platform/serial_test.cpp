@@ -4,9 +4,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <poll.h>
+#include <termios.h>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "platform/error.h"
 #include "platform/pty.h"
@@ -213,6 +217,169 @@ TEST_F(SerialTest, InterruptsAndShortTransfersLoseNothing) {
         got.append(buf, n);
     }
     EXPECT_EQ(got, "\r\nOK\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+std::function<bool()> GiveUpAfter(int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    return [end] { return std::chrono::steady_clock::now() > end; };
+}
+
+// A line fresh from the kernel: echo, line editing, signals, CR/LF translation and XON/XOFF.
+class FreshLineTest : public kvo::test::DeviceTest {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(m_pty.Open(error, PtyLine::KernelDefault)) << error;
+        termios tio{};
+        ASSERT_EQ(tcgetattr(m_pty.Fd(), &tio), 0);
+        ASSERT_TRUE((tio.c_lflag & (ICANON | ECHO | ISIG)) == (ICANON | ECHO | ISIG));
+        ASSERT_TRUE((tio.c_iflag & (IXON | ICRNL)) == (IXON | ICRNL));
+        ASSERT_TRUE((tio.c_oflag & (OPOST | ONLCR)) == (OPOST | ONLCR));
+    }
+    // What the phone side receives within timeoutMs, up to n bytes.
+    std::string ReadMaster(size_t n, int timeoutMs = 2000) {
+        std::string out;
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (out.size() < n) {
+            int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            end - std::chrono::steady_clock::now())
+                                            .count());
+            pollfd p{m_pty.Fd(), POLLIN, 0};
+            if (left <= 0 || poll(&p, 1, left) <= 0)
+                break;
+            char buf[512];
+            ssize_t r = ::read(m_pty.Fd(), buf, std::min(sizeof buf, n - out.size()));
+            if (r <= 0)
+                break;
+            out.append(buf, static_cast<size_t>(r));
+        }
+        return out;
+    }
+    std::string ReadPort(const PortHandle& h, size_t n) {
+        COMMTIMEOUTS t;
+        t.ReadTotalTimeoutConstant = 200;
+        SetCommTimeouts(h, t);
+        std::string out;
+        for (int idle = 0; out.size() < n && idle < 2;) {
+            char buf[512];
+            uint32_t got = 0;
+            if (!ReadFile(h, buf, static_cast<uint32_t>(std::min(sizeof buf, n - out.size())),
+                          &got))
+                break;
+            idle = got == 0 ? idle + 1 : 0;
+            out.append(buf, got);
+        }
+        return out;
+    }
+    // Every byte value, each way; nothing echoed back to the phone.
+    void ExpectEveryBytePassesBothWays(const PortHandle& h) {
+        std::string all;
+        for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
+        ASSERT_EQ(::write(m_pty.Fd(), all.data(), all.size()), 256);
+        EXPECT_EQ(ReadPort(h, 256), all);
+        // A line held by XOFF would block the write for good: give up after a while.
+        size_t n = 0;
+        ASSERT_TRUE(h->Write(all.data(), 256, &n, GiveUpAfter(2000)));
+        EXPECT_EQ(ReadMaster(257, 300), all);
+    }
+    PtyMaster m_pty;
+};
+
+TEST_F(FreshLineTest, EveryBytePassesUnchangedFromTheMomentOfOpening) {
+    PortHandle h = CreateFile(FromUtf8(m_pty.SlavePath()));
+    ASSERT_TRUE(h);
+    ExpectEveryBytePassesBothWays(h);
+    // XOFF from the phone must not stop our output.
+    ASSERT_EQ(::write(m_pty.Fd(), "\x13", 1), 1);
+    EXPECT_EQ(ReadPort(h, 1), "\x13");
+    size_t n = 0;
+    ASSERT_TRUE(h->Write("AT\r", 3, &n, GiveUpAfter(2000)));
+    EXPECT_EQ(ReadMaster(3), "AT\r");
+    DCB dcb;
+    ASSERT_TRUE(GetCommState(h, dcb));
+    EXPECT_TRUE(dcb.fBinary);
+    EXPECT_FALSE(dcb.fOutX);
+    EXPECT_FALSE(dcb.fInX);
+}
+
+TEST_F(FreshLineTest, RefusedSpeedsSayWhichAndLeaveTheLineBinary) {
+    PortHandle h = CreateFile(FromUtf8(m_pty.SlavePath()));
+    ASSERT_TRUE(h);
+    for (uint32_t baud : {14400u, 28800u, 56000u, 128000u, 256000u, 12345u}) {
+        DCB dcb;
+        ASSERT_TRUE(GetCommState(h, dcb));
+        dcb.BaudRate = baud;
+        EXPECT_FALSE(SetCommState(h, dcb));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+        EXPECT_NE(SerialProblem().find(std::to_string(baud) + " baud"), std::string::npos)
+            << SerialProblem();
+    }
+    ExpectEveryBytePassesBothWays(h);
+    for (uint32_t baud : {110u, 1800u, 9600u, 500000u}) {
+        DCB dcb;
+        ASSERT_TRUE(GetCommState(h, dcb));
+        dcb.BaudRate = baud;
+        EXPECT_TRUE(SetCommState(h, dcb)) << baud;
+        ASSERT_TRUE(GetCommState(h, dcb));
+        EXPECT_EQ(dcb.BaudRate, baud);
+    }
+}
+
+TEST_F(FreshLineTest, WhatWaitedOnTheLineBeforeOpeningIsGone) {
+    // The late reply to a command of a session that was killed; the fresh line echoes it.
+    std::string late = "AT+CGMI\r\r\nKVO Mobile\r\n\r\nOK\r\n";
+    ASSERT_EQ(::write(m_pty.Fd(), late.data(), late.size()), static_cast<ssize_t>(late.size()));
+    ReadMaster(1000, 200);
+    PortHandle h = CreateFile(FromUtf8(m_pty.SlavePath()));
+    ASSERT_TRUE(h);
+    EXPECT_EQ(ReadMaster(1000, 100), "");
+    EXPECT_EQ(ReadPort(h, 1), "");
+    ASSERT_EQ(::write(m_pty.Fd(), "\r\nOK\r\n", 6), 6);
+    EXPECT_EQ(ReadPort(h, 6), "\r\nOK\r\n");
+
+    // The same for a line left raw by an earlier session.
+    ASSERT_TRUE(CloseHandle(h));
+    ASSERT_EQ(::write(m_pty.Fd(), late.data(), late.size()), static_cast<ssize_t>(late.size()));
+    h = CreateFile(FromUtf8(m_pty.SlavePath()));
+    ASSERT_TRUE(h);
+    EXPECT_EQ(ReadPort(h, 1), "");
+}
+
+TEST_F(FreshLineTest, DiscardingInputStopsWhenTheLineIsQuietOrAtItsLimit) {
+    PortHandle h = CreateFile(FromUtf8(m_pty.SlavePath()));
+    ASSERT_TRUE(h);
+    ASSERT_EQ(::write(m_pty.Fd(), "stale", 5), 5);
+    h->DiscardInput(50, 2000);
+    ASSERT_EQ(::write(m_pty.Fd(), "new", 3), 3);
+    EXPECT_EQ(ReadPort(h, 3), "new");
+
+    // A phone that never stops talking does not hold the caller beyond the limit.
+    std::atomic<bool> stop{false};
+    std::thread chatter([&] {
+        while (!stop) {
+            (void)!::write(m_pty.Fd(), "x", 1);
+            usleep(2000);
+        }
+    });
+    auto start = std::chrono::steady_clock::now();
+    size_t dropped = h->DiscardInput(1000, 300);
+    auto took = std::chrono::steady_clock::now() - start;
+    stop = true;
+    chatter.join();
+    EXPECT_GT(dropped, 0u);
+    EXPECT_LT(took, std::chrono::milliseconds(900));
+}
+
+TEST(SerialOpen, ANonTerminalIsRefusedWithItsName) {
+    PortHandle h = CreateFile(u"/dev/null");
+    EXPECT_FALSE(h);
+    EXPECT_NE(SerialProblem().find("/dev/null"), std::string::npos) << SerialProblem();
+    EXPECT_FALSE(CreateFile(u"/nonexistent/ttyUSB0"));
+    EXPECT_NE(SerialProblem().find("No such file"), std::string::npos) << SerialProblem();
 }
 
 }  // namespace
