@@ -46,7 +46,7 @@ CSmsStore::CSmsStore(IUserInterface& ui, std::u16string dir)
 ce::File CSmsStore::LockFile(uint32_t access, uint32_t share, ce::Disposition disposition,
                              FileId& id) {
     using Clock = std::chrono::steady_clock;
-    auto deadline = Clock::now() + std::chrono::milliseconds(kLockWaitMs);
+    auto deadline = Clock::now() + std::chrono::milliseconds(m_nLockWaitMs);
     std::string host = ce::MapPath(StorePath()).string();
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -155,16 +155,33 @@ void CSmsStore::Merge(std::string_view bytes, bool bSameFile) {
     List disk;
     uint64_t end = ParseStore(bytes, disk);
     if (!bSameFile) {
-        // Another program rewrote the file: offsets say nothing, contents do. What this list
-        // holds wins; what only the file holds is taken in.
-        std::unordered_map<std::string, int> ours;
-        for (const auto& m : m_list) ++ours[ContentKey(*m)];
-        for (auto& d : disk) {
-            auto it = ours.find(ContentKey(*d));
-            if (it != ours.end() && it->second > 0) {
-                --it->second;
-                continue;
+        // Another program rewrote the file: offsets say nothing, contents do. A message this
+        // list has not changed since it last saw the file takes the file's version, or goes
+        // (purged) when the file no longer holds it; one it changed or added wins; what only
+        // the file holds is taken in.
+        std::unordered_map<std::string, std::vector<CSmsMessage*>> onDisk;
+        for (auto& d : disk) onDisk[ContentKey(*d)].push_back(d.get());
+        std::unordered_map<CSmsMessage*, bool> used;
+        for (auto& m : m_list) {
+            auto known = m_known.find(m->m_nFilePos);
+            bool clean = m->m_nFilePos >= 0 && known != m_known.end() &&
+                         known->second == RecordBytes(*m);
+            auto it = onDisk.find(ContentKey(*m));
+            CSmsMessage* match = nullptr;
+            if (it != onDisk.end() && !it->second.empty()) {
+                match = it->second.back();
+                it->second.pop_back();
+                used[match] = true;
             }
+            if (!clean) continue;
+            if (match)
+                *m = *match;
+            else
+                m->m_nState = SMS_PURGED;
+            m->m_nFilePos = -1;
+        }
+        for (auto& d : disk) {
+            if (used.count(d.get())) continue;
             d->m_nFilePos = -1;
             m_list.push_back(std::move(d));
         }
@@ -283,7 +300,9 @@ bool CSmsStore::SaveLocked(ce::File& locked, const FileId& id, bool bDropPurged)
     MemWriter bytes;
     std::vector<int32_t> offsets(m_list.size(), -1);
     for (size_t i = 0; i < m_list.size(); ++i) {
-        if (bDropPurged && m_list[i]->m_nState == SMS_PURGED)
+        // A rewrite never carries purged messages; only their list entries may stay (a
+        // caller may still hold one while it writes a single record).
+        if (m_list[i]->m_nState == SMS_PURGED)
             continue;
         uint64_t pos = bytes.Bytes().size();
         if (pos > kMaxOffset || !WriteSmsRecord(bytes, *m_list[i])) {
@@ -322,7 +341,8 @@ bool CSmsStore::SaveLocked(ce::File& locked, const FileId& id, bool bDropPurged)
         std::erase_if(m_list, [](const auto& m) { return m->m_nState == SMS_PURGED; });
     m_known.clear();
     for (const auto& m : m_list)
-        m_known[m->m_nFilePos] =
+        if (m->m_nFilePos >= 0)
+            m_known[m->m_nFilePos] =
             bytes.Bytes().substr(static_cast<size_t>(m->m_nFilePos), m->RecordSize());
     m_base = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     return true;

@@ -30,6 +30,7 @@ public:
     // for another program's short step to end. A clash that lasts longer is a failure that
     // leaves the file alone.
     static constexpr uint32_t kLockWaitMs = 5000;
+    void SetLockWait(uint32_t ms) { m_nLockWaitMs = ms; }
 
     // Replaces the list with the file's records. A missing file is created (never an
     // existing one: a lock clash is waited out or fails). A record that does not fit or is
@@ -80,6 +81,7 @@ private:
     bool ReadAllBytes(ce::File& file, std::string& bytes);
     // Takes in the records of `bytes` (the locked file) that this list does not know.
     void Merge(std::string_view bytes, bool bSameFile);
+    // bDropPurged false: purged messages leave the file but stay in the list.
     bool SaveLocked(ce::File& locked, const FileId& id, bool bDropPurged);
     void Remember(std::string_view bytes, const List& parsed);
     void CutDamagedTail(uint64_t goodEnd);
@@ -88,6 +90,7 @@ private:
     std::u16string m_strDir;
     List m_list;
     bool m_bLoaded = false;
+    uint32_t m_nLockWaitMs = kLockWaitMs;
     // The file this list was read from or last written to, and each record there as this
     // list last saw it: a record that differs was changed by another program.
     FileId m_base;
