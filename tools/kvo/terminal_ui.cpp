@@ -1,11 +1,21 @@
 #include "terminal_ui.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <iostream>
 #include <ostream>
+#include <sstream>
 
+#include <cstdio>
+#include <optional>
+
+#include "platform/error.h"
+#include "platform/serial.h"
 #include "platform/text.h"
+#include "telmio/sms/sms_pdu.h"
 
 namespace kvo::cli {
 
@@ -45,6 +55,59 @@ void CTerminalUi::SetProgress(int done, int total) {
     } else if (done == total) {
         m_err << "  " << done << "/" << total << "\n";
     }
+}
+
+std::string PortProblemText(const std::u16string& port, uint32_t error) {
+    std::optional<std::filesystem::path> device = ce::ResolvePortName(port);
+    std::string text = "cannot open port " + ce::ToUtf8(port);
+    if (!device)
+        return text + " it is not in the port map (HKLM\\Drivers\\kvo\\PortMap) and no Linux path";
+    if (device->string() != ce::ToUtf8(port)) text += " (Linux device " + device->string() + ")";
+    text += ": ";
+    switch (error) {
+        case ce::ERROR_FILE_NOT_FOUND: return text + "no such device (is the phone connected?)";
+        case ce::ERROR_PATH_NOT_FOUND: return text + "its folder does not exist";
+        case ce::ERROR_ACCESS_DENIED:
+            return text + "permission denied (is your user in the dialout group?)";
+        case ce::ERROR_SHARING_VIOLATION: return text + "in use by another program";
+        case ce::ERROR_INVALID_PARAMETER: return text + "not a serial device";
+        default: return text + "system error " + std::to_string(error);
+    }
+}
+
+std::string LockHolderText(const std::filesystem::path& lockFile) {
+    struct stat st {};
+    if (stat(lockFile.c_str(), &st) != 0) return {};
+    // Lines as "1: FLOCK  ADVISORY  WRITE 1234 08:01:56789 0 EOF".
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream in(line);
+        std::string n, kind, advisory, mode, id;
+        long pid = 0;
+        if (!(in >> n >> kind)) continue;
+        if (kind == "->") in >> kind;  // a waiter
+        if (!(in >> advisory >> mode >> pid >> id)) continue;
+        unsigned maj = 0, min = 0;
+        unsigned long long ino = 0;
+        if (std::sscanf(id.c_str(), "%x:%x:%llu", &maj, &min, &ino) != 3) continue;
+        if (ino == st.st_ino && maj == major(st.st_dev) && min == minor(st.st_dev) &&
+            pid != getpid())
+            return "another session holds the lock " + lockFile.string() + " (process " +
+                   std::to_string(pid) + ")";
+    }
+    return {};
+}
+
+std::u16string CharactersLostInGsm(const std::u16string& text) {
+    kvo::CSmsPdu pdu;
+    std::u16string lost;
+    for (char16_t c : text) {
+        std::u16string one(1, c);
+        pdu.UnicodeToGsm(one);
+        pdu.GsmToUnicode(one);
+        if (one != std::u16string(1, c) && lost.find(c) == std::u16string::npos) lost += c;
+    }
+    return lost;
 }
 
 }  // namespace kvo::cli
