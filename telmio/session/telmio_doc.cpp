@@ -366,18 +366,20 @@ bool CTelmioDoc::ReadAll(bool bShowProgress, bool bDeleteAfter) {
                 return false;
             }
             if (slot.empty()) continue;
+            bool stored;
             {
                 std::lock_guard lock(m_storeMutex);
                 m_bStoreEachImport = bDeleteAfter;
                 m_bSlotStored = false;
                 pdu.ParseCmgrReply(slot, Widen(storage), i, CMGR_IMPORT, this, nullptr);
                 m_bStoreEachImport = false;
+                stored = m_bSlotStored;
             }
             // A slot is deleted only once its message is durably in the store: a read that
             // fails later, or a kill, must not lose what is already gone from the phone. A
             // slot whose message is not imported (a stored unsent one, one that does not
             // parse) stays on the phone.
-            if (bDeleteAfter && m_bSlotStored) {
+            if (bDeleteAfter && stored) {
                 std::u16string ignored;
                 Exchange(Format("AT+CMGD=%i", i), ignored);
             }
@@ -512,6 +514,8 @@ void CTelmioDoc::SynchronizeSms() {
     std::vector<CSmsMessage*> work;
     {
         std::lock_guard guard(m_storeMutex);
+        // What other programs queued or deleted since the list was read counts now.
+        m_store.Refresh();
         for (const auto& m : m_store.Messages())
             if (m->m_nState == SMS_DELETE_ON_PHONE || m->m_nState == SMS_OUTBOX ||
                 m->m_nState == SMS_OUTBOX_FLASH)

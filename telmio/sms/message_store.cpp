@@ -276,6 +276,20 @@ bool CSmsStore::WriteMessage(CSmsMessage& msg) {
     return true;
 }
 
+bool CSmsStore::Refresh() {
+    FileId id;
+    ce::File file = LockFile(ce::GENERIC_READ | ce::GENERIC_WRITE, ce::FILE_SHARE_NONE,
+                             ce::OPEN_ALWAYS, id);
+    std::string bytes;
+    if (!file || !ReadAllBytes(file, bytes)) return false;
+    if (m_base != FileId{} && id == m_base) {
+        Merge(bytes, true);
+        return true;
+    }
+    // A replaced file: the offsets of this list must be made to match a file again.
+    return SaveLocked(file, id, false);
+}
+
 bool CSmsStore::SaveStore() {
     FileId id;
     ce::File file = LockFile(ce::GENERIC_READ | ce::GENERIC_WRITE, ce::FILE_SHARE_NONE,

@@ -46,6 +46,10 @@ public:
     // file since it was read, the whole store is merged and rewritten instead. "Save failed."
     // and false on failure, the file then as it was.
     bool WriteMessage(CSmsMessage& msg);
+    // Takes in what other programs appended or changed since the list was read (a message
+    // queued or deleted from the command line), so that a session works on the messages as
+    // they are now. False when the file could not be read.
+    bool Refresh();
     // Rewrites the whole file, dropping state 11. Under the file's lock it first takes in
     // what other programs appended or changed since this list was read (see Merge), then the
     // new file replaces the old one atomically; on failure the file stays as it was.

@@ -16,6 +16,7 @@
 #include "platform/device.h"
 #include "platform/profile.h"
 #include "platform/sys.h"
+#include "telmio/session/telmio_doc.h"
 #include "telmio/settings/client_settings.h"
 #include "tests/support/temp_device.h"
 #include "tools/kvo-device/device_setup.h"
@@ -181,11 +182,21 @@ TEST_F(KvoSmsCliTest, TheOutboxCanBeEmptiedOneByOne) {
     ASSERT_EQ(Lines().size(), 1u);
     EXPECT_EQ(Lines()[0].substr(0, 6), "9\t222\t");
 
-    // The session sends what is left and nothing else.
+    // The session sends what is left and nothing else, also when the removal comes after
+    // the client read the store.
     StartPhone();
-    ASSERT_EQ(Run({"sms", "sync"}), 0) << m_out.str() << m_err.str();
+    {
+        kvo::CSilentUi ui;
+        kvo::CTelmioDoc doc(ui);
+        ASSERT_TRUE(doc.OnNewDocument(false));
+        ASSERT_EQ(Run({"sms", "outbox", "delete", "1"}), 0);
+        doc.SynchronizeSms();
+        EXPECT_EQ(doc.Errors().Text(), u"");
+    }
     ASSERT_EQ(Run({"sms", "list", "sent"}), 0);
-    EXPECT_EQ(Lines().size(), 2u);
+    ASSERT_EQ(Lines().size(), 1u);
+    EXPECT_EQ(Lines()[0].substr(0, 6), "8\t333\t");
+    ASSERT_EQ(Run({"sms", "outbox", "delete", "1"}), 1);
 }
 
 TEST_F(KvoSmsCliTest, TextsThatWouldNotArriveAsWrittenNeedForce) {

@@ -463,30 +463,42 @@ TEST_F(PhoneSessionTest, TextsNoPhoneCanTakeAreRefusedWholeAndNeverSentInPart) {
     EXPECT_TRUE(Submitted().empty());
 }
 
-TEST_F(PhoneSessionTest, AMessageQueuedElsewhereDuringASyncIsKept) {
+TEST_F(PhoneSessionTest, MessagesQueuedElsewhereBeforeOrDuringASyncAreKept) {
+    m_scenario.quirks.nReplyDelayMs = 5;
     StartPhone();
-    Doc().QueueMessage(u"+491711111111", u"queued before", false);
-    // Another program queues after this one read the store; the session then rewrites it.
-    CSmsStore other(m_ui);
-    ASSERT_TRUE(other.LoadStore());
-    auto m = std::make_unique<CSmsMessage>();
-    m->m_nState = SMS_OUTBOX;
-    m->m_strNumber = u"+491722222222";
-    m->m_strText = u"queued meanwhile";
-    ASSERT_GE(other.AddMessage(std::move(m)).m_nFilePos, 0);
+    Doc().QueueMessage(u"+491711111111", u"queued here", false);
+    auto queue = [this](const std::u16string& text) {
+        CSilentUi silent;
+        CSmsStore other(silent);
+        ASSERT_TRUE(other.LoadStore());
+        auto m = std::make_unique<CSmsMessage>();
+        m->m_nState = SMS_OUTBOX;
+        m->m_strNumber = u"+491722222222";
+        m->m_strText = text;
+        ASSERT_GE(other.AddMessage(std::move(m)).m_nFilePos, 0);
+    };
+    // Another program queues after this one read the store, then while the session reads
+    // the phone, after it took its outbox.
+    queue(u"queued before");
+    std::thread during([&] {
+        if (m_sim->WaitForJournal("> AT+CMGR=1", 10000)) queue(u"queued during");
+    });
     Doc().SynchronizeSms();
+    during.join();
     EXPECT_EQ(Doc().Errors().Text(), u"");
     auto file = OnFile(m_ui);
     auto has = [&](const std::u16string& text, int state) {
         return std::count(file.begin(), file.end(), std::make_pair(text, state));
     };
+    EXPECT_EQ(has(u"queued here", SMS_SENT), 1);
     EXPECT_EQ(has(u"queued before", SMS_SENT), 1);
-    EXPECT_EQ(has(u"queued meanwhile", SMS_OUTBOX), 1);
+    EXPECT_EQ(has(u"queued during", SMS_OUTBOX), 1);
     // The next session sends it.
     Doc().SynchronizeSms();
     file = OnFile(m_ui);
-    EXPECT_EQ(has(u"queued meanwhile", SMS_SENT), 1);
-    EXPECT_EQ(has(u"queued meanwhile", SMS_OUTBOX), 0);
+    EXPECT_EQ(has(u"queued during", SMS_SENT), 1);
+    EXPECT_EQ(has(u"queued during", SMS_OUTBOX), 0);
+    EXPECT_EQ(Submitted().size(), 3u);
 }
 
 }  // namespace
