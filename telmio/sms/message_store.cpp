@@ -50,10 +50,13 @@ ce::File CSmsStore::LockFile(uint32_t access, uint32_t share, ce::Disposition di
     std::string host = ce::MapPath(StorePath()).string();
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        ce::File file = ce::File::OpenWait(StorePath(), access, share, disposition,
-                                           static_cast<uint32_t>(std::max<int64_t>(0, left.count())));
-        if (!file) return file;
-        struct stat held {}, named {};
+        ce::File file =
+            ce::File::OpenWait(StorePath(), access, share, disposition,
+                               static_cast<uint32_t>(std::max<int64_t>(0, left.count())));
+        if (!file)
+            return file;
+        struct stat held {
+        }, named{};
         if (fstat(file.Fd(), &held) != 0) {
             ce::SetLastError(ce::ERROR_GEN_FAILURE);
             return ce::File();
@@ -75,8 +78,7 @@ ce::File CSmsStore::LockFile(uint32_t access, uint32_t share, ce::Disposition di
 
 bool CSmsStore::ReadAllBytes(ce::File& file, std::string& bytes) {
     int64_t size = file.Size();
-    if (size < 0 || size > static_cast<int64_t>(kMaxOffset) * 2 ||
-        file.Seek(0, ce::FILE_BEGIN) < 0)
+    if (size < 0 || size > static_cast<int64_t>(kMaxOffset) * 2 || file.Seek(0, ce::FILE_BEGIN) < 0)
         return false;
     bytes.assign(static_cast<size_t>(size), '\0');
     return file.ReadExact(bytes.data(), bytes.size());
@@ -88,7 +90,8 @@ void CSmsStore::Remember(std::string_view bytes, const List& parsed) {
         int32_t pos = parsed[i]->m_nFilePos;
         size_t next = i + 1 < parsed.size() ? static_cast<size_t>(parsed[i + 1]->m_nFilePos)
                                             : static_cast<size_t>(pos + parsed[i]->RecordSize());
-        m_known[pos] = std::string(bytes.substr(static_cast<size_t>(pos), next - static_cast<size_t>(pos)));
+        m_known[pos] =
+            std::string(bytes.substr(static_cast<size_t>(pos), next - static_cast<size_t>(pos)));
     }
 }
 
@@ -140,8 +143,8 @@ void CSmsStore::CutDamagedTail(uint64_t goodEnd) {
     // damaged file aside and let the store end where its last good record ends. Only the
     // file that was read is cut, never one that another program has rewritten since.
     FileId id;
-    ce::File file = LockFile(ce::GENERIC_READ | ce::GENERIC_WRITE, ce::FILE_SHARE_NONE,
-                             ce::OPEN_EXISTING, id);
+    ce::File file =
+        LockFile(ce::GENERIC_READ | ce::GENERIC_WRITE, ce::FILE_SHARE_NONE, ce::OPEN_EXISTING, id);
     std::string bytes;
     if (!file || !(id == m_base) || !ReadAllBytes(file, bytes) || bytes.size() < goodEnd)
         return;
@@ -164,8 +167,8 @@ void CSmsStore::Merge(std::string_view bytes, bool bSameFile) {
         std::unordered_map<CSmsMessage*, bool> used;
         for (auto& m : m_list) {
             auto known = m_known.find(m->m_nFilePos);
-            bool clean = m->m_nFilePos >= 0 && known != m_known.end() &&
-                         known->second == RecordBytes(*m);
+            bool clean =
+                m->m_nFilePos >= 0 && known != m_known.end() && known->second == RecordBytes(*m);
             auto it = onDisk.find(ContentKey(*m));
             CSmsMessage* match = nullptr;
             if (it != onDisk.end() && !it->second.empty()) {
@@ -173,7 +176,8 @@ void CSmsStore::Merge(std::string_view bytes, bool bSameFile) {
                 it->second.pop_back();
                 used[match] = true;
             }
-            if (!clean) continue;
+            if (!clean)
+                continue;
             if (match)
                 *m = *match;
             else
@@ -181,7 +185,8 @@ void CSmsStore::Merge(std::string_view bytes, bool bSameFile) {
             m->m_nFilePos = -1;
         }
         for (auto& d : disk) {
-            if (used.count(d.get())) continue;
+            if (used.count(d.get()))
+                continue;
             d->m_nFilePos = -1;
             m_list.push_back(std::move(d));
         }
@@ -189,7 +194,8 @@ void CSmsStore::Merge(std::string_view bytes, bool bSameFile) {
     }
     std::unordered_map<int32_t, CSmsMessage*> byPos;
     for (const auto& m : m_list)
-        if (m->m_nFilePos >= 0) byPos[m->m_nFilePos] = m.get();
+        if (m->m_nFilePos >= 0)
+            byPos[m->m_nFilePos] = m.get();
     for (size_t i = 0; i < disk.size(); ++i) {
         int32_t pos = disk[i]->m_nFilePos;
         uint64_t next = i + 1 < disk.size() ? static_cast<uint64_t>(disk[i + 1]->m_nFilePos) : end;
@@ -201,7 +207,8 @@ void CSmsStore::Merge(std::string_view bytes, bool bSameFile) {
             m_list.push_back(std::move(disk[i]));
             continue;
         }
-        if (known->second == raw) continue;
+        if (known->second == raw)
+            continue;
         // Rewritten in place by another program: its version wins unless this list changed
         // the message too.
         auto mine = byPos.find(pos);
@@ -220,8 +227,8 @@ bool CSmsStore::WriteMessage(CSmsMessage& msg) {
         return false;
     }
     FileId id;
-    ce::File file = LockFile(ce::GENERIC_READ | ce::GENERIC_WRITE, ce::FILE_SHARE_NONE,
-                             ce::OPEN_ALWAYS, id);
+    ce::File file =
+        LockFile(ce::GENERIC_READ | ce::GENERIC_WRITE, ce::FILE_SHARE_NONE, ce::OPEN_ALWAYS, id);
     if (!file) {
         m_ui.MessageBox(kSaveFailed);
         return false;
@@ -272,16 +279,18 @@ bool CSmsStore::WriteMessage(CSmsMessage& msg) {
         return false;
     }
     msg.m_nFilePos = static_cast<int32_t>(pos);
-    if (bSameFile) m_known[msg.m_nFilePos] = record;
+    if (bSameFile)
+        m_known[msg.m_nFilePos] = record;
     return true;
 }
 
 bool CSmsStore::Refresh() {
     FileId id;
-    ce::File file = LockFile(ce::GENERIC_READ | ce::GENERIC_WRITE, ce::FILE_SHARE_NONE,
-                             ce::OPEN_ALWAYS, id);
+    ce::File file =
+        LockFile(ce::GENERIC_READ | ce::GENERIC_WRITE, ce::FILE_SHARE_NONE, ce::OPEN_ALWAYS, id);
     std::string bytes;
-    if (!file || !ReadAllBytes(file, bytes)) return false;
+    if (!file || !ReadAllBytes(file, bytes))
+        return false;
     if (m_base != FileId{} && id == m_base) {
         Merge(bytes, true);
         return true;
@@ -292,8 +301,8 @@ bool CSmsStore::Refresh() {
 
 bool CSmsStore::SaveStore() {
     FileId id;
-    ce::File file = LockFile(ce::GENERIC_READ | ce::GENERIC_WRITE, ce::FILE_SHARE_NONE,
-                             ce::OPEN_ALWAYS, id);
+    ce::File file =
+        LockFile(ce::GENERIC_READ | ce::GENERIC_WRITE, ce::FILE_SHARE_NONE, ce::OPEN_ALWAYS, id);
     if (!file) {
         m_ui.MessageBox(kSaveFailed);
         return false;
@@ -357,7 +366,7 @@ bool CSmsStore::SaveLocked(ce::File& locked, const FileId& id, bool bDropPurged)
     for (const auto& m : m_list)
         if (m->m_nFilePos >= 0)
             m_known[m->m_nFilePos] =
-            bytes.Bytes().substr(static_cast<size_t>(m->m_nFilePos), m->RecordSize());
+                bytes.Bytes().substr(static_cast<size_t>(m->m_nFilePos), m->RecordSize());
     m_base = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     return true;
 }

@@ -80,8 +80,7 @@ private:
     };
     // Opens "kvo.sms" with its lock, waiting out a clash; retries when the file was replaced
     // while it waited, so the lock is always on the file the name leads to.
-    ce::File LockFile(uint32_t access, uint32_t share, ce::Disposition disposition,
-                      FileId& id);
+    ce::File LockFile(uint32_t access, uint32_t share, ce::Disposition disposition, FileId& id);
     bool ReadAllBytes(ce::File& file, std::string& bytes);
     // Takes in the records of `bytes` (the locked file) that this list does not know.
     void Merge(std::string_view bytes, bool bSameFile);

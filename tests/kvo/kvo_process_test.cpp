@@ -53,7 +53,8 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& out = "/dev
     for (auto& a : rest) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
@@ -61,7 +62,8 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& out = "/dev
 // The exit code, or 128 + the signal.
 int Wait(pid_t pid) {
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
+    if (waitpid(pid, &status, 0) != pid)
+        return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
@@ -103,7 +105,8 @@ protected:
         ASSERT_TRUE(fs::is_symlink(link)) << "kvophone did not come up";
     }
     void StopPhone() {
-        if (m_phone <= 0) return;
+        if (m_phone <= 0)
+            return;
         kill(m_phone, SIGTERM);
         EXPECT_EQ(Wait(m_phone), 0);
         m_phone = -1;
@@ -122,7 +125,8 @@ std::string Scenario(const std::map<int, std::string>& slots, int delayMs) {
     std::ostringstream s;
     s << "[sms ME]\nsize = 20\n";
     for (auto& [slot, text] : slots)
-        s << slot << " = 1,+4917100000" << (slot % 10) << ",2026-12-08 10:00:00+01:00," << text << "\n";
+        s << slot << " = 1,+4917100000" << (slot % 10) << ",2026-12-08 10:00:00+01:00," << text
+          << "\n";
     s << "[sms SM]\nsize = 2\n[quirks]\nreply_delay_ms = " << delayMs << "\n";
     return s.str();
 }
@@ -146,16 +150,18 @@ TEST_F(KvoProcessTest, ConcurrentSendersAndListersLoseNothing) {
         size_t seen = 0;
         for (int i = 0; i < kRounds; ++i) {
             if (k < 2) {
-                if (RunKvo({"sms", "send", "0171", "s" + std::to_string(k) + "-" +
-                                                       std::to_string(i)}) != 0)
+                if (RunKvo({"sms", "send", "0171",
+                            "s" + std::to_string(k) + "-" + std::to_string(i)}) != 0)
                     _exit(1);
                 continue;
             }
-            if (RunKvo({"sms", "list", "outbox"}, out) != 0) _exit(2);
+            if (RunKvo({"sms", "list", "outbox"}, out) != 0)
+                _exit(2);
             std::ifstream in(out);
             size_t lines = 0;
             for (std::string l; std::getline(in, l);) ++lines;
-            if (lines < kEarlier || lines < seen) _exit(3);
+            if (lines < kEarlier || lines < seen)
+                _exit(3);
             seen = lines;
         }
         _exit(0);
@@ -223,7 +229,8 @@ TEST_F(KvoProcessTest, KilledDeleteAfterSyncSessionsLoseNoMessage) {
         auto file = OnFile();
         for (const auto& line : Journal()) {
             int slot = 0;
-            if (std::sscanf(line.c_str(), "DEL ME %d", &slot) != 1) continue;
+            if (std::sscanf(line.c_str(), "DEL ME %d", &slot) != 1)
+                continue;
             EXPECT_EQ(file[slots[slot]].size(), 1u) << "deleted but not stored: " << slots[slot];
         }
         scenario = test::ReadHostFile(m_device.Root() / "state.scn");

@@ -10,8 +10,8 @@
 #include "platform/text.h"
 #include "telmio/session/modem_devices.h"
 #include "telmio/settings/client_settings.h"
-#include "tools/kvo/terminal_ui.h"
 #include "tools/kvo/commands.h"
+#include "tools/kvo/terminal_ui.h"
 
 namespace kvo::cli {
 namespace {
@@ -73,7 +73,8 @@ bool ConfiguredPort(std::string& port, std::ostream& err) {
     kvo::EnumerateModemDevices(silent, devices, 0);
     kvo::PortChoice choice = kvo::ChoosePort(settings.m_bUserPort, settings.m_strUserPort,
                                              settings.m_ini.m_strModemDevice, devices);
-    if (choice.strPort.empty() && settings.m_ini.m_strModemDevice.empty()) choice.strPort = u"COM3:";
+    if (choice.strPort.empty() && settings.m_ini.m_strModemDevice.empty())
+        choice.strPort = u"COM3:";
     if (choice.strPort.empty()) {
         err << "kvo: no port: the modem \"" << ce::ToUtf8(settings.m_ini.m_strModemDevice)
             << "\" chosen in the settings is not registered (see `kvo settings set modem` and "
@@ -91,11 +92,13 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             port = args[++i];
             continue;
         }
-        err << "kvo phone info: " << (args[i] == "--port" ? "--port needs a PORT" : "unexpected \"" + args[i] + "\"")
+        err << "kvo phone info: "
+            << (args[i] == "--port" ? "--port needs a PORT" : "unexpected \"" + args[i] + "\"")
             << "\nusage: kvo phone info [--port PORT]\n";
         return kExitUsage;
     }
-    if (port.empty() && !ConfiguredPort(port, err)) return kExitFailed;
+    if (port.empty() && !ConfiguredPort(port, err))
+        return kExitFailed;
     CKvoComm engine;
     CPhoneSession session(engine);
     std::string error;

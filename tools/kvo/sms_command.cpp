@@ -22,7 +22,8 @@ namespace {
 
 std::string FormatTime(const ce::OleDate& date) {
     ce::SYSTEMTIME t{};
-    if (!date.ToSystemTime(t)) return "0000-00-00 00:00:00";
+    if (!date.ToSystemTime(t))
+        return "0000-00-00 00:00:00";
     char buf[64];
     std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay,
                   t.wHour, t.wMinute, t.wSecond);
@@ -33,7 +34,8 @@ std::string FormatTime(const ce::OleDate& date) {
 std::u16string StoreText(const std::string& utf8) {
     std::u16string in = ce::FromUtf8(utf8), out;
     for (size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == u'\r' && i + 1 < in.size() && in[i + 1] == u'\n') continue;
+        if (in[i] == u'\r' && i + 1 < in.size() && in[i + 1] == u'\n')
+            continue;
         if (in[i] == u'\n' || in[i] == u'\r')
             out += u"\r\n";
         else
@@ -44,9 +46,12 @@ std::u16string StoreText(const std::string& utf8) {
 
 const std::map<std::string, int>& FolderNames() {
     static const std::map<std::string, int> names = {
-        {"inbox", FOLDER_INBOX},         {"outbox", FOLDER_OUTBOX},
-        {"sent", FOLDER_SENT},           {"draft", FOLDER_DRAFT},
-        {"templates", FOLDER_TEMPLATES}, {"recycle", FOLDER_RECYCLE_BIN},
+        {"inbox", FOLDER_INBOX},
+        {"outbox", FOLDER_OUTBOX},
+        {"sent", FOLDER_SENT},
+        {"draft", FOLDER_DRAFT},
+        {"templates", FOLDER_TEMPLATES},
+        {"recycle", FOLDER_RECYCLE_BIN},
         {"all", -1},
     };
     return names;
@@ -66,7 +71,8 @@ const char kStateCodes[] =
 // The store of the client, loaded as the client does; false (and said why) when it could
 // not be read.
 bool LoadForCommand(CSmsStore& store, std::ostream& err) {
-    if (store.LoadStore() || store.Loaded()) return true;
+    if (store.LoadStore() || store.Loaded())
+        return true;
     err << "kvo: the message store " << ce::MapPath(store.StorePath()).string()
         << " could not be read (another program kept it busy, or it is no file); nothing "
            "was changed\n";
@@ -81,11 +87,13 @@ void ExplainSession(CTelmioDoc& doc, const std::u16string& errors, std::ostream&
     auto has = [&](const char16_t* text) { return errors.find(text) != std::u16string::npos; };
     if (has(u"No connection to mobile phone possible.")) {
         CTelmioDoc::PortProblem p = doc.LastPortProblem();
-        if (!p.strPort.empty()) err << "kvo: " << PortProblemText(p.strPort, p.nError) << "\n";
+        if (!p.strPort.empty())
+            err << "kvo: " << PortProblemText(p.strPort, p.nError) << "\n";
     }
     if (has(u"Please first stop the Internet connection")) {
         std::string holder = LockHolderText(ce::MapPath(doc.AppDir() + u"kvo.lock"));
-        if (!holder.empty()) err << "kvo: " << holder << "\n";
+        if (!holder.empty())
+            err << "kvo: " << holder << "\n";
     }
     if (has(u"Unknown ISP."))
         err << "kvo: the operator is not in the connection database; `kvo settings set smsc "
@@ -97,7 +105,8 @@ void ExplainSession(CTelmioDoc& doc, const std::u16string& errors, std::ostream&
 }
 
 bool StartDoc(CTelmioDoc& doc, std::ostream& err) {
-    if (doc.OnNewDocument(false)) return true;
+    if (doc.OnNewDocument(false))
+        return true;
     err << "kvo: the client cannot start on this device: no modem is registered (see "
            "`kvo-device add-modem`)\n";
     return false;
@@ -116,10 +125,12 @@ int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     CTerminalUi ui(err);
     CSmsStore store(ui);
-    if (!LoadForCommand(store, err)) return kExitFailed;
+    if (!LoadForCommand(store, err))
+        return kExitFailed;
     for (const auto& m : store.Messages()) {
         int f = FolderOfState(m->m_nState);
-        if (it->second == -1 ? f == FOLDER_NONE : f != it->second) continue;
+        if (it->second == -1 ? f == FOLDER_NONE : f != it->second)
+            continue;
         out << ListLine(m->m_nState, m->m_strNumber, FormatTime(m->m_time), m->m_strText) << "\n";
     }
     return kExitOk;
@@ -132,13 +143,16 @@ int RunSync(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     CTerminalUi ui(err);
     CTelmioDoc doc(ui);
-    if (!StartDoc(doc, err)) return kExitFailed;
+    if (!StartDoc(doc, err))
+        return kExitFailed;
     doc.SynchronizeSms();
     err << "phone: " << ce::ToUtf8(doc.Phone().m_strName);
-    if (!doc.Operator().m_strName.empty()) err << ", operator: " << ce::ToUtf8(doc.Operator().m_strName);
+    if (!doc.Operator().m_strName.empty())
+        err << ", operator: " << ce::ToUtf8(doc.Operator().m_strName);
     err << "\n";
     std::u16string errors = doc.Errors().Take();
-    if (errors.empty()) return kExitOk;
+    if (errors.empty())
+        return kExitOk;
     out << ce::ToUtf8(errors) << "\n";
     ExplainSession(doc, errors, err);
     return kExitFailed;
@@ -176,7 +190,8 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     // A command line may write numbers as people do: "+49 171 123-45", several with ';'.
     RecipientCheck check = CheckRecipientList(ce::FromUtf8(rest[0]));
     switch (check.problem) {
-        case RecipientProblem::none: break;
+        case RecipientProblem::none:
+            break;
         case RecipientProblem::empty:
             err << "kvo sms send: no recipient in \"" << rest[0] << "\"\n";
             return kExitUsage;
@@ -208,11 +223,12 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     CTerminalUi ui(err);
     CTelmioDoc doc(ui);
-    if (!StartDoc(doc, err)) return kExitFailed;
+    if (!StartDoc(doc, err))
+        return kExitFailed;
     if (!doc.CanSend(check.numbers.front(), text, flash)) {
         err << "kvo: the text cannot be sent: " << MessageCount(text)
-            << " parts are more than a phone takes (at most 99 parts, "
-            << 99 * 154 << " characters); nothing was queued or sent\n";
+            << " parts are more than a phone takes (at most 99 parts, " << 99 * 154
+            << " characters); nothing was queued or sent\n";
         return kExitFailed;
     }
     if (!now) {
@@ -222,7 +238,8 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             out << n << (n == 1 ? " message" : " messages") << " queued in the Outbox\n";
             return kExitOk;
         }
-        if (n > 0) out << n << " of " << wanted << " messages queued in the Outbox\n";
+        if (n > 0)
+            out << n << " of " << wanted << " messages queued in the Outbox\n";
         err << "kvo: " << (wanted - n) << (wanted - n == 1 ? " message was" : " messages were")
             << " not queued: the message store " << ce::MapPath(doc.Store().StorePath()).string()
             << " could not be written (disk full, or another program kept it busy)\n";
@@ -231,12 +248,15 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     std::u16string result = doc.SendNow(recipients, text, flash);
     out << ce::ToUtf8(result) << "\n";
     std::u16string errors = doc.Errors().Take();
-    if (!errors.empty()) err << ce::ToUtf8(errors) << "\n";
-    if (result == u"SMS was sent successfully.") return kExitOk;
+    if (!errors.empty())
+        err << ce::ToUtf8(errors) << "\n";
+    if (result == u"SMS was sent successfully.")
+        return kExitOk;
     ExplainSession(doc, errors, err);
     if (errors.empty()) {
         std::string holder = LockHolderText(ce::MapPath(doc.AppDir() + u"kvo.lock"));
-        if (!holder.empty()) err << "kvo: " << holder << "\n";
+        if (!holder.empty())
+            err << "kvo: " << holder << "\n";
     }
     return kExitFailed;
 }
@@ -245,7 +265,8 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 std::vector<CSmsMessage*> Outbox(CSmsStore& store) {
     std::vector<CSmsMessage*> out;
     for (const auto& m : store.Messages())
-        if (FolderOfState(m->m_nState) == FOLDER_OUTBOX) out.push_back(m.get());
+        if (FolderOfState(m->m_nState) == FOLDER_OUTBOX)
+            out.push_back(m.get());
     return out;
 }
 
@@ -257,8 +278,9 @@ int RunOutbox(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return kExitUsage;
     }
     if (args.size() == 1 || args.size() > 2) {
-        err << "kvo sms outbox delete: " << (args.size() == 1 ? "N missing" : "unexpected \"" + args[2] + "\"")
-            << "\n" << kOutboxUsage;
+        err << "kvo sms outbox delete: "
+            << (args.size() == 1 ? "N missing" : "unexpected \"" + args[2] + "\"") << "\n"
+            << kOutboxUsage;
         return kExitUsage;
     }
     size_t n = 0;
@@ -276,7 +298,8 @@ int RunOutbox(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     CTerminalUi ui(err);
     CSmsStore store(ui);
-    if (!LoadForCommand(store, err)) return kExitFailed;
+    if (!LoadForCommand(store, err))
+        return kExitFailed;
     std::vector<CSmsMessage*> queued = Outbox(store);
     if (args.empty()) {
         for (size_t i = 0; i < queued.size(); ++i)
@@ -309,7 +332,8 @@ std::string ListLine(int state, const std::u16string& number, const std::string&
     std::u16string escaped;
     for (size_t i = 0; i < text.size(); ++i) {
         char16_t c = text[i];
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            continue;
         if (c == u'\n' || c == u'\r')
             escaped += u"\\n";
         else if (c == u'\t')

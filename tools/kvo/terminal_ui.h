@@ -29,8 +29,8 @@ private:
 };
 
 // What a terminal user needs beyond the handheld's text when a port cannot be opened:
-// "cannot open port COM3: (Linux device /dev/ttyUSB0): in use by another program". `error` is the code
-// the open left in GetLastError.
+// "cannot open port COM3: (Linux device /dev/ttyUSB0): in use by another program". `error` is the
+// code the open left in GetLastError.
 std::string PortProblemText(const std::u16string& port, uint32_t error);
 // "another session holds the lock /x/kvo.lock (process 1234)", or empty when no other
 // process holds it.
