@@ -359,6 +359,22 @@ TEST_F(KvoSmsCliTest, OnAFullDiskSendAndSyncFailAndThePhoneKeepsItsMessages) {
     phone.Stop();
 }
 
+TEST_F(KvoSmsCliTest, PhoneInfoTakesThePortOfTheSessions) {
+    std::string error;
+    fs::path usb = m_device.Root() / "dev" / "USB0";
+    ASSERT_TRUE(m_sim.Start(usb.string(), 0, error)) << error;
+    EXPECT_EQ(Run({"phone", "info"}), 1);  // nothing on COM3:, the default
+    EXPECT_NE(m_err.str().find("cannot open port COM3:"), std::string::npos) << m_err.str();
+    ASSERT_EQ(Run({"settings", "set", "user-port", usb.string()}), 0) << m_err.str();
+    ASSERT_EQ(Run({"phone", "info"}), 0) << m_err.str();
+    EXPECT_NE(m_out.str().find("manufacturer: KVO Mobile"), std::string::npos);
+    ASSERT_EQ(Run({"settings", "set", "user-port", ""}), 0);
+    ASSERT_EQ(Run({"settings", "set", "modem", "Generic IrDA-modem"}), 0);
+    EXPECT_EQ(Run({"phone", "info", "--port", usb.string()}), 0);
+    EXPECT_EQ(Run({"phone", "info", "--port"}), 2);
+    EXPECT_NE(m_err.str().find("--port needs a PORT"), std::string::npos);
+}
+
 TEST(KvoSmsList, EveryMessageStaysOnOneLine) {
     EXPECT_EQ(kvo::cli::ListLine(1, u"+49", "2026-12-08 10:00:00", u"a\r\nb\nc\td\\e"),
               "1\t+49\t2026-12-08 10:00:00\ta\\nb\\nc\\td\\\\e");
