@@ -242,9 +242,9 @@ bool CTelmioDoc::SendPart(const std::string& hex, int length) {
 
 bool CTelmioDoc::SendMessage(const std::u16string& number, const std::u16string& text,
                              bool bFlash) {
-    // Every part is built before the first goes out: a part that cannot be built (a header
-    // of 100 parts or more, characters that take two codes) would otherwise leave the
-    // message half sent, and the next session would send and bill the same parts again.
+    // Every part is built before the first goes out: a part that cannot be built (from the
+    // 100th part on the header makes it longer than 160 characters) would otherwise leave
+    // the message half sent, and the next session would send and bill the same parts again.
     std::vector<std::pair<std::string, int>> parts;
     for (const auto& part : SplitMessage(text)) {
         std::string hex;
@@ -302,12 +302,9 @@ std::u16string CTelmioDoc::SendNow(const std::u16string& recipients, const std::
             break;
         }
         std::lock_guard guard(m_storeMutex);
-        if (m_store.AddMessage(NewMessage(SMS_SENT, number, text, bFlash)).m_nFilePos < 0) {
-            // Sent, but not on file: the user must know that it went out.
+        // Sent either way; a record that could not be written is said, not hidden.
+        if (m_store.AddMessage(NewMessage(SMS_SENT, number, text, bFlash)).m_nFilePos < 0)
             AddError(kSaveFailed);
-            ok = false;
-            break;
-        }
     }
     return ok ? u"SMS was sent successfully."
               : u"Error during sending SMS\nPlease close an active internet connection and try again.";

@@ -340,6 +340,11 @@ TEST_F(KvoSmsCliTest, OnAFullDiskSendAndSyncFailAndThePhoneKeepsItsMessages) {
             << m_err.str();
         EXPECT_EQ(Run({"sms", "sync"}), 1);
         EXPECT_NE(m_out.str().find("Save failed."), std::string::npos) << m_out.str();
+        EXPECT_EQ(Run({"sms", "send", "--now", "0173", "sent anyway"}), 1);
+        EXPECT_EQ(m_out.str(), "SMS was sent successfully.\n");
+        EXPECT_NE(m_err.str().find("kvo: the message was sent, but it could not be filed"),
+                  std::string::npos)
+            << m_err.str();
     }
     auto state = phone.State();
     EXPECT_EQ(kvo::phone::FindStorage(state, "ME")->slots.size(), 1u);

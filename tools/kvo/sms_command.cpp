@@ -250,8 +250,15 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     std::u16string errors = doc.Errors().Take();
     if (!errors.empty())
         err << ce::ToUtf8(errors) << "\n";
-    if (result == u"SMS was sent successfully.")
+    if (result == u"SMS was sent successfully." && errors.empty())
         return kExitOk;
+    if (result == u"SMS was sent successfully.") {
+        err << "kvo: the message was sent, but it could not be filed in Sent Messages: the "
+               "message store "
+            << ce::MapPath(doc.Store().StorePath()).string()
+            << " could not be written (disk full, or another program kept it busy)\n";
+        return kExitFailed;
+    }
     ExplainSession(doc, errors, err);
     if (errors.empty()) {
         std::string holder = LockHolderText(ce::MapPath(doc.AppDir() + u"kvo.lock"));
