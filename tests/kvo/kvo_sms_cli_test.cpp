@@ -146,7 +146,8 @@ TEST_F(KvoSmsCliTest, RecipientsAreCheckedOneByOne) {
     EXPECT_EQ(m_err.str(),
               "kvo sms send: \"0171 111, 0172 222\" is not one number; separate recipients with "
               "\";\", as in \"0171 111;0172 222\"\n");
-    for (const char* bad : {"+", "+49 171 +49 172", "0171;abc", std::string(21, '1').c_str()}) {
+    for (std::string bad :
+         std::vector<std::string>{"+", "+49 171 +49 172", "0171;abc", std::string(21, '1')}) {
         EXPECT_EQ(Run({"sms", "send", bad, "hi"}), 2) << bad;
         EXPECT_NE(m_err.str().find("is not a phone number (digits, at most one \"+\" in front"),
                   std::string::npos)
