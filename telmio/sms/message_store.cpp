@@ -84,15 +84,13 @@ bool CSmsStore::ReadAllBytes(ce::File& file, std::string& bytes) {
     return file.ReadExact(bytes.data(), bytes.size());
 }
 
-void CSmsStore::Remember(std::string_view bytes, const List& parsed) {
+void CSmsStore::Remember(const List& parsed) {
+    // Records as this store would write them: a file may hold bits the record drops (unused
+    // flag bits), and those must not make a record look changed.
     m_known.clear();
-    for (size_t i = 0; i < parsed.size(); ++i) {
-        int32_t pos = parsed[i]->m_nFilePos;
-        size_t next = i + 1 < parsed.size() ? static_cast<size_t>(parsed[i + 1]->m_nFilePos)
-                                            : static_cast<size_t>(pos + parsed[i]->RecordSize());
-        m_known[pos] =
-            std::string(bytes.substr(static_cast<size_t>(pos), next - static_cast<size_t>(pos)));
-    }
+    for (const auto& m : parsed)
+        if (m->m_nFilePos >= 0)
+            m_known[m->m_nFilePos] = RecordBytes(*m);
 }
 
 bool CSmsStore::LoadStore() {
@@ -116,7 +114,7 @@ bool CSmsStore::LoadStore() {
     file.Close();
 
     uint64_t goodEnd = ParseStore(bytes, m_list);
-    Remember(bytes, m_list);
+    Remember(m_list);
     m_base = id;
     m_bLoaded = true;
     if (goodEnd == bytes.size())
@@ -156,7 +154,7 @@ void CSmsStore::CutDamagedTail(uint64_t goodEnd) {
 
 void CSmsStore::Merge(std::string_view bytes, bool bSameFile) {
     List disk;
-    uint64_t end = ParseStore(bytes, disk);
+    ParseStore(bytes, disk);
     if (!bSameFile) {
         // Another program rewrote the file: offsets say nothing, contents do. A message this
         // list has not changed since it last saw the file takes the file's version, or goes
@@ -196,27 +194,26 @@ void CSmsStore::Merge(std::string_view bytes, bool bSameFile) {
     for (const auto& m : m_list)
         if (m->m_nFilePos >= 0)
             byPos[m->m_nFilePos] = m.get();
-    for (size_t i = 0; i < disk.size(); ++i) {
-        int32_t pos = disk[i]->m_nFilePos;
-        uint64_t next = i + 1 < disk.size() ? static_cast<uint64_t>(disk[i + 1]->m_nFilePos) : end;
-        std::string raw(bytes.substr(static_cast<size_t>(pos), static_cast<size_t>(next - pos)));
+    for (auto& d : disk) {
+        int32_t pos = d->m_nFilePos;
+        std::string record = RecordBytes(*d);
         auto known = m_known.find(pos);
         if (known == m_known.end()) {
             // Appended by another program since this list was read.
-            m_known[pos] = raw;
-            m_list.push_back(std::move(disk[i]));
+            m_known[pos] = std::move(record);
+            m_list.push_back(std::move(d));
             continue;
         }
-        if (known->second == raw)
+        if (known->second == record)
             continue;
         // Rewritten in place by another program: its version wins unless this list changed
         // the message too.
         auto mine = byPos.find(pos);
         if (mine != byPos.end() && RecordBytes(*mine->second) == known->second) {
-            *mine->second = *disk[i];
+            *mine->second = *d;
             mine->second->m_nFilePos = pos;
         }
-        known->second = std::move(raw);
+        known->second = std::move(record);
     }
 }
 
@@ -362,11 +359,7 @@ bool CSmsStore::SaveLocked(ce::File& locked, const FileId& id, bool bDropPurged)
     for (size_t i = 0; i < m_list.size(); ++i) m_list[i]->m_nFilePos = offsets[i];
     if (bDropPurged)
         std::erase_if(m_list, [](const auto& m) { return m->m_nState == SMS_PURGED; });
-    m_known.clear();
-    for (const auto& m : m_list)
-        if (m->m_nFilePos >= 0)
-            m_known[m->m_nFilePos] =
-                bytes.Bytes().substr(static_cast<size_t>(m->m_nFilePos), m->RecordSize());
+    Remember(m_list);
     m_base = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     return true;
 }

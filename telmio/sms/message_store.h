@@ -86,7 +86,7 @@ private:
     void Merge(std::string_view bytes, bool bSameFile);
     // bDropPurged false: purged messages leave the file but stay in the list.
     bool SaveLocked(ce::File& locked, const FileId& id, bool bDropPurged);
-    void Remember(std::string_view bytes, const List& parsed);
+    void Remember(const List& parsed);
     void CutDamagedTail(uint64_t goodEnd);
 
     IUserInterface& m_ui;

@@ -363,6 +363,31 @@ TEST_F(StoreTest, WholeRewritesTakeInWhatOtherProgramsWrote) {
     EXPECT_EQ(total, 5u);
 }
 
+TEST_F(StoreTest, AnotherProgramsChangeInPlaceWinsOverAnUnchangedMessage) {
+    CSmsStore writer(m_ui);
+    writer.AddMessage(Msg(SMS_UNREAD, u"1", u"hello"));
+    writer.AddMessage(Msg(SMS_UNREAD, u"2", u"world"));
+    // A record with a flag bit this store does not use still counts as unchanged.
+    std::string bytes = FileBytes();
+    size_t flags = 4 + 4 + 4 + 4 + 12 + 12;
+    bytes[flags] = '\x04';
+    WriteFile(bytes);
+    CSmsStore mine(m_ui);
+    ASSERT_TRUE(mine.LoadStore());
+    // The other program edits the first record in place (same lengths), and marks the
+    // second read.
+    std::string changed = bytes;
+    changed.replace(4 + 4 + 4 + 4, 10, std::string("H\0E\0L\0L\0O\0", 10));
+    changed[bytes.size() / 2] = SMS_READ;
+    WriteFile(changed);  // same file, rewritten in place
+    ASSERT_TRUE(mine.SaveStore());
+    CSmsStore check(m_ui);
+    ASSERT_TRUE(check.LoadStore());
+    ASSERT_EQ(check.Messages().size(), 2u);
+    EXPECT_EQ(check.Messages()[0]->m_strText, u"HELLO");
+    EXPECT_EQ(check.Messages()[1]->m_nState, SMS_READ);
+}
+
 TEST_F(StoreTest, ALockClashIsWaitedOutAndNeverEmptiesTheStore) {
     CSmsStore store(m_ui);
     Fill(store, 3);
