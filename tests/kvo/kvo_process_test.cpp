@@ -192,7 +192,7 @@ TEST_F(KvoProcessTest, ASendDuringASyncEndsInTheOutboxOrSent) {
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 0);
     }
-    ASSERT_GT(during, 10) << "the sync ended before anything was queued beside it";
+    ASSERT_GE(during, 2) << "the syncs ended before anything was queued beside them";
     auto file = OnFile();
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(file["before " + std::to_string(i)], std::vector<int>{SMS_SENT});
