@@ -134,7 +134,7 @@ std::string Scenario(const std::map<int, std::string>& slots, int delayMs) {
 // Two senders and two listers at once: every queued message is on file exactly once and
 // the messages from before are all still there, whoever held the file when.
 TEST_F(KvoProcessTest, ConcurrentSendersAndListersLoseNothing) {
-    constexpr int kEarlier = 30, kRounds = 150;
+    constexpr int kEarlier = 30, kRounds = 100;
     for (int i = 0; i < kEarlier; ++i)
         ASSERT_EQ(RunKvo({"sms", "send", "0171", "earlier " + std::to_string(i)}), 0);
     std::vector<pid_t> drivers;
