@@ -105,6 +105,33 @@ void BM_WriteMessageRewrite(benchmark::State& state) {
 }
 BENCHMARK(BM_WriteMessageRewrite)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
+// The session's rewrite when another program queued messages meanwhile: the file is read
+// back and merged before it is replaced.
+void BM_SaveStoreMergingAppends(benchmark::State& state) {
+    CBenchDevice device;
+    CSilentUi ui;
+    CSmsStore store(ui);
+    FillStore(store, state.range(0));
+    CSmsStore other(ui);
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!other.LoadStore())
+            abort();
+        for (int i = 0; i < 10; ++i) {
+            auto m = std::make_unique<CSmsMessage>();
+            m->m_nState = SMS_OUTBOX;
+            m->m_strNumber = u"+491701234567";
+            m->m_strText = u"queued meanwhile";
+            other.AddMessage(std::move(m));
+        }
+        state.ResumeTiming();
+        if (!store.SaveStore())
+            abort();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SaveStoreMergingAppends)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(20);
+
 }  // namespace
 
 BENCHMARK_MAIN();

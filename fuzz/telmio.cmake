@@ -1,5 +1,6 @@
 kvo_fuzz(fuzz_sms_pdu ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_sms_pdu.cpp telmiosms)
 kvo_fuzz(fuzz_cmgr_reply ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_cmgr_reply.cpp telmiosms)
 kvo_fuzz(fuzz_sms_store ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_sms_store.cpp telmiosms)
+kvo_fuzz(fuzz_sms_store_merge ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_sms_store_merge.cpp telmiosms)
 kvo_fuzz(fuzz_kvo_ini ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_kvo_ini.cpp telmiosettings)
 kvo_fuzz(fuzz_pb_ini ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_pb_ini.cpp telmiosettings)

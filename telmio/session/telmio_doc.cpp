@@ -10,6 +10,7 @@
 #include "common/recipients.h"
 #include "kvocomm/kvocomm.h"
 #include "platform/datetime.h"
+#include "platform/error.h"
 #include "platform/file.h"
 #include "telmio/session/handoff.h"
 #include "telmio/sms/sms_pdu.h"
@@ -30,6 +31,9 @@ const char16_t kUnknownIsp[] = u"Unknown ISP.";
 const char16_t kLockHeld[] = u"Please first stop the Internet connection and try to synchronize again.";
 const char16_t kSyncFailed[] = u"Synchronization failed.";
 const char16_t kCommError[] = u"Error during communication with mobile phone.";
+const char16_t kReadError[] = u"Error reading datafile.";
+const char16_t kSaveFailed[] = u"Save failed.";
+const char16_t kCannotCreate[] = u"Can not create SMS message";
 
 std::string Format(const char* fmt, int value) {
     char buf[64];
@@ -122,6 +126,10 @@ bool CTelmioDoc::OpenPhone() {
         return false;
     }
     if (!m_comm.OpenPort(port.strPort)) {
+        {
+            std::lock_guard lock(m_portMutex);
+            m_portProblem = {port.strPort, ce::GetLastError()};
+        }
         AddError(kCannotOpen);
         return false;
     }
@@ -206,16 +214,23 @@ bool CTelmioDoc::IdentifyOperator() {
 
 // --- sending ---------------------------------------------------------------------------------
 
-bool CTelmioDoc::SendPart(const std::u16string& number, const std::u16string& text, bool bFlash) {
+int CTelmioDoc::BuildPart(const std::u16string& number, const std::u16string& text,
+                          bool bFlash, std::string& hex) const {
     CSmsPdu pdu;
     std::u16string gsm = text;
     pdu.UnicodeToGsm(gsm);
+    return pdu.EncodeSubmit(hex, Narrow(gsm), Narrow(number), Narrow(m_strCentre), bFlash);
+}
+
+bool CTelmioDoc::CanSend(const std::u16string& number, const std::u16string& text,
+                         bool bFlash) const {
     std::string hex;
-    int length = pdu.EncodeSubmit(hex, Narrow(gsm), Narrow(number), Narrow(m_strCentre), bFlash);
-    if (length < 0) {
-        AddError(u"Can not create SMS message");
-        return false;
-    }
+    for (const auto& part : SplitMessage(text))
+        if (BuildPart(number, part, bFlash, hex) < 0) return false;
+    return true;
+}
+
+bool CTelmioDoc::SendPart(const std::string& hex, int length) {
     std::u16string reply;
     if (!Exchange(Format("AT+CMGS=%i", length), reply) || reply != u">") return false;
     if (!Exchange(hex + '\x1a', reply, 1, 15) || reply.find(u"CMGS") == std::u16string::npos) {
@@ -227,8 +242,21 @@ bool CTelmioDoc::SendPart(const std::u16string& number, const std::u16string& te
 
 bool CTelmioDoc::SendMessage(const std::u16string& number, const std::u16string& text,
                              bool bFlash) {
-    for (const auto& part : SplitMessage(text))
-        if (!SendPart(number, part, bFlash)) return false;
+    // Every part is built before the first goes out: a part that cannot be built (from the
+    // 100th part on the header makes it longer than 160 characters) would otherwise leave
+    // the message half sent, and the next session would send and bill the same parts again.
+    std::vector<std::pair<std::string, int>> parts;
+    for (const auto& part : SplitMessage(text)) {
+        std::string hex;
+        int length = BuildPart(number, part, bFlash, hex);
+        if (length < 0) {
+            AddError(kCannotCreate);
+            return false;
+        }
+        parts.emplace_back(std::move(hex), length);
+    }
+    for (const auto& [hex, length] : parts)
+        if (!SendPart(hex, length)) return false;
     return true;
 }
 
@@ -237,16 +265,22 @@ int CTelmioDoc::QueueMessage(const std::u16string& recipients, const std::u16str
     int queued = 0;
     std::lock_guard lock(m_storeMutex);
     for (const auto& number : SplitRecipients(recipients)) {
-        m_store.AddMessage(NewMessage(bFlash ? SMS_OUTBOX_FLASH : SMS_OUTBOX, number, text, bFlash));
-        ++queued;
+        if (!CanSend(number, text, bFlash)) {
+            m_ui.MessageBox(kCannotCreate);
+            continue;
+        }
+        CSmsMessage& msg = m_store.AddMessage(
+            NewMessage(bFlash ? SMS_OUTBOX_FLASH : SMS_OUTBOX, number, text, bFlash));
+        if (msg.m_nFilePos >= 0) ++queued;
     }
     return queued;
 }
 
 std::u16string CTelmioDoc::SendNow(const std::u16string& recipients, const std::u16string& text,
                                    bool bFlash) {
-    bool ok = true;
-    for (const auto& number : SplitRecipients(recipients)) {
+    bool ok = m_store.Loaded();
+    if (!ok) AddError(kReadError);
+    for (const auto& number : ok ? SplitRecipients(recipients) : std::vector<std::u16string>{}) {
         ce::File lock = TakeSessionLock(m_strAppDir);
         if (!lock) {
             m_ui.MessageBox(kLockHeld);
@@ -268,7 +302,9 @@ std::u16string CTelmioDoc::SendNow(const std::u16string& recipients, const std::
             break;
         }
         std::lock_guard guard(m_storeMutex);
-        m_store.AddMessage(NewMessage(SMS_SENT, number, text, bFlash));
+        // Sent either way; a record that could not be written is said, not hidden.
+        if (m_store.AddMessage(NewMessage(SMS_SENT, number, text, bFlash)).m_nFilePos < 0)
+            AddError(kSaveFailed);
     }
     return ok ? u"SMS was sent successfully."
               : u"Error during sending SMS\nPlease close an active internet connection and try again.";
@@ -327,11 +363,20 @@ bool CTelmioDoc::ReadAll(bool bShowProgress, bool bDeleteAfter) {
                 return false;
             }
             if (slot.empty()) continue;
+            bool stored;
             {
                 std::lock_guard lock(m_storeMutex);
+                m_bStoreEachImport = bDeleteAfter;
+                m_bSlotStored = false;
                 pdu.ParseCmgrReply(slot, Widen(storage), i, CMGR_IMPORT, this, nullptr);
+                m_bStoreEachImport = false;
+                stored = m_bSlotStored;
             }
-            if (bDeleteAfter) {
+            // A slot is deleted only once its message is durably in the store: a read that
+            // fails later, or a kill, must not lose what is already gone from the phone. A
+            // slot whose message is not imported (a stored unsent one, one that does not
+            // parse) stays on the phone.
+            if (bDeleteAfter && stored) {
                 std::u16string ignored;
                 Exchange(Format("AT+CMGD=%i", i), ignored);
             }
@@ -355,11 +400,19 @@ void CTelmioDoc::ImportMessage(const std::u16string& number, const std::string& 
     for (const auto& m : m_store.Messages()) {
         if (m->m_nStorage != STORAGE_NONE && m->m_strNumber == msg->m_strNumber &&
             m->m_strText == msg->m_strText && m->m_nStorage == msg->m_nStorage &&
-            m->m_nIndex == msg->m_nIndex && SameState(m->m_nState, msg->m_nState))
+            m->m_nIndex == msg->m_nIndex && SameState(m->m_nState, msg->m_nState)) {
+            if (m_bStoreEachImport)
+                m_bSlotStored = m->m_nFilePos >= 0 || m_store.WriteMessage(*m);
             return;
+        }
     }
-    // Its record is written with the store at the end of the session.
-    m_store.Messages().push_back(std::move(msg));
+    // Its record is written with the store at the end of the session, or now when the
+    // phone's copy is about to be deleted.
+    CSmsMessage& added = *m_store.Messages().emplace_back(std::move(msg));
+    if (m_bStoreEachImport) {
+        m_bSlotStored = m_store.WriteMessage(added);
+        if (!m_bSlotStored) AddError(kSaveFailed);
+    }
 }
 
 bool CTelmioDoc::DeleteOnPhone(CSmsMessage& msg) {
@@ -387,7 +440,7 @@ bool CTelmioDoc::DeleteOnPhone(CSmsMessage& msg) {
     }
     std::lock_guard lock(m_storeMutex);
     msg.m_nState = SMS_DELETED;
-    m_store.WriteMessage(msg);
+    if (!m_store.WriteMessage(msg)) AddError(kSaveFailed);
     return !error && deleted;
 }
 
@@ -429,6 +482,13 @@ bool CTelmioDoc::DeleteMessage(CSmsMessage& msg, int where) {
 
 void CTelmioDoc::SynchronizeSms() {
     m_errors.Clear();
+    // The session ends by writing the whole store; from a list that was never read that
+    // would replace the messages on file.
+    if (!m_store.Loaded()) {
+        AddError(kReadError);
+        AddError(kSyncFailed);
+        return;
+    }
     ce::File lock = TakeSessionLock(m_strAppDir);
     if (!lock) {
         AddError(kLockHeld);
@@ -451,6 +511,8 @@ void CTelmioDoc::SynchronizeSms() {
     std::vector<CSmsMessage*> work;
     {
         std::lock_guard guard(m_storeMutex);
+        // What other programs queued or deleted since the list was read counts now.
+        m_store.Refresh();
         for (const auto& m : m_store.Messages())
             if (m->m_nState == SMS_DELETE_ON_PHONE || m->m_nState == SMS_OUTBOX ||
                 m->m_nState == SMS_OUTBOX_FLASH)
@@ -464,7 +526,7 @@ void CTelmioDoc::SynchronizeSms() {
         if (SendMessage(m->m_strNumber, m->m_strText, m->m_nState == SMS_OUTBOX_FLASH)) {
             std::lock_guard guard(m_storeMutex);
             m->m_nState = SMS_SENT;
-            m_store.WriteMessage(*m);
+            if (!m_store.WriteMessage(*m)) AddError(kSaveFailed);
         } else {
             AddError(u"Error sending SMS message.");
         }
@@ -480,7 +542,7 @@ void CTelmioDoc::SynchronizeSms() {
     m_comm.StopSAR();
     if (read) {
         std::lock_guard guard(m_storeMutex);
-        m_store.SaveStore();
+        if (!m_store.SaveStore()) AddError(kSaveFailed);
         m_ui.SetStatus(u"");
     } else {
         AddError(kSyncFailed);
@@ -513,6 +575,11 @@ bool CTelmioDoc::StartConnect() {
     bool ok = LaunchConnect(m_strAppDir);
     m_flags.m_bIdle = true;
     return ok;
+}
+
+CTelmioDoc::PortProblem CTelmioDoc::LastPortProblem() const {
+    std::lock_guard lock(m_portMutex);
+    return m_portProblem;
 }
 
 bool CTelmioDoc::StartDialer() { return LaunchDialer(m_strAppDir); }

@@ -43,8 +43,12 @@ public:
     void StopAutoSync();
     void RestartCountdown();
 
-    // Editor "Send": one outbox entry per recipient. Returns how many were queued.
+    // Editor "Send": one outbox entry per recipient. Returns how many were queued, that is
+    // written to the store; a text no phone can take (CanSend) queues nothing.
     int QueueMessage(const std::u16string& recipients, const std::u16string& text, bool bFlash);
+    // Whether every part of the text can be built into a PDU for this number: checked before
+    // queueing and before the first part goes out, so no message is sent only in part.
+    bool CanSend(const std::u16string& number, const std::u16string& text, bool bFlash) const;
     // Editor "Send now": sends to each recipient in turn, stopping at the first failure; the
     // result text the editor shows.
     std::u16string SendNow(const std::u16string& recipients, const std::u16string& text,
@@ -89,13 +93,26 @@ public:
     const std::u16string& CentreNumber() const { return m_strCentre; }
     CKvoComm& Comm() { return m_comm; }
     bool DeleteAllPending(bool bSim) const { return bSim ? m_bDeleteAllSim : m_bDeleteAllPhone; }
+    // Whether the store was read at start-up: no session starts without it, since a session
+    // ends by writing the whole store.
+    bool StoreLoaded() const { return m_store.Loaded(); }
+    // The last port that could not be opened and the system's reason (an error code), for
+    // a caller that can show more than the collected text.
+    struct PortProblem {
+        std::u16string strPort;
+        uint32_t nError = 0;
+    };
+    PortProblem LastPortProblem() const;
     bool HasSmsService() const { return m_bSmsInfo; }
 
     // The line the session uses: 9600 baud, no parity, 8 data bits, one stop bit.
     int m_nBaudRate = 9600, m_nParity = 0, m_nDataBits = 8, m_nStopBits = 0;
 
 private:
-    bool SendPart(const std::u16string& number, const std::u16string& text, bool bFlash);
+    // The PDU of one part and its length; the length is -1 when the part cannot be built.
+    int BuildPart(const std::u16string& number, const std::u16string& text, bool bFlash,
+                  std::string& hex) const;
+    bool SendPart(const std::string& hex, int length);
     bool StorageSize(const std::u16string& reply, int& count);
     bool SelectStorage(const char* storage, std::u16string& reply);
     bool Exchange(const std::string& command, std::u16string& reply, int mode = 0,
@@ -121,6 +138,12 @@ private:
     CSessionFlags m_flags;
     std::atomic<bool> m_bDeleteAllPhone{false}, m_bDeleteAllSim{false};
     std::recursive_mutex m_storeMutex;  // the list is shared by the UI and session threads
+    // While a read deletes after reading: each imported message is written at once, and
+    // whether the slot's message is now in the store file.
+    bool m_bStoreEachImport = false;
+    bool m_bSlotStored = false;
+    mutable std::mutex m_portMutex;
+    PortProblem m_portProblem;
     std::unique_ptr<CAutoSyncWorker> m_pAutoSync;
 };
 

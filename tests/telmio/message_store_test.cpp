@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <map>
 #include <random>
+#include <thread>
 
 #include "common/binio.h"
 #include "platform/device.h"
@@ -314,6 +316,113 @@ TEST_F(StoreTest, KilledDuringSaveTheStoreAlwaysLoadsWhole) {
         ASSERT_TRUE(check.LoadStore());
         ASSERT_EQ(check.Messages().size(), static_cast<size_t>(kMessages));
     }
+}
+
+// Two programs on one store, each with its own list: every change of either survives the
+// other's whole rewrite, and nothing appears twice.
+TEST_F(StoreTest, WholeRewritesTakeInWhatOtherProgramsWrote) {
+    CSmsStore a(m_ui), b(m_ui);
+    Fill(a, 4);
+    ASSERT_TRUE(a.LoadStore());
+    ASSERT_TRUE(b.LoadStore());
+    b.Messages()[0]->m_nState = SMS_DELETED;  // changed in place by b only
+    ASSERT_TRUE(b.WriteMessage(*b.Messages()[0]));
+    b.AddMessage(Msg(SMS_OUTBOX, u"1", u"queued by b"));
+    a.Messages()[1]->m_nState = SMS_SENT;  // changed by a only
+    ASSERT_TRUE(a.WriteMessage(*a.Messages()[1]));
+    a.Messages()[2]->m_nState = SMS_PURGED;
+    a.AddMessage(Msg(SMS_READ, u"2", u"read by a"));
+    ASSERT_TRUE(a.SaveStore());
+
+    auto states = [&] {
+        CSmsStore check(m_ui);
+        EXPECT_TRUE(check.LoadStore());
+        std::map<std::u16string, std::vector<int>> out;
+        for (auto& m : check.Messages()) out[m->m_strText].push_back(m->m_nState);
+        return out;
+    };
+    auto after = states();
+    EXPECT_EQ(after[u"text "], std::vector<int>{SMS_DELETED});
+    EXPECT_EQ(after[u"text x"], std::vector<int>{SMS_SENT});
+    EXPECT_EQ(after.count(u"text xx"), 0u);
+    EXPECT_EQ(after[u"queued by b"], std::vector<int>{SMS_OUTBOX});
+    EXPECT_EQ(after[u"read by a"], std::vector<int>{SMS_READ});
+    EXPECT_EQ(a.Messages().size(), 5u);  // a's list took in b's message
+
+    // b's offsets belong to the replaced file: its next change merges instead of writing
+    // into some other record's place.
+    CSmsMessage& queued = *b.Messages().back();
+    queued.m_nState = SMS_SENT;
+    ASSERT_TRUE(b.WriteMessage(queued));
+    after = states();
+    EXPECT_EQ(after[u"queued by b"], std::vector<int>{SMS_SENT});
+    EXPECT_EQ(after[u"read by a"], std::vector<int>{SMS_READ});
+    EXPECT_EQ(after[u"text x"], std::vector<int>{SMS_SENT});
+    size_t total = 0;
+    for (auto& [text, list] : after) total += list.size();
+    EXPECT_EQ(total, 5u);
+}
+
+TEST_F(StoreTest, AnotherProgramsChangeInPlaceWinsOverAnUnchangedMessage) {
+    CSmsStore writer(m_ui);
+    writer.AddMessage(Msg(SMS_UNREAD, u"1", u"hello"));
+    writer.AddMessage(Msg(SMS_UNREAD, u"2", u"world"));
+    // A record with a flag bit this store does not use still counts as unchanged.
+    std::string bytes = FileBytes();
+    size_t flags = 4 + 4 + 4 + 4 + 12 + 12;
+    bytes[flags] = '\x04';
+    WriteFile(bytes);
+    CSmsStore mine(m_ui);
+    ASSERT_TRUE(mine.LoadStore());
+    // The other program edits the first record in place (same lengths), and marks the
+    // second read.
+    std::string changed = bytes;
+    changed.replace(4 + 4 + 4 + 4, 10, std::string("H\0E\0L\0L\0O\0", 10));
+    changed[bytes.size() / 2] = SMS_READ;
+    WriteFile(changed);  // same file, rewritten in place
+    ASSERT_TRUE(mine.SaveStore());
+    CSmsStore check(m_ui);
+    ASSERT_TRUE(check.LoadStore());
+    ASSERT_EQ(check.Messages().size(), 2u);
+    EXPECT_EQ(check.Messages()[0]->m_strText, u"HELLO");
+    EXPECT_EQ(check.Messages()[1]->m_nState, SMS_READ);
+}
+
+TEST_F(StoreTest, ALockClashIsWaitedOutAndNeverEmptiesTheStore) {
+    CSmsStore store(m_ui);
+    Fill(store, 3);
+    std::string before = FileBytes();
+    {
+        // Another program holds the store for longer than anyone waits.
+        ce::File held = ce::File::Open(u"\\kvo.sms", ce::GENERIC_READ | ce::GENERIC_WRITE,
+                                       ce::FILE_SHARE_NONE, ce::OPEN_EXISTING);
+        ASSERT_TRUE(held);
+        CSmsStore reader(m_ui);
+        reader.SetLockWait(300);
+        EXPECT_FALSE(reader.LoadStore());
+        EXPECT_FALSE(reader.Loaded());
+        EXPECT_EQ(m_ui.Messages().back(), u"Error reading datafile.");
+        EXPECT_EQ(reader.AddMessage(Msg(SMS_OUTBOX, u"1", u"x")).m_nFilePos, -1);
+        EXPECT_EQ(m_ui.Messages().back(), u"Save failed.");
+    }
+    EXPECT_EQ(FileBytes(), before);
+
+    // A short clash is a wait.
+    std::thread holder;
+    {
+        auto held = std::make_shared<ce::File>(ce::File::Open(
+            u"\\kvo.sms", ce::GENERIC_READ | ce::GENERIC_WRITE, ce::FILE_SHARE_NONE,
+            ce::OPEN_EXISTING));
+        ASSERT_TRUE(*held);
+        holder = std::thread([held] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            held->Close();
+        });
+    }
+    CSmsStore reader(m_ui);
+    EXPECT_TRUE(reader.LoadStore());
+    EXPECT_EQ(reader.Messages().size(), 3u);
+    holder.join();
 }
 
 }  // namespace

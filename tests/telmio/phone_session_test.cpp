@@ -200,12 +200,15 @@ TEST_F(PhoneSessionTest, StorageReportsOfZeroAndPlainOk) {
     EXPECT_EQ(Doc().Errors().Text(), u"");  // a plain OK ends the read successfully
 }
 
-TEST_F(PhoneSessionTest, DeleteAfterSyncAlsoRemovesTheUnsentMessageWithoutImportingIt) {
+TEST_F(PhoneSessionTest, DeleteAfterSyncKeepsTheUnsentMessageItDoesNotImport) {
     StartPhone();
     Doc().Settings().m_ini.m_bDeleteAfterSync = true;
     Doc().SynchronizeSms();
     auto state = m_sim->State();
-    EXPECT_TRUE(phone::FindStorage(state, "ME")->slots.empty());
+    // Only what is in the store leaves the phone.
+    auto& me = phone::FindStorage(state, "ME")->slots;
+    ASSERT_EQ(me.size(), 1u);
+    EXPECT_EQ(me.begin()->first, 5);
     EXPECT_TRUE(phone::FindStorage(state, "SM")->slots.empty());
     for (auto& m : Doc().Store().Messages()) EXPECT_NE(m->m_strText, u"Not sent yet");
 }
@@ -375,6 +378,127 @@ TEST_F(PhoneSessionTest, StoppingTheAutomaticWorkerWaitsForItsSession) {
     Doc().StopAutoSync();
     EXPECT_FALSE(Doc().Flags().m_bSessionRunning);
     ExpectLockFree();
+}
+
+}  // namespace
+
+namespace {
+
+using namespace kvo;
+
+std::vector<std::pair<std::u16string, int>> OnFile(IUserInterface& ui) {
+    CSmsStore store(ui);
+    EXPECT_TRUE(store.LoadStore());
+    std::vector<std::pair<std::u16string, int>> out;
+    for (auto& m : store.Messages()) out.emplace_back(m->m_strText, m->m_nState);
+    return out;
+}
+
+TEST_F(PhoneSessionTest, AReadFailingHalfWayDeletesOnlyWhatIsOnFile) {
+    m_scenario.quirks.hangupIn = {"AT+CMGR=4"};
+    StartPhone();
+    Doc().Settings().m_ini.m_bDeleteAfterSync = true;
+    Doc().SynchronizeSms();
+    EXPECT_NE(Doc().Errors().Text().find(u"Synchronization failed."), std::u16string::npos);
+    auto state = m_sim->State();
+    // ME 1 and 2 were read, stored and deleted; the read ended at 4; the SIM was not reached.
+    std::vector<int> left;
+    for (auto& [slot, _] : phone::FindStorage(state, "ME")->slots) left.push_back(slot);
+    EXPECT_EQ(left, (std::vector<int>{4, 5}));
+    EXPECT_EQ(phone::FindStorage(state, "SM")->slots.size(), 1u);
+    auto file = OnFile(m_ui);
+    ASSERT_EQ(file.size(), 2u);
+    EXPECT_EQ(file[0].first, u"Are we still on for dinner tonight?");
+    EXPECT_EQ(file[1].first, u"Meeting moved to 10:00.\r\nRoom 2.14");
+
+    // The next session finds them stored and imports nothing twice.
+    m_sim->Stop();
+    m_scenario = m_sim->State();
+    m_scenario.quirks = {};
+    StartPhone();
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    EXPECT_EQ(OnFile(m_ui).size(), 4u);  // plus the sent one in ME 4 and Anna's
+}
+
+TEST_F(PhoneSessionTest, AStoreThatDidNotLoadStartsNoSession) {
+    // Something the store cannot be read from: a folder in its place.
+    fs::create_directory(ce::MapPath(InstallPath(u"kvo.sms")));
+    StartPhone();
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"Error reading datafile.\n---\nSynchronization failed.");
+    EXPECT_TRUE(m_sim->Journal().empty());  // the phone was never asked
+    EXPECT_NE(Doc().SendNow(u"+491711234567", u"x", false), u"SMS was sent successfully.");
+    EXPECT_TRUE(m_sim->Journal().empty());
+    EXPECT_TRUE(fs::is_directory(ce::MapPath(InstallPath(u"kvo.sms"))));
+}
+
+TEST_F(PhoneSessionTest, TextsNoPhoneCanTakeAreRefusedWholeAndNeverSentInPart) {
+    StartPhone();
+    // Part 10 of 100 would need 161 characters.
+    const std::u16string text(99 * 154 + 1, u'a');
+    EXPECT_FALSE(Doc().CanSend(u"+491711234567", text, false));
+    EXPECT_EQ(Doc().QueueMessage(u"+491711234567", text, false), 0);
+    EXPECT_EQ(m_ui.Messages().back(), u"Can not create SMS message");
+    EXPECT_TRUE(Doc().CanSend(u"+491711234567", std::u16string(98 * 154, u'a'), false));
+    EXPECT_TRUE(InState(SMS_OUTBOX).empty());
+
+    // One queued by an older program is not sent in part either, session after session.
+    Doc().Store().AddMessage([] {
+        auto m = std::make_unique<CSmsMessage>();
+        m->m_nState = SMS_OUTBOX;
+        m->m_strNumber = u"+491711234567";
+        m->m_strText = std::u16string(99 * 154 + 1, u'a');
+        return m;
+    }());
+    for (int round = 0; round < 2; ++round) {
+        Doc().SynchronizeSms();
+        EXPECT_EQ(Doc().Errors().Text(),
+                  u"Can not create SMS message\n---\nError sending SMS message.");
+    }
+    EXPECT_TRUE(Submitted().empty());
+    EXPECT_EQ(InState(SMS_OUTBOX).size(), 1u);
+    EXPECT_NE(Doc().SendNow(u"+491711234567", text, false),
+              u"SMS was sent successfully.");
+    EXPECT_TRUE(Submitted().empty());
+}
+
+TEST_F(PhoneSessionTest, MessagesQueuedElsewhereBeforeOrDuringASyncAreKept) {
+    m_scenario.quirks.nReplyDelayMs = 5;
+    StartPhone();
+    Doc().QueueMessage(u"+491711111111", u"queued here", false);
+    auto queue = [this](const std::u16string& text) {
+        CSilentUi silent;
+        CSmsStore other(silent);
+        ASSERT_TRUE(other.LoadStore());
+        auto m = std::make_unique<CSmsMessage>();
+        m->m_nState = SMS_OUTBOX;
+        m->m_strNumber = u"+491722222222";
+        m->m_strText = text;
+        ASSERT_GE(other.AddMessage(std::move(m)).m_nFilePos, 0);
+    };
+    // Another program queues after this one read the store, then while the session reads
+    // the phone, after it took its outbox.
+    queue(u"queued before");
+    std::thread during([&] {
+        if (m_sim->WaitForJournal("> AT+CMGR=1", 10000)) queue(u"queued during");
+    });
+    Doc().SynchronizeSms();
+    during.join();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    auto file = OnFile(m_ui);
+    auto has = [&](const std::u16string& text, int state) {
+        return std::count(file.begin(), file.end(), std::make_pair(text, state));
+    };
+    EXPECT_EQ(has(u"queued here", SMS_SENT), 1);
+    EXPECT_EQ(has(u"queued before", SMS_SENT), 1);
+    EXPECT_EQ(has(u"queued during", SMS_OUTBOX), 1);
+    // The next session sends it.
+    Doc().SynchronizeSms();
+    file = OnFile(m_ui);
+    EXPECT_EQ(has(u"queued during", SMS_SENT), 1);
+    EXPECT_EQ(has(u"queued during", SMS_OUTBOX), 0);
+    EXPECT_EQ(Submitted().size(), 3u);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <ostream>
 
 #include "platform/device.h"
@@ -20,7 +22,7 @@ void ListTable(const std::string& prefix, const std::map<std::string, Command>& 
 std::map<std::string, Command>& Commands() {
     static std::map<std::string, Command> commands = {
         {"phone", {"phone info [--port PORT]", "talk to the phone (phone --help)", RunPhone, true}},
-        {"sms", {"sms sync|list|send ...", "the messages: sync with the phone, list, send (sms --help)", RunSms, true}},
+        {"sms", {"sms sync|list|send|outbox ...", "the messages: sync with the phone, list, send, the queue (sms --help)", RunSms, true}},
         {"settings", {"settings show|set ...", "the messaging client's options (settings --help)", RunSettings, true}},
     };
     return commands;
@@ -45,7 +47,7 @@ int RunSubcommand(const std::string& prefix, const std::map<std::string, Command
     auto it = args.empty() ? table.end() : table.find(args[0]);
     if (it == table.end()) {
         if (!args.empty())
-            err << prefix << ": unknown command " << args[0] << "\n";
+            err << prefix << ": unknown command \"" << args[0] << "\"\n";
         ListTable(prefix, table, err);
         return kExitUsage;
     }
@@ -64,16 +66,30 @@ int Main(const std::vector<std::string>& all, std::ostream& out, std::ostream& e
             ListTable("kvo [--device DIR]", Commands(), out);
             return kExitOk;
         }
+        if (all[i] == "--device" && i + 1 == all.size()) {
+            err << "kvo: --device needs a folder\n";
+            return kExitUsage;
+        }
         if (all[i] == "--device" && i + 1 < all.size()) {
             ce::SetDeviceRoot(all[i + 1]);
             i += 2;
             continue;
         }
-        err << "kvo: unknown option " << all[i] << "\n";
+        err << "kvo: unknown option \"" << all[i] << "\"\n";
         ListTable("kvo [--device DIR]", Commands(), err);
         return kExitUsage;
     }
     std::vector<std::string> rest(all.begin() + static_cast<long>(i), all.end());
+    bool help = rest.empty() || std::find(rest.begin(), rest.end(), "--help") != rest.end() ||
+                std::find(rest.begin(), rest.end(), "-h") != rest.end();
+    std::error_code ec;
+    if (!help && Commands().count(rest[0]) && !std::filesystem::is_directory(ce::DeviceRoot(), ec)) {
+        // Defaults in a folder that is not there would only hide the typing error.
+        err << "kvo: the device folder " << ce::DeviceRoot().string()
+            << " does not exist; make it with `kvo-device --device " << ce::DeviceRoot().string()
+            << " create`, or name another with --device\n";
+        return kExitFailed;
+    }
     return RunSubcommand("kvo [--device DIR]", Commands(), rest, out, err);
 }
 

@@ -1,11 +1,17 @@
 #include "phone_command.h"
 
 #include <ostream>
+#include <sstream>
 
 #include "common/narrow.h"
 #include "kvocomm/kvocomm.h"
+#include "platform/error.h"
+#include "platform/profile.h"
 #include "platform/text.h"
+#include "telmio/session/modem_devices.h"
+#include "telmio/settings/client_settings.h"
 #include "tools/kvo/commands.h"
+#include "tools/kvo/terminal_ui.h"
 
 namespace kvo::cli {
 namespace {
@@ -32,7 +38,7 @@ public:
     }
     bool Open(const std::string& port, std::string& error) {
         if (!m_engine.OpenPort(ce::FromUtf8(port))) {
-            error = "cannot open port " + port;
+            error = PortProblemText(ce::FromUtf8(port), ce::GetLastError());
             return false;
         }
         for (int attempt = 0; attempt < 3; ++attempt) {
@@ -55,16 +61,44 @@ private:
     CKvoComm& m_engine;
 };
 
+// The port a session of the client would take: the user port, the chosen modem, else the
+// first modem on "COM3:" ("COM3:" itself when no modem is registered at all).
+bool ConfiguredPort(std::string& port, std::ostream& err) {
+    ce::SetAppName(u"telmio");  // the client's profile holds "userport"
+    kvo::CClientSettings settings;
+    settings.LoadSettings();
+    std::vector<kvo::CModemDevice> devices;
+    std::ostringstream ignored;
+    CTerminalUi silent(ignored);
+    kvo::EnumerateModemDevices(silent, devices, 0);
+    kvo::PortChoice choice = kvo::ChoosePort(settings.m_bUserPort, settings.m_strUserPort,
+                                             settings.m_ini.m_strModemDevice, devices);
+    if (choice.strPort.empty() && settings.m_ini.m_strModemDevice.empty())
+        choice.strPort = u"COM3:";
+    if (choice.strPort.empty()) {
+        err << "kvo: no port: the modem \"" << ce::ToUtf8(settings.m_ini.m_strModemDevice)
+            << "\" chosen in the settings is not registered (see `kvo settings set modem` and "
+               "`kvo-device add-modem`)\n";
+        return false;
+    }
+    port = ce::ToUtf8(choice.strPort);
+    return true;
+}
+
 int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::string port = "COM3:";
+    std::string port;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--port" && i + 1 < args.size()) {
             port = args[++i];
             continue;
         }
-        err << "usage: kvo phone info [--port PORT]\n";
+        err << "kvo phone info: "
+            << (args[i] == "--port" ? "--port needs a PORT" : "unexpected \"" + args[i] + "\"")
+            << "\nusage: kvo phone info [--port PORT]\n";
         return kExitUsage;
     }
+    if (port.empty() && !ConfiguredPort(port, err))
+        return kExitFailed;
     CKvoComm engine;
     CPhoneSession session(engine);
     std::string error;
@@ -101,8 +135,8 @@ int RunPhone(const std::vector<std::string>& args, std::ostream& out, std::ostre
     static const std::map<std::string, Command> table = {
         {"info",
          {"phone info [--port PORT]",
-          "open the phone's port (default COM3:), shake hands and show maker, model, serial "
-          "number and operator",
+          "open the phone's port (default: the one the client's sessions use), shake hands "
+          "and show maker, model, serial number and operator",
           RunInfo}},
     };
     return RunSubcommand("kvo phone", table, args, out, err);

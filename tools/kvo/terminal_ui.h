@@ -1,8 +1,11 @@
 // The client's user interface on a terminal: messages and status on stderr, questions
 // answered by a fixed choice (scripts cannot answer).
 #pragma once
+#include <cstdint>
+#include <filesystem>
 #include <iosfwd>
 #include <mutex>
+#include <string>
 
 #include "common/user_interface.h"
 
@@ -24,5 +27,15 @@ private:
     int m_nLastPercent = -1;
     bool m_bOnTerminal = false;
 };
+
+// What a terminal user needs beyond the handheld's text when a port cannot be opened:
+// "cannot open port COM3: (Linux device /dev/ttyUSB0): in use by another program". `error` is the
+// code the open left in GetLastError.
+std::string PortProblemText(const std::u16string& port, uint32_t error);
+// "another session holds the lock /x/kvo.lock (process 1234)", or empty when no other
+// process holds it.
+std::string LockHolderText(const std::filesystem::path& lockFile);
+// The characters of a text that the phone's GSM alphabet turns into others, once each.
+std::u16string CharactersLostInGsm(const std::u16string& text);
 
 }  // namespace kvo::cli
