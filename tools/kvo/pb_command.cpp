@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "telmio/contacts/entry_rules.h"
 #include "tools/kvo/book_session.h"
+#include "tools/kvo/contacts_command.h"
 #include "tools/kvo/commands.h"
 
 namespace kvo::cli {
@@ -178,6 +179,10 @@ int RunPb(const std::vector<std::string>& args, std::ostream& out, std::ostream&
           "a new entry in the first free location; carried to the phone at the next sync", RunAdd}},
         {"edit", {"pb edit SM|ME INDEX NAME NUMBER", "change an entry", RunEdit}},
         {"delete", {"pb delete SM|ME INDEX", "delete an entry (on the phone at the next sync)", RunDelete}},
+        {"import",
+         {"pb import [--to SM|ME] OID...",
+          "copy contacts' numbers into the phonebook (names end in /M /W /H /A)", RunPbImport}},
+        {"export", {"pb export SM|ME INDEX...", "copy phonebook entries into the contacts", RunPbExport}},
     };
     return RunSubcommand("kvo pb", table, args, out, err);
 }
