@@ -112,4 +112,31 @@ std::u16string CAddressBook::SynchronizePhonebook() {
     return finish(ok);
 }
 
+std::u16string CAddressBook::ResolveMember(const CGroupMember& member) const {
+    std::u16string number;
+    if (member.m_strSource == kContactsSource) {
+        number = FindEntryNumber(m_contacts, member.m_strName, member.m_nId);
+    } else if (member.m_strSource == PhoneId()) {
+        number = FindEntryNumber(m_phonebook.m_entries, member.m_strName, member.m_nId);
+    } else if (!member.m_strSource.empty() &&
+               member.m_strSource.find_first_of(u"\\/:*?\"<>|") == std::u16string::npos) {
+        // Another phone's phonebook, as it was stored when that phone was last attached.
+        CPhonebook other;
+        if (LoadPhonebookFile(PhonebookPath(AppDir(), member.m_strSource), other))
+            number = FindEntryNumber(other.m_entries, member.m_strName, member.m_nId);
+    }
+    CleanNumber(number);
+    return number;
+}
+
+bool CAddressBook::ExpandGroup(const std::u16string& name, std::vector<std::u16string>& numbers) const {
+    CGroupMemberList members;
+    if (!ReadGroup(members, GroupPath(AppDir(), name))) return false;
+    for (const auto& m : members) {
+        std::u16string n = ResolveMember(*m);
+        if (!n.empty()) numbers.push_back(n);
+    }
+    return true;
+}
+
 }  // namespace kvo

@@ -6,6 +6,7 @@
 
 #include "common/user_interface.h"
 #include "telmio/contacts/book_entry.h"
+#include "telmio/contacts/groups.h"
 #include "telmio/contacts/phonebook.h"
 #include "telmio/contacts/phonebook_sync.h"
 
@@ -38,8 +39,16 @@ public:
     std::u16string GroupsFolder() const;
     const std::u16string& AppDir() const;
 
+    // A group member's current number, cleaned; empty when its entry is gone. Contacts
+    // members are looked up in m_contacts, which the caller loads.
+    std::u16string ResolveMember(const CGroupMember& member) const;
+    // The numbers of a group's members in file order, empty ones left out; false when the
+    // group file cannot be read.
+    bool ExpandGroup(const std::u16string& name, std::vector<std::u16string>& numbers) const;
+
     CPhonebook m_phonebook;
     CBookList m_contacts;
+    std::vector<CSmsGroup> m_groups;
 
     // Read time-out per chunk in seconds (tests shorten it).
     int m_nReadTimeout = 30;

@@ -4,6 +4,7 @@
 
 #include "platform/device.h"
 #include "tools/kvo/contacts_command.h"
+#include "tools/kvo/groups_command.h"
 #include "tools/kvo/pb_command.h"
 #include "tools/kvo/phone_command.h"
 #include "tools/kvo/sms_command.h"
@@ -24,6 +25,7 @@ std::map<std::string, Command>& Commands() {
         {"phone", {"phone info [--port PORT]", "talk to the phone (phone --help)", RunPhone, true}},
         {"sms", {"sms sync|list|send ...", "the messages: sync with the phone, list, send (sms --help)", RunSms, true}},
         {"contacts", {"contacts list|import|export ...", "the handheld's contacts (contacts --help)", RunContacts, true}},
+        {"groups", {"groups list|create|delete|add|remove|show ...", "the message groups (groups --help)", RunGroups, true}},
         {"pb", {"pb sync|list|add|edit|delete|import|export ...", "the phone's phonebook (pb --help)", RunPb, true}},
         {"settings", {"settings show|set ...", "the messaging client's options (settings --help)", RunSettings, true}},
     };

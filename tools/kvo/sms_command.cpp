@@ -12,6 +12,7 @@
 #include "telmio/settings/options_rules.h"
 #include "telmio/sms/sms_folders.h"
 #include "tools/kvo/commands.h"
+#include "tools/kvo/groups_command.h"
 #include "tools/kvo/terminal_ui.h"
 
 namespace kvo::cli {
@@ -90,21 +91,28 @@ int RunSync(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
 int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     bool flash = false, now = false;
-    std::vector<std::string> rest;
-    for (const auto& a : args) {
+    std::vector<std::string> rest, groups;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--flash")
             flash = true;
         else if (a == "--now")
             now = true;
+        else if (a == "--group" && i + 1 < args.size())
+            groups.push_back(args[++i]);
         else
             rest.push_back(a);
     }
     if (rest.size() != 2) {
-        err << "usage: kvo sms send [--flash] [--now] RECIPIENTS TEXT\n";
+        err << "usage: kvo sms send [--flash] [--now] [--group NAME]... RECIPIENTS TEXT\n";
         return kExitUsage;
     }
     // A command line may write numbers as people do: "+49 171 123-45".
     std::u16string recipients = CleanRecipients(ce::FromUtf8(rest[0]));
+    // The groups' numbers come first, as the recipients dialog builds them.
+    std::u16string fromGroups;
+    if (!groups.empty() && !GroupRecipients(groups, fromGroups, err)) return kExitFailed;
+    if (!fromGroups.empty()) recipients = recipients.empty() ? fromGroups : fromGroups + u";" + recipients;
     if (SplitRecipients(recipients).empty()) {
         err << "kvo: no recipient in \"" << rest[0] << "\"\n";
         return kExitUsage;
@@ -157,7 +165,7 @@ int RunSms(const std::vector<std::string>& args, std::ostream& out, std::ostream
          {"sms list [inbox|outbox|sent|draft|templates|recycle|all]",
           "the messages of a folder: state, number, time, text", RunList}},
         {"send",
-         {"sms send [--flash] [--now] RECIPIENTS TEXT",
+         {"sms send [--flash] [--now] [--group NAME]... RECIPIENTS TEXT",
           "queue a message in the Outbox, or send it at once with --now", RunSend}},
     };
     return RunSubcommand("kvo sms", table, args, out, err);
