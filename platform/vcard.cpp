@@ -196,6 +196,11 @@ std::vector<std::string> Components(std::string_view s) {
     std::vector<std::string> parts(1);
     for (size_t i = 0; i < s.size(); ++i) {
         char c = s[i];
+        if (c == '\r') {  // a quoted-printable line break: CR LF or CR alone is one break
+            if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
+            parts.back() += '\n';
+            continue;
+        }
         if (c == '\\' && i + 1 < s.size()) {
             char n = s[++i];
             parts.back() += (n == 'n' || n == 'N') ? '\n' : n;
@@ -215,9 +220,10 @@ std::string Text(std::string_view s) {
     return out;
 }
 
-std::string Number(const std::string& decoded) {
+std::string Number(const Property& prop, const std::string& decoded) {
     std::string n = Text(decoded);
-    if (Upper(n.substr(0, 4)) == "TEL:") n = n.substr(4);
+    auto value = prop.Get("VALUE");
+    if (value && Upper(*value) == "URI" && Upper(n.substr(0, 4)) == "TEL:") n = n.substr(4);
     return n;
 }
 
@@ -229,7 +235,7 @@ void Fill(std::string& slot, std::string& spill, const std::string& value) {
 }
 
 void AddTelephone(VCardContact& c, const Property& p, const std::string& decoded) {
-    std::string n = Number(decoded);
+    std::string n = Number(p, decoded);
     if (n.empty()) return;
     bool fax = p.Has("TYPE", "FAX"), work = p.Has("TYPE", "WORK"), home = p.Has("TYPE", "HOME");
     if (p.Has("TYPE", "CELL")) {

@@ -56,7 +56,7 @@ TEST(VCard, Versions30And40FoldedLinesEscapesAndUris) {
         "BEGIN:VCARD\nVERSION:3.0\nUID:abc-1\nN:Miller;Anna;;;\nORG:Acme\\, Inc.;Sales\n"
         "TEL;TYPE=cell,voice:+4917\n 11\nitem1.TEL;TYPE=WORK:0301\nEND:VCARD\n"
         "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:42\r\nFN:Only Formatted\r\n"
-        "TEL;VALUE=uri;TYPE=\"cell,text\":tel:+49-170\r\nTEL;TYPE=home:tel:030\r\nEND:VCARD\r\n");
+        "TEL;VALUE=uri;TYPE=\"cell,text\":tel:+49-170\r\nTEL;VALUE=uri;TYPE=home:tel:030\r\nEND:VCARD\r\n");
     ASSERT_EQ(cards.size(), 2u);
     EXPECT_EQ(cards[0].uid, "abc-1");
     EXPECT_EQ(cards[0].companyName, "Acme, Inc.");
