@@ -53,38 +53,32 @@ std::string UnescapeKey(const std::string& s) {
     return out;
 }
 
-bool IsHex2(const std::string& s, size_t i) {
-    return i + 1 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i])) &&
-           std::isxdigit(static_cast<unsigned char>(s[i + 1]));
-}
-
 struct OidRecord {
     uint32_t nNext = 1;
     std::map<std::string, uint32_t> byKey;
 };
 
+bool IsHex2(std::string_view s, size_t i) {
+    return i + 1 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i])) &&
+           std::isxdigit(static_cast<unsigned char>(s[i + 1]));
+}
+
+// Decimal digits only, at most 10 of them.
+bool ParseDecimal(std::string_view s, uint64_t& v) {
+    if (s.empty() || s.size() > 10) return false;
+    v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return true;
+}
+
 bool ReadOidRecord(const fs::path& path, OidRecord& rec) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return !fs::exists(path);
-    std::string line;
-    if (!std::getline(in, line) || line.rfind("next\t", 0) != 0) return false;
-    try {
-        unsigned long long next = std::stoull(line.substr(5));
-        if (next == 0 || next > 0xFFFFFFFFull + 1) return false;
-        rec.nNext = next > 0xFFFFFFFFull ? 0 : static_cast<uint32_t>(next);
-        while (std::getline(in, line)) {
-            size_t tab = line.find('\t');
-            if (tab == std::string::npos) return false;
-            for (size_t i = tab + 1; i < line.size(); ++i)
-                if (line[i] == '%' && !IsHex2(line, i + 1)) return false;
-            unsigned long long oid = std::stoull(line.substr(0, tab));
-            if (oid == 0 || oid > 0xFFFFFFFFull) return false;
-            rec.byKey[UnescapeKey(line.substr(tab + 1))] = static_cast<uint32_t>(oid);
-        }
-    } catch (...) {
-        return false;
-    }
-    return true;
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ParseOidRecord(text, rec.nNext, rec.byKey);
 }
 
 // Writes through a temporary file in the same folder, fsync and rename.
@@ -179,6 +173,41 @@ std::string KeyOf(const ContactItem& item, size_t position) {
 }
 
 }  // namespace
+
+bool ParseOidRecord(std::string_view text, uint32_t& next, std::map<std::string, uint32_t>& byKey) {
+    std::map<std::string, uint32_t> keys;
+    size_t pos = 0;
+    bool first = true;
+    uint64_t nextValue = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) return false;  // every line ends with LF
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        size_t tab = line.find('\t');
+        if (tab == std::string_view::npos) return false;
+        uint64_t value;
+        if (first) {
+            // "next" 1 .. 2^32, where 2^32 says every Oid has been given.
+            if (line.substr(0, tab) != "next" || !ParseDecimal(line.substr(tab + 1), value) ||
+                value == 0 || value > 0x100000000ull)
+                return false;
+            nextValue = value;
+            first = false;
+            continue;
+        }
+        if (!ParseDecimal(line.substr(0, tab), value) || value == 0 || value >= nextValue)
+            return false;
+        std::string_view key = line.substr(tab + 1);
+        for (size_t i = 0; i < key.size(); ++i)
+            if (key[i] == '%' && !IsHex2(key, i + 1)) return false;
+        keys[UnescapeKey(std::string(key))] = static_cast<uint32_t>(value);
+    }
+    if (first) return false;
+    next = nextValue > 0xFFFFFFFFull ? 0 : static_cast<uint32_t>(nextValue);
+    byKey = std::move(keys);
+    return true;
+}
 
 fs::path ContactsFolderPath() {
     std::u16string named = RegGetString(HKEY_LOCAL_MACHINE, kKey, kValue, u"");

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,11 @@ struct ContactItem {
 // root), else <device>/contacts.
 std::filesystem::path ContactsFolderPath();
 bool SetContactsFolderPath(const std::filesystem::path& folder);
+
+// The folder's Oid record (".kvo-oids"): a line "next<TAB>N", then "OID<TAB>KEY" lines, each
+// ending in LF, keys with '%', tab and line breaks as %XX. `next` 0 means every Oid was
+// given. False (outputs untouched) for anything else.
+bool ParseOidRecord(std::string_view text, uint32_t& next, std::map<std::string, uint32_t>& byKey);
 
 class ContactsFolder {
 public:

@@ -166,7 +166,14 @@ bool CPhonebookReader::WriteEntry(uint32_t index, const CPhonebookEntry& entry) 
                           Narrow(entry.m_strNumber.substr(0, kMaxSent)) + "\",,\"" +
                           Narrow(name) + "\"";
     std::u16string reply;
-    return m_exchange(command, reply, m_nTimeout) && reply.empty();
+    if (!m_exchange(command, reply, m_nTimeout) || !reply.empty()) return false;
+    // A refused write (name too long, a character the phone does not take) also comes back
+    // empty from the engine. Taking it for success would make the next synchronisation
+    // think the phone deleted the entry, and delete it here: read the location back.
+    std::u16string check;
+    if (!m_exchange(IndexCommand("AT+CPBR=%i", static_cast<int>(index)), check, m_nTimeout))
+        return false;
+    return check.find(Widen("+CPBR: " + std::to_string(index) + ",")) != std::u16string::npos;
 }
 
 bool CPhonebookReader::DeleteEntry(uint32_t index) {

@@ -265,6 +265,22 @@ range = 1-10
     EXPECT_EQ(Book().m_phonebook.m_entries.size(), 1u);
 }
 
+TEST_F(PhonebookSyncTest, AWriteThePhoneRefusesKeepsTheEntryOnTheHandheld) {
+    StartPhone(kPhoneA, [](phone::Scenario& s) { phone::FindPhonebook(s, "SM")->nNameLength = 8; });
+    ASSERT_EQ(Book().SynchronizePhonebook(), kSyncCompleted);
+    auto e = std::make_unique<CPhonebookEntry>();
+    e->m_nId = STORAGE_SIM | 8;
+    e->m_strName = u"Far too long for it";
+    e->m_strNumber = u"+4988";
+    Book().m_phonebook.Append(std::move(e));
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_EQ(Book().SynchronizePhonebook(), kPhonebookSyncFailed);
+        ASSERT_TRUE(At(STORAGE_SIM | 8)) << "run " << run;
+        EXPECT_EQ(At(STORAGE_SIM | 8)->m_strName, u"Far too long for it");
+        EXPECT_TRUE(At(STORAGE_SIM | 8)->NeverOnPhone());
+    }
+}
+
 TEST_F(PhonebookSyncTest, BusyLockOrNoPhoneEndsBeforeAnyStorageIsTouched) {
     StartPhone(kPhoneA);
     {
