@@ -1,5 +1,7 @@
 #include "telmio/contacts/entry_rules.h"
 
+#include <algorithm>
+
 namespace kvo {
 namespace {
 
@@ -58,6 +60,18 @@ std::u16string CheckEntry(const std::u16string& name, const std::u16string& numb
     if (number.empty()) return u"Please enter phone number.";
     if (!(id & kStorageMask)) return u"Please choose your storage place.";
     return {};
+}
+
+std::vector<CPhonebookEntry*> PhonebookRows(CPhonebook& pb, uint32_t configured) {
+    std::vector<CPhonebookEntry*> rows;
+    for (auto& e : pb.m_entries) {
+        e->m_nTicked = 0;
+        if ((configured & e->Storage()) && !e->IsDeleted()) rows.push_back(e.get());
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const CPhonebookEntry* a, const CPhonebookEntry* b) {
+        return CompareByName(*a, *b, 1) < 0;
+    });
+    return rows;
 }
 
 }  // namespace kvo

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "telmio/contacts/phonebook.h"
 
@@ -31,5 +32,9 @@ EntryPlace ChangeEntryStorage(const CPhonebook& pb, int choice);
 bool CanAcceptEntry(const std::u16string& name, const std::u16string& number);
 // The message OK shows, or empty when the entry is accepted.
 std::u16string CheckEntry(const std::u16string& name, const std::u16string& number, uint32_t id);
+
+// The Phonebook dialog's rows: entries of the configured storages with a name or a number,
+// all unticked, sorted by name (case-insensitive).
+std::vector<CPhonebookEntry*> PhonebookRows(CPhonebook& pb, uint32_t configured);
 
 }  // namespace kvo

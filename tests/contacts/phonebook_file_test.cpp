@@ -120,6 +120,17 @@ TEST(PhonebookFile, EntryDialogPlacesLimitsAndChecks) {
     EXPECT_EQ(CheckEntry(u"A", u"", STORAGE_SIM | 1), u"Please enter phone number.");
     EXPECT_EQ(CheckEntry(u"A", u"1", 5), u"Please choose your storage place.");
     EXPECT_EQ(CheckEntry(u"A", u"1", STORAGE_SIM | 1), u"");
+
+    pb.Append(Entry(STORAGE_PHONE | 2, u"bert", u"2"));
+    pb.Append(Entry(STORAGE_SIM | 4, u"", u""));  // deleted, waiting for the phone
+    pb.Append(Entry(STORAGE_SIM | 5, u"Ann", u"3"));
+    pb.m_entries[0]->m_nTicked = 1;
+    auto rows = PhonebookRows(pb, STORAGE_SIM);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0]->m_strName, u"A");
+    EXPECT_EQ(rows[1]->m_strName, u"Ann");
+    EXPECT_EQ(pb.m_entries[0]->m_nTicked, 0);
+    EXPECT_EQ(PhonebookRows(pb, STORAGE_SIM | STORAGE_PHONE).size(), 3u);
 }
 
 TEST(PhonebookReplies, StorageInfoAndEntryLines) {

@@ -24,6 +24,8 @@ bool CheckValues(const std::u16string& name, const std::u16string& number, const
     std::u16string why = CheckEntry(name, number, place.nId);
     if (why.empty() && !IsValidNumber(number))
         why = u"The number may hold only digits, \"+\" and \";\".";
+    if (why.empty() && name.find(u'"') != std::u16string::npos)
+        why = u"The phone does not take a double quote in a name.";
     if (!why.empty()) {
         err << "kvo: " << ce::ToUtf8(why) << "\n";
         return false;

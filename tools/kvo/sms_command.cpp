@@ -113,6 +113,10 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     std::u16string fromGroups;
     if (!groups.empty() && !GroupRecipients(groups, fromGroups, err)) return kExitFailed;
     if (!fromGroups.empty()) recipients = recipients.empty() ? fromGroups : fromGroups + u";" + recipients;
+    if (SplitRecipients(recipients).empty() && !groups.empty()) {
+        err << "kvo: the groups and recipients given hold no number\n";
+        return kExitFailed;
+    }
     if (SplitRecipients(recipients).empty()) {
         err << "kvo: no recipient in \"" << rest[0] << "\"\n";
         return kExitUsage;
