@@ -104,7 +104,7 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             rest.push_back(a);
     }
     if (rest.size() != 2) {
-        err << "usage: kvo sms send [--flash] [--now] [--group NAME]... RECIPIENTS TEXT\n";
+        err << "usage: kvo sms send [--flash] [--now] RECIPIENTS TEXT [--group NAME]...\n";
         return kExitUsage;
     }
     // A command line may write numbers as people do: "+49 171 123-45".
@@ -169,7 +169,7 @@ int RunSms(const std::vector<std::string>& args, std::ostream& out, std::ostream
          {"sms list [inbox|outbox|sent|draft|templates|recycle|all]",
           "the messages of a folder: state, number, time, text", RunList}},
         {"send",
-         {"sms send [--flash] [--now] [--group NAME]... RECIPIENTS TEXT",
+         {"sms send [--flash] [--now] RECIPIENTS TEXT [--group NAME]...",
           "queue a message in the Outbox, or send it at once with --now", RunSend}},
     };
     return RunSubcommand("kvo sms", table, args, out, err);
