@@ -190,6 +190,25 @@ void CPhonebookReader::TraceEntry(const CPhonebookEntry& e) const {
 CPhonebookReader::Row CPhonebookReader::Decide(const CPhonebookEntry& m) {
     CPhonebookEntry* e = m_pb.FindEntryById(m.m_nId);
     if (e) TraceEntry(*e);
+    if (e && e->NeverOnPhone()) {
+        // Made here and never on the phone, while the phone got an entry of its own at the
+        // same location (an entry added before the first synchronisation): two new entries,
+        // not one changed on both sides. Ours moves to a free location instead of being
+        // overwritten.
+        if (e->IsDeleted()) {
+            m_pb.Remove(e);
+        } else {
+            const PhonebookStorage* st = m_pb.StorageOf(m.m_nId & kStorageMask);
+            std::optional<int32_t> free = st ? m_pb.FindFreeIndex(*st) : std::nullopt;
+            if (!free) {
+                ce::Trace("new item in PB collides with mobil, no free location");
+                return Row::failed;
+            }
+            e->m_nId = (m.m_nId & kStorageMask) | static_cast<uint32_t>(*free);
+            ce::Trace("new item in PB collides with mobil, moved to " + std::to_string(*free));
+        }
+        e = nullptr;
+    }
     if (!e) {
         ce::Trace("new item in mobil, added to PB");
         auto n = std::make_unique<CPhonebookEntry>();

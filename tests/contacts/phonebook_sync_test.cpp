@@ -265,6 +265,26 @@ range = 1-10
     EXPECT_EQ(Book().m_phonebook.m_entries.size(), 1u);
 }
 
+TEST_F(PhonebookSyncTest, AnEntryMadeBeforeTheFirstSyncIsNotOverwrittenByThePhones) {
+    StartPhone(kPhoneA);
+    // Placed at SM 1 by the entry rules, where the phone has an entry of its own.
+    EntryPlace place = PlaceNewEntry(Book().m_phonebook, Book().Storages());
+    ASSERT_EQ(place.nId, STORAGE_SIM | 1);
+    auto e = std::make_unique<CPhonebookEntry>();
+    e->m_nId = place.nId;
+    e->m_strName = u"Mine";
+    e->m_strNumber = u"+4900";
+    Book().m_phonebook.Append(std::move(e));
+    ASSERT_EQ(Book().SynchronizePhonebook(), kSyncCompleted);
+    EXPECT_EQ(At(STORAGE_SIM | 1)->m_strName, u"Same");
+    phone::Phonebook sm = PhoneBook("SM");
+    auto mine = std::find_if(sm.entries.begin(), sm.entries.end(),
+                             [](const auto& kv) { return kv.second.strName == "Mine"; });
+    ASSERT_NE(mine, sm.entries.end());
+    EXPECT_EQ(At(STORAGE_SIM | static_cast<uint32_t>(mine->first))->m_strOrigName, u"Mine");
+    EXPECT_EQ(Book().m_phonebook.m_entries.size(), 10u);
+}
+
 TEST_F(PhonebookSyncTest, AWriteThePhoneRefusesKeepsTheEntryOnTheHandheld) {
     StartPhone(kPhoneA, [](phone::Scenario& s) { phone::FindPhonebook(s, "SM")->nNameLength = 8; });
     ASSERT_EQ(Book().SynchronizePhonebook(), kSyncCompleted);
