@@ -10,8 +10,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvo::CGroupMemberList members;
     bool whole = kvo::ParseGroup(bytes, members);
     std::string again = kvo::FormatGroup(members);
-    if (whole && again != bytes) abort();
+    if (whole && again != bytes)
+        abort();
     for (const auto& m : members)
-        if (m->m_strSource.size() > 501 || m->m_strName.size() > 501) abort();
+        if (m->m_strSource.size() > 501 || m->m_strName.size() > 501)
+            abort();
     return 0;
 }

@@ -11,11 +11,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvo::CPhonebook pb;
     std::string before = kvo::FormatPhonebook(pb), error;
     if (!kvo::ParsePhonebook(bytes, pb, error)) {
-        if (error.empty() || kvo::FormatPhonebook(pb) != before) abort();
+        if (error.empty() || kvo::FormatPhonebook(pb) != before)
+            abort();
         return 0;
     }
-    if (kvo::FormatPhonebook(pb) != bytes) abort();
+    if (kvo::FormatPhonebook(pb) != bytes)
+        abort();
     for (const auto& s : pb.m_storages)
-        if (auto free = pb.FindFreeIndex(s); free && (*free < s.m_nFirst || *free > s.m_nLast)) abort();
+        if (auto free = pb.FindFreeIndex(s); free && (*free < s.m_nFirst || *free > s.m_nLast))
+            abort();
     return 0;
 }

@@ -24,8 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::vector<ce::VCardProblem> p2;
         std::vector<ce::VCardContact> back = ce::ParseVCards(ce::FormatVCard(card), p2);
         // Kept lines of other properties may be damaged themselves; the fields must survive.
-        if (back.size() == 1 && !SameFields(card, back[0])) abort();
-        if (back.size() > 1) abort();
+        if (back.size() == 1 && !SameFields(card, back[0]))
+            abort();
+        if (back.size() > 1)
+            abort();
     }
     return 0;
 }

@@ -65,10 +65,12 @@ bool IsHex2(std::string_view s, size_t i) {
 
 // Decimal digits only, at most 10 of them.
 bool ParseDecimal(std::string_view s, uint64_t& v) {
-    if (s.empty() || s.size() > 10) return false;
+    if (s.empty() || s.size() > 10)
+        return false;
     v = 0;
     for (char c : s) {
-        if (c < '0' || c > '9') return false;
+        if (c < '0' || c > '9')
+            return false;
         v = v * 10 + static_cast<uint64_t>(c - '0');
     }
     return true;
@@ -76,7 +78,8 @@ bool ParseDecimal(std::string_view s, uint64_t& v) {
 
 bool ReadOidRecord(const fs::path& path, OidRecord& rec) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return !fs::exists(path);
+    if (!in)
+        return !fs::exists(path);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return ParseOidRecord(text, rec.nNext, rec.byKey);
 }
@@ -93,8 +96,10 @@ bool WriteAtomic(const fs::path& path, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
         done += static_cast<size_t>(n);
     }
     bool ok = done == bytes.size() && ::fsync(fd) == 0;
@@ -122,7 +127,8 @@ std::string FileForUid(const std::string& uid) {
         name += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.')
                     ? c
                     : '_';
-    if (name.empty() || name[0] == '.') name = "card" + name;
+    if (name.empty() || name[0] == '.')
+        name = "card" + name;
     return name.substr(0, 200) + ".vcf";
 }
 
@@ -168,7 +174,8 @@ VCardContact ToCard(const ContactItem& item) {
 
 // The key an Oid is kept under: the UID, or the file and position for a card without one.
 std::string KeyOf(const ContactItem& item, size_t position) {
-    if (!item.strUid.empty()) return "uid:" + item.strUid;
+    if (!item.strUid.empty())
+        return "uid:" + item.strUid;
     return "file:" + item.strFile + "#" + std::to_string(position);
 }
 
@@ -181,11 +188,13 @@ bool ParseOidRecord(std::string_view text, uint32_t& next, std::map<std::string,
     uint64_t nextValue = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) return false;  // every line ends with LF
+        if (end == std::string_view::npos)
+            return false;  // every line ends with LF
         std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
         size_t tab = line.find('\t');
-        if (tab == std::string_view::npos) return false;
+        if (tab == std::string_view::npos)
+            return false;
         uint64_t value;
         if (first) {
             // "next" 1 .. 2^32, where 2^32 says every Oid has been given.
@@ -200,10 +209,12 @@ bool ParseOidRecord(std::string_view text, uint32_t& next, std::map<std::string,
             return false;
         std::string_view key = line.substr(tab + 1);
         for (size_t i = 0; i < key.size(); ++i)
-            if (key[i] == '%' && !IsHex2(key, i + 1)) return false;
+            if (key[i] == '%' && !IsHex2(key, i + 1))
+                return false;
         keys[UnescapeKey(std::string(key))] = static_cast<uint32_t>(value);
     }
-    if (first) return false;
+    if (first)
+        return false;
     next = nextValue > 0xFFFFFFFFull ? 0 : static_cast<uint32_t>(nextValue);
     byKey = std::move(keys);
     return true;
@@ -211,7 +222,8 @@ bool ParseOidRecord(std::string_view text, uint32_t& next, std::map<std::string,
 
 fs::path ContactsFolderPath() {
     std::u16string named = RegGetString(HKEY_LOCAL_MACHINE, kKey, kValue, u"");
-    if (named.empty()) return DeviceRoot() / "contacts";
+    if (named.empty())
+        return DeviceRoot() / "contacts";
     fs::path p(ToUtf8(named));
     return p.is_absolute() ? p : DeviceRoot() / p;
 }
@@ -267,7 +279,8 @@ bool ContactsFolder::Logon() {
     }
     std::vector<ContactItem*> all;
     for (auto& item : m_items) all.push_back(&item);
-    if (!AssignOids(all)) return false;
+    if (!AssignOids(all))
+        return false;
     return true;
 }
 
@@ -275,13 +288,15 @@ bool ContactsFolder::AssignOids(std::vector<ContactItem*> items) {
     // One writer of the record at a time, across programs.
     int lock = ::open((m_folder / kOidLock).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (lock < 0 || ::flock(lock, LOCK_EX) != 0) {
-        if (lock >= 0) ::close(lock);
+        if (lock >= 0)
+            ::close(lock);
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
     OidRecord rec;
     bool ok = ReadOidRecord(m_folder / kOidFile, rec);
-    if (!ok) m_problems.push_back(std::string(kOidFile) + ": damaged; contacts keep no Oid");
+    if (!ok)
+        m_problems.push_back(std::string(kOidFile) + ": damaged; contacts keep no Oid");
     bool changed = false;
     std::map<std::string, size_t> seen;
     for (ContactItem* item : items) {
@@ -303,11 +318,14 @@ bool ContactsFolder::AssignOids(std::vector<ContactItem*> items) {
     // Two cards sharing a UID would share an Oid: the later ones get none.
     std::map<uint32_t, int> uses;
     for (ContactItem& item : m_items)
-        if (item.Oid && ++uses[item.Oid] > 1) item.Oid = 0;
+        if (item.Oid && ++uses[item.Oid] > 1)
+            item.Oid = 0;
     bool written = true;
     if (changed) {
-        std::string text = "next\t" + std::to_string(rec.nNext == 0 ? 0x100000000ull : rec.nNext) + "\n";
-        for (const auto& [key, oid] : rec.byKey) text += std::to_string(oid) + "\t" + EscapeKey(key) + "\n";
+        std::string text =
+            "next\t" + std::to_string(rec.nNext == 0 ? 0x100000000ull : rec.nNext) + "\n";
+        for (const auto& [key, oid] : rec.byKey)
+            text += std::to_string(oid) + "\t" + EscapeKey(key) + "\n";
         written = WriteAtomic(m_folder / kOidFile, text);
     }
     ::close(lock);
@@ -315,9 +333,11 @@ bool ContactsFolder::AssignOids(std::vector<ContactItem*> items) {
 }
 
 const ContactItem* ContactsFolder::GetItemFromOid(uint32_t oid) const {
-    if (!oid) return nullptr;
+    if (!oid)
+        return nullptr;
     for (const auto& item : m_items)
-        if (item.Oid == oid) return &item;
+        if (item.Oid == oid)
+            return &item;
     return nullptr;
 }
 
@@ -330,18 +350,22 @@ ContactItem ContactsFolder::Add() const {
 bool ContactsFolder::WriteCardFile(const std::string& file) {
     std::string text;
     for (const auto& item : m_items)
-        if (item.strFile == file) text += FormatVCard(ToCard(item));
+        if (item.strFile == file)
+            text += FormatVCard(ToCard(item));
     return WriteAtomic(m_folder / file, text);
 }
 
 bool ContactsFolder::Save(ContactItem& item) {
-    if (m_folder.empty() && !Logon()) return false;
+    if (m_folder.empty() && !Logon())
+        return false;
     auto it = std::find_if(m_items.begin(), m_items.end(), [&](const ContactItem& x) {
         return (item.Oid && x.Oid == item.Oid) || (!item.strUid.empty() && x.strUid == item.strUid);
     });
     if (it == m_items.end()) {
-        if (item.strUid.empty()) item.strUid = NewUid();
-        if (item.strFile.empty()) item.strFile = FileForUid(item.strUid);
+        if (item.strUid.empty())
+            item.strUid = NewUid();
+        if (item.strFile.empty())
+            item.strFile = FileForUid(item.strUid);
         while (std::any_of(m_items.begin(), m_items.end(),
                            [&](const ContactItem& x) { return x.strFile == item.strFile; }))
             item.strFile = FileForUid(NewUid());
@@ -354,8 +378,10 @@ bool ContactsFolder::Save(ContactItem& item) {
         it->Oid = oid;
         it->strFile = file;
     }
-    if (!it->Oid && !AssignOids({&*it})) return false;
-    if (!WriteCardFile(it->strFile)) return false;
+    if (!it->Oid && !AssignOids({&*it}))
+        return false;
+    if (!WriteCardFile(it->strFile))
+        return false;
     item = *it;
     return it->Oid != 0;
 }
@@ -368,7 +394,8 @@ size_t ContactsFolder::Import(std::string_view text, std::vector<std::string>& p
     size_t stored = 0;
     for (const VCardContact& c : cards) {
         ContactItem item = FromCard(c);
-        if (item.strUid.empty()) item.strUid = NewUid();
+        if (item.strUid.empty())
+            item.strUid = NewUid();
         if (Save(item))
             ++stored;
         else

@@ -9,7 +9,7 @@
 namespace ce {
 namespace {
 
-constexpr size_t kMaxLine = 1u << 20;   // one unfolded property
+constexpr size_t kMaxLine = 1u << 20;    // one unfolded property
 constexpr size_t kMaxProperties = 4096;  // per card
 
 std::string Upper(std::string_view s) {
@@ -37,12 +37,14 @@ struct Property {
         for (const auto& p : params)
             if (p.name == param || (p.name.empty() && param == "TYPE"))
                 for (const auto& v : p.values)
-                    if (Upper(v) == value) return true;
+                    if (Upper(v) == value)
+                        return true;
         return false;
     }
     std::optional<std::string> Get(std::string_view param) const {
         for (const auto& p : params)
-            if (p.name == param && !p.values.empty()) return p.values[0];
+            if (p.name == param && !p.values.empty())
+                return p.values[0];
         return std::nullopt;
     }
 };
@@ -54,9 +56,11 @@ std::vector<std::string> Unfold(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
         size_t e = text.find_first_of("\r\n", i);
-        if (e == std::string_view::npos) e = text.size();
+        if (e == std::string_view::npos)
+            e = text.size();
         physical.emplace_back(text.substr(i, e - i));
-        if (e < text.size() && text[e] == '\r' && e + 1 < text.size() && text[e + 1] == '\n') ++e;
+        if (e < text.size() && text[e] == '\r' && e + 1 < text.size() && text[e + 1] == '\n')
+            ++e;
         i = e + 1;
     }
     std::vector<std::string> logical;
@@ -73,7 +77,8 @@ std::vector<std::string> Unfold(std::string_view text) {
         }
         const std::string& cur = logical.back();
         std::string head = Upper(cur.substr(0, cur.find(':')));
-        qpOpen = !cur.empty() && cur.back() == '=' && head.find("QUOTED-PRINTABLE") != std::string::npos;
+        qpOpen =
+            !cur.empty() && cur.back() == '=' && head.find("QUOTED-PRINTABLE") != std::string::npos;
     }
     return logical;
 }
@@ -83,7 +88,8 @@ std::vector<std::string> SplitOutsideQuotes(std::string_view s, char sep) {
     std::vector<std::string> parts(1);
     bool quoted = false;
     for (char c : s) {
-        if (c == '"') quoted = !quoted;
+        if (c == '"')
+            quoted = !quoted;
         if (c == sep && !quoted)
             parts.emplace_back();
         else
@@ -93,7 +99,8 @@ std::vector<std::string> SplitOutsideQuotes(std::string_view s, char sep) {
 }
 
 std::string Unquote(std::string s) {
-    if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);
+    if (s.size() >= 2 && s.front() == '"' && s.back() == '"')
+        return s.substr(1, s.size() - 2);
     return s;
 }
 
@@ -102,17 +109,22 @@ bool ParseProperty(const std::string& line, Property& prop) {
     size_t colon = std::string::npos;
     bool quoted = false;
     for (size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '"') quoted = !quoted;
+        if (line[i] == '"')
+            quoted = !quoted;
         if (line[i] == ':' && !quoted) {
             colon = i;
             break;
         }
     }
-    if (colon == std::string::npos || colon == 0) return false;
-    std::vector<std::string> head = SplitOutsideQuotes(std::string_view(line).substr(0, colon), ';');
+    if (colon == std::string::npos || colon == 0)
+        return false;
+    std::vector<std::string> head =
+        SplitOutsideQuotes(std::string_view(line).substr(0, colon), ';');
     std::string name = head[0];
-    if (size_t dot = name.rfind('.'); dot != std::string::npos) name = name.substr(dot + 1);
-    if (name.empty() || !std::all_of(name.begin(), name.end(), IsNameChar)) return false;
+    if (size_t dot = name.rfind('.'); dot != std::string::npos)
+        name = name.substr(dot + 1);
+    if (name.empty() || !std::all_of(name.begin(), name.end(), IsNameChar))
+        return false;
     prop.name = Upper(name);
     prop.params.clear();
     for (size_t i = 1; i < head.size(); ++i) {
@@ -140,9 +152,12 @@ bool ParseProperty(const std::string& line, Property& prop) {
 }
 
 int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return -1;
 }
 
@@ -157,7 +172,8 @@ std::string DecodeQuotedPrintable(std::string_view s) {
                 i += 2;
                 continue;
             }
-            if (i + 1 == s.size()) break;  // a soft line break left at the very end
+            if (i + 1 == s.size())
+                break;  // a soft line break left at the very end
         }
         out += s[i];
     }
@@ -165,10 +181,10 @@ std::string DecodeQuotedPrintable(std::string_view s) {
 }
 
 // Windows-1252's printable characters in 0x80..0x9F; the rest of Latin-1 maps as is.
-constexpr char16_t kCp1252[32] = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+constexpr char16_t kCp1252[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                  0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 std::string ToUtf8From8Bit(std::string_view bytes, bool cp1252) {
     std::u16string wide;
@@ -181,12 +197,16 @@ std::string ToUtf8From8Bit(std::string_view bytes, bool cp1252) {
 std::string DecodeValue(const Property& prop) {
     std::string bytes = prop.value;
     auto encoding = prop.Get("ENCODING");
-    if ((encoding && Upper(*encoding) == "QUOTED-PRINTABLE") || prop.Has("TYPE", "QUOTED-PRINTABLE"))
+    if ((encoding && Upper(*encoding) == "QUOTED-PRINTABLE") ||
+        prop.Has("TYPE", "QUOTED-PRINTABLE"))
         bytes = DecodeQuotedPrintable(bytes);
     std::string charset = Upper(prop.Get("CHARSET").value_or(""));
-    if (charset == "ISO-8859-1" || charset == "LATIN1") return ToUtf8From8Bit(bytes, false);
-    if (charset == "WINDOWS-1252" || charset == "CP1252") return ToUtf8From8Bit(bytes, true);
-    if (FromUtf8Strict(bytes)) return bytes;
+    if (charset == "ISO-8859-1" || charset == "LATIN1")
+        return ToUtf8From8Bit(bytes, false);
+    if (charset == "WINDOWS-1252" || charset == "CP1252")
+        return ToUtf8From8Bit(bytes, true);
+    if (FromUtf8Strict(bytes))
+        return bytes;
     // No charset and not UTF-8: old organisers wrote their code page without saying so.
     return ToUtf8From8Bit(bytes, true);
 }
@@ -197,7 +217,8 @@ std::vector<std::string> Components(std::string_view s) {
     for (size_t i = 0; i < s.size(); ++i) {
         char c = s[i];
         if (c == '\r') {  // a quoted-printable line break: CR LF or CR alone is one break
-            if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
+            if (i + 1 < s.size() && s[i + 1] == '\n')
+                ++i;
             parts.back() += '\n';
             continue;
         }
@@ -223,7 +244,8 @@ std::string Text(std::string_view s) {
 std::string Number(const Property& prop, const std::string& decoded) {
     std::string n = Text(decoded);
     auto value = prop.Get("VALUE");
-    if (value && Upper(*value) == "URI" && Upper(n.substr(0, 4)) == "TEL:") n = n.substr(4);
+    if (value && Upper(*value) == "URI" && Upper(n.substr(0, 4)) == "TEL:")
+        n = n.substr(4);
     return n;
 }
 
@@ -236,7 +258,8 @@ void Fill(std::string& slot, std::string& spill, const std::string& value) {
 
 void AddTelephone(VCardContact& c, const Property& p, const std::string& decoded) {
     std::string n = Number(p, decoded);
-    if (n.empty()) return;
+    if (n.empty())
+        return;
     bool fax = p.Has("TYPE", "FAX"), work = p.Has("TYPE", "WORK"), home = p.Has("TYPE", "HOME");
     if (p.Has("TYPE", "CELL")) {
         Fill(c.mobile, c.other, n);
@@ -320,11 +343,13 @@ std::vector<VCardContact> ParseVCards(std::string_view text, std::vector<VCardPr
         problems.push_back({0, "the text is too large"});
         return cards;
     }
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
     std::vector<std::string> lines = Unfold(text);
     size_t nCard = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].find_first_not_of(" \t") == std::string::npos) continue;
+        if (lines[i].find_first_not_of(" \t") == std::string::npos)
+            continue;
         Property p;
         if (!ParseProperty(lines[i], p) || p.name != "BEGIN" || Upper(p.value) != "VCARD") {
             problems.push_back({nCard + 1, "text outside a card"});
@@ -338,10 +363,12 @@ std::vector<VCardContact> ParseVCards(std::string_view text, std::vector<VCardPr
         int depth = 0;
         size_t count = 0;
         for (++i; i < lines.size(); ++i) {
-            if (lines[i].empty()) continue;
+            if (lines[i].empty())
+                continue;
             Property q;
             if (!ParseProperty(lines[i], q)) {
-                if (error.empty()) error = "malformed line \"" + lines[i].substr(0, 40) + "\"";
+                if (error.empty())
+                    error = "malformed line \"" + lines[i].substr(0, 40) + "\"";
                 continue;
             }
             if (q.name == "END" && Upper(q.value) == "VCARD") {
@@ -356,21 +383,27 @@ std::vector<VCardContact> ParseVCards(std::string_view text, std::vector<VCardPr
                 ++depth;  // an embedded card (2.1 AGENT) belongs to someone else
                 continue;
             }
-            if (depth) continue;
+            if (depth)
+                continue;
             if (++count > kMaxProperties) {
-                if (error.empty()) error = "too many properties";
+                if (error.empty())
+                    error = "too many properties";
                 continue;
             }
-            if (!Apply(c, q, sawN, fn) && error.empty()) error = "unknown version " + c.version;
+            if (!Apply(c, q, sawN, fn) && error.empty())
+                error = "unknown version " + c.version;
         }
-        if (!ended) error = "no END:VCARD";
-        if (c.version.empty() && error.empty()) error = "no VERSION";
+        if (!ended)
+            error = "no END:VCARD";
+        if (c.version.empty() && error.empty())
+            error = "no VERSION";
         if (!error.empty()) {
             problems.push_back({nCard, error});
             continue;
         }
         // A card with a formatted name only still shows its name.
-        if (!sawN && c.companyName.empty()) c.lastName = fn;
+        if (!sawN && c.companyName.empty())
+            c.lastName = fn;
         cards.push_back(std::move(c));
     }
     return cards;
@@ -378,21 +411,25 @@ std::vector<VCardContact> ParseVCards(std::string_view text, std::vector<VCardPr
 
 std::string FormatVCard(const VCardContact& c) {
     std::string out = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
-    if (!c.uid.empty()) AppendFolded(out, "UID:" + Escape(c.uid));
+    if (!c.uid.empty())
+        AppendFolded(out, "UID:" + Escape(c.uid));
     AppendFolded(out, "N:" + Escape(c.lastName) + ";" + Escape(c.firstName) + ";;;");
-    std::string fn = c.firstName.empty() ? c.lastName
+    std::string fn = c.firstName.empty()  ? c.lastName
                      : c.lastName.empty() ? c.firstName
                                           : c.firstName + " " + c.lastName;
-    if (fn.empty()) fn = c.companyName;
+    if (fn.empty())
+        fn = c.companyName;
     AppendFolded(out, "FN:" + Escape(fn));
-    if (!c.companyName.empty()) AppendFolded(out, "ORG:" + Escape(c.companyName));
+    if (!c.companyName.empty())
+        AppendFolded(out, "ORG:" + Escape(c.companyName));
     const std::pair<const std::string*, const char*> tels[] = {
-        {&c.mobile, "CELL"},        {&c.business, "WORK,VOICE"}, {&c.business2, "WORK,VOICE"},
-        {&c.home, "HOME,VOICE"},    {&c.home2, "HOME,VOICE"},    {&c.car, "CAR"},
-        {&c.businessFax, "WORK,FAX"}, {&c.homeFax, "HOME,FAX"},  {&c.pager, "PAGER"},
+        {&c.mobile, "CELL"},          {&c.business, "WORK,VOICE"}, {&c.business2, "WORK,VOICE"},
+        {&c.home, "HOME,VOICE"},      {&c.home2, "HOME,VOICE"},    {&c.car, "CAR"},
+        {&c.businessFax, "WORK,FAX"}, {&c.homeFax, "HOME,FAX"},    {&c.pager, "PAGER"},
         {&c.other, "VOICE"}};
     for (const auto& [number, type] : tels)
-        if (!number->empty()) AppendFolded(out, std::string("TEL;TYPE=") + type + ":" + Escape(*number));
+        if (!number->empty())
+            AppendFolded(out, std::string("TEL;TYPE=") + type + ":" + Escape(*number));
     for (const std::string& line : c.extraLines) AppendFolded(out, line);
     out += "END:VCARD\r\n";
     return out;

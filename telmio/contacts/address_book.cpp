@@ -20,20 +20,31 @@ const char16_t kImeiError[] = u"Error checking IMEI";
 
 CAddressBook::CAddressBook(CTelmioDoc& doc, IUserInterface& ui) : m_doc(doc), m_ui(ui) {}
 
-std::u16string CAddressBook::PhoneId() const { return m_doc.Settings().m_pb.m_strName; }
-uint32_t CAddressBook::Storages() const { return m_doc.Settings().m_pb.m_nStorages; }
-const std::u16string& CAddressBook::AppDir() const { return m_doc.AppDir(); }
-std::u16string CAddressBook::PhonebookFile() const { return PhonebookPath(AppDir(), PhoneId()); }
-std::u16string CAddressBook::GroupsFolder() const { return AppDir() + u"groups"; }
+std::u16string CAddressBook::PhoneId() const {
+    return m_doc.Settings().m_pb.m_strName;
+}
+uint32_t CAddressBook::Storages() const {
+    return m_doc.Settings().m_pb.m_nStorages;
+}
+const std::u16string& CAddressBook::AppDir() const {
+    return m_doc.AppDir();
+}
+std::u16string CAddressBook::PhonebookFile() const {
+    return PhonebookPath(AppDir(), PhoneId());
+}
+std::u16string CAddressBook::GroupsFolder() const {
+    return AppDir() + u"groups";
+}
 
 void CAddressBook::LoadPhonebook() {
     std::string error;
-    if (!LoadPhonebookFile(PhonebookFile(), m_phonebook, &error) &&
-        ce::FileExists(PhonebookFile()))
+    if (!LoadPhonebookFile(PhonebookFile(), m_phonebook, &error) && ce::FileExists(PhonebookFile()))
         ce::Trace("phonebook file unreadable: " + error);
 }
 
-bool CAddressBook::SavePhonebook() { return SavePhonebookFile(PhonebookFile(), m_phonebook); }
+bool CAddressBook::SavePhonebook() {
+    return SavePhonebookFile(PhonebookFile(), m_phonebook);
+}
 
 bool CAddressBook::Exchange(const std::string& command, std::u16string& reply, int timeout) {
     return m_doc.Comm().SendAndReceive(command.c_str(), reply, CKvoComm::MODE_PROMPT, timeout) != 0;
@@ -53,12 +64,14 @@ void CAddressBook::SwitchPhone(const std::u16string& serial) {
 
 bool CAddressBook::IdentifyPhone() {
     std::u16string serial;
-    if (!Exchange("AT+CGSN", serial, 10)) return false;
+    if (!Exchange("AT+CGSN", serial, 10))
+        return false;
     // The engine hands the payload; a serial number never spans lines or carries blanks.
     serial = TrimWhite(serial);
     if (serial.empty() || serial.find_first_of(u"\\/:*?\"<>|\r\n") != std::u16string::npos)
         return false;
-    if (serial != PhoneId()) SwitchPhone(serial);
+    if (serial != PhoneId())
+        SwitchPhone(serial);
     return true;
 }
 
@@ -104,10 +117,13 @@ std::u16string CAddressBook::SynchronizePhonebook() {
     m_phonebook.m_nStorageCount = 0;
     const uint32_t flags[2] = {STORAGE_SIM, STORAGE_PHONE};
     for (int slot = 0; slot < 2; ++slot) {
-        if (!(Storages() & flags[slot])) continue;
-        if (!reader.SmartRead(flags[slot], slot)) ok = false;
+        if (!(Storages() & flags[slot]))
+            continue;
+        if (!reader.SmartRead(flags[slot], slot))
+            ok = false;
         ++m_phonebook.m_nStorageCount;
-        if (!SavePhonebook()) ok = false;
+        if (!SavePhonebook())
+            ok = false;
     }
     return finish(ok);
 }
@@ -129,12 +145,15 @@ std::u16string CAddressBook::ResolveMember(const CGroupMember& member) const {
     return number;
 }
 
-bool CAddressBook::ExpandGroup(const std::u16string& name, std::vector<std::u16string>& numbers) const {
+bool CAddressBook::ExpandGroup(const std::u16string& name,
+                               std::vector<std::u16string>& numbers) const {
     CGroupMemberList members;
-    if (!ReadGroup(members, GroupPath(AppDir(), name))) return false;
+    if (!ReadGroup(members, GroupPath(AppDir(), name)))
+        return false;
     for (const auto& m : members) {
         std::u16string n = ResolveMember(*m);
-        if (!n.empty()) numbers.push_back(n);
+        if (!n.empty())
+            numbers.push_back(n);
     }
     return true;
 }

@@ -5,7 +5,9 @@
 namespace kvo {
 namespace {
 
-bool IsWhite(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0x0B || c == 0x0C; }
+bool IsWhite(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0x0B || c == 0x0C;
+}
 
 int CompareNoCase(const std::u16string& a, const std::u16string& b) {
     std::u16string fa = ce::FoldCase(a), fb = ce::FoldCase(b);
@@ -29,7 +31,8 @@ void CBookEntry::TrimAll() {
 bool CleanNumber(std::u16string& number) {
     std::u16string out;
     for (char16_t c : number)
-        if ((c >= u'0' && c <= u'9') || c == u'+' || c == u';') out.push_back(c);
+        if ((c >= u'0' && c <= u'9') || c == u'+' || c == u';')
+            out.push_back(c);
     number.swap(out);
     return !number.empty();
 }
@@ -50,7 +53,8 @@ int CompareByCar(const CBookEntry& a, const CBookEntry& b, int direction) {
     return CompareNoCase(a.m_strCar, b.m_strCar) * direction;
 }
 int CompareByIndex(const CBookEntry& a, const CBookEntry& b, int direction) {
-    int64_t d = static_cast<int64_t>(a.m_nId & kIndexMask) - static_cast<int64_t>(b.m_nId & kIndexMask);
+    int64_t d =
+        static_cast<int64_t>(a.m_nId & kIndexMask) - static_cast<int64_t>(b.m_nId & kIndexMask);
     return (d < 0 ? -1 : (d > 0 ? 1 : 0)) * direction;
 }
 
@@ -62,7 +66,8 @@ std::u16string NumberKinds(const CBookEntry& entry) {
         {&entry.m_strHome, kKindHome},
         {&entry.m_strCar, kKindCar}};
     for (const auto& [number, letter] : all)
-        if (!number->empty()) kinds += std::u16string(u" ") + letter;
+        if (!number->empty())
+            kinds += std::u16string(u" ") + letter;
     size_t b = kinds.find_first_not_of(u' ');
     return b == std::u16string::npos ? std::u16string() : kinds.substr(b);
 }

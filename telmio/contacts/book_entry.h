@@ -44,7 +44,8 @@ bool CleanNumber(std::u16string& number);
 template <class List>
 std::u16string FindEntryNumber(const List& list, std::u16string_view name, uint32_t id) {
     for (const auto& e : list)
-        if (e->m_nId == id && e->m_strName == name) return e->m_strNumber;
+        if (e->m_nId == id && e->m_strName == name)
+            return e->m_strNumber;
     return {};
 }
 

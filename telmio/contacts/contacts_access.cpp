@@ -12,7 +12,9 @@ namespace kvo {
 namespace {
 
 // Texts reach the store's setters through a buffer of 500 characters.
-std::u16string Setter(const std::u16string& text) { return text.substr(0, 499); }
+std::u16string Setter(const std::u16string& text) {
+    return text.substr(0, 499);
+}
 
 }  // namespace
 
@@ -25,7 +27,8 @@ bool LoadContacts(CBookList& list, IUserInterface& ui) {
     list.clear();
     for (size_t i = 1; i <= folder.Count(); ++i) {
         const ce::ContactItem* item = folder.GetItemFromOid(folder.Item(i).Oid);
-        if (!item) item = &folder.Item(i);
+        if (!item)
+            item = &folder.Item(i);
         auto e = std::make_unique<CBookEntry>();
         e->m_nId = item->Oid;
         std::u16string name = item->LastName + u" " + item->FirstName;
@@ -56,7 +59,8 @@ std::vector<CBookEntry*> SelectContactsRows(CBookList& contacts) {
         bool any = false;
         for (std::u16string* n : {&e->m_strNumber, &e->m_strBusiness, &e->m_strHome, &e->m_strCar})
             any = CleanNumber(*n) || any;
-        if (!e->m_strName.empty() || any) rows.push_back(e.get());
+        if (!e->m_strName.empty() || any)
+            rows.push_back(e.get());
     }
     return rows;
 }
@@ -65,12 +69,16 @@ std::u16string BuildRecipients(const std::vector<std::u16string>& groupNumbers,
                                const CBookList& contacts, const CPhonebookList& phonebook) {
     std::u16string out;
     for (const auto& n : groupNumbers)
-        if (!n.empty()) out += u";" + n;
+        if (!n.empty())
+            out += u";" + n;
     for (const auto& e : contacts)
-        if (e->m_nTicked == 1 && !e->m_strNumber.empty()) out += u";" + e->m_strNumber;
+        if (e->m_nTicked == 1 && !e->m_strNumber.empty())
+            out += u";" + e->m_strNumber;
     for (const auto& e : phonebook)
-        if (e->m_nTicked == 1 && !e->m_strNumber.empty()) out += u";" + e->m_strNumber;
-    if (!out.empty()) out.erase(0, 1);
+        if (e->m_nTicked == 1 && !e->m_strNumber.empty())
+            out += u";" + e->m_strNumber;
+    if (!out.empty())
+        out.erase(0, 1);
     return CleanRecipients(out);
 }
 
@@ -85,18 +93,22 @@ ImportOutcome ImportIntoPhonebook(CPhonebook& pb, const std::vector<const CBookE
             {c->m_strCar, kKindCar}};
         for (auto [number, letter] : numbers) {
             CleanNumber(number);
-            if (number.empty()) continue;
+            if (number.empty())
+                continue;
             std::optional<int32_t> index;
             int32_t largestLast = 0;
             const PhonebookStorage* where = nullptr;
             for (const PhonebookStorage& s : pb.m_storages) {
-                if (s.m_nFlag != storage) continue;
+                if (s.m_nFlag != storage)
+                    continue;
                 largestLast = std::max(largestLast, s.m_nLast);
-                if (!index && (index = pb.FindFreeIndex(s))) where = &s;
+                if (!index && (index = pb.FindFreeIndex(s)))
+                    where = &s;
             }
             if (!index) {
-                outcome.strMessage = largestLast > 20 ? std::u16string(u"Phonebook from Mobile is full.")
-                                                      : std::u16string(kSyncFirst);
+                outcome.strMessage = largestLast > 20
+                                         ? std::u16string(u"Phonebook from Mobile is full.")
+                                         : std::u16string(kSyncFirst);
                 return outcome;
             }
             auto e = std::make_unique<CPhonebookEntry>();
@@ -113,20 +125,24 @@ ImportOutcome ImportIntoPhonebook(CPhonebook& pb, const std::vector<const CBookE
             pb.Append(std::move(e));
             ++outcome.nCreated;
         }
-        if (save) save();
+        if (save)
+            save();
     }
-    if (save) save();
+    if (save)
+        save();
     return outcome;
 }
 
 std::u16string ExportToContacts(const std::vector<const CPhonebookEntry*>& entries) {
     ce::ContactsFolder folder;
-    if (!folder.Logon()) return u"Pocket Contacts Error -3-";
+    if (!folder.Logon())
+        return u"Pocket Contacts Error -3-";
     for (const CPhonebookEntry* e : entries) {
         ce::ContactItem item = folder.Add();
         item.LastName = Setter(e->m_strName);
         item.MobileTelephoneNumber = Setter(e->m_strNumber);
-        if (!folder.Save(item)) return u"Pocket Contacts Error -3-";
+        if (!folder.Save(item))
+            return u"Pocket Contacts Error -3-";
     }
     folder.Logoff();
     return kExported;

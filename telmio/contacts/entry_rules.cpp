@@ -17,7 +17,8 @@ void SetLimits(const CPhonebook& pb, EntryPlace& place) {
 EntryPlace PlaceNewEntry(const CPhonebook& pb, uint32_t configured) {
     EntryPlace place;
     for (const PhonebookStorage& s : pb.m_storages) {
-        if (!s.m_nFlag || !(configured & s.m_nFlag)) continue;
+        if (!s.m_nFlag || !(configured & s.m_nFlag))
+            continue;
         if (auto index = pb.FindFreeIndex(s)) {
             place.nId = s.m_nFlag | static_cast<uint32_t>(*index);
             place.bChoiceEnabled = pb.m_nStorageCount >= 2 && configured != s.m_nFlag;
@@ -56,9 +57,12 @@ bool CanAcceptEntry(const std::u16string& name, const std::u16string& number) {
 }
 
 std::u16string CheckEntry(const std::u16string& name, const std::u16string& number, uint32_t id) {
-    if (name.empty()) return u"Please enter name.";
-    if (number.empty()) return u"Please enter phone number.";
-    if (!(id & kStorageMask)) return u"Please choose your storage place.";
+    if (name.empty())
+        return u"Please enter name.";
+    if (number.empty())
+        return u"Please enter phone number.";
+    if (!(id & kStorageMask))
+        return u"Please choose your storage place.";
     return {};
 }
 
@@ -66,11 +70,13 @@ std::vector<CPhonebookEntry*> PhonebookRows(CPhonebook& pb, uint32_t configured)
     std::vector<CPhonebookEntry*> rows;
     for (auto& e : pb.m_entries) {
         e->m_nTicked = 0;
-        if ((configured & e->Storage()) && !e->IsDeleted()) rows.push_back(e.get());
+        if ((configured & e->Storage()) && !e->IsDeleted())
+            rows.push_back(e.get());
     }
-    std::stable_sort(rows.begin(), rows.end(), [](const CPhonebookEntry* a, const CPhonebookEntry* b) {
-        return CompareByName(*a, *b, 1) < 0;
-    });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const CPhonebookEntry* a, const CPhonebookEntry* b) {
+                         return CompareByName(*a, *b, 1) < 0;
+                     });
     return rows;
 }
 

@@ -17,7 +17,7 @@ struct EntryPlace {
     bool bChoiceEnabled = false;  // the SIM/Phone choice may be changed
     int32_t nNameLen = 0;         // limits of the name and number boxes
     int32_t nNumberLen = 0;
-    std::u16string strMessage;    // why there is no place
+    std::u16string strMessage;  // why there is no place
     int Choice() const { return nId ? static_cast<int>(nId >> 28) - 1 : -1; }  // 0 SIM, 1 Phone
 };
 

@@ -28,7 +28,8 @@ std::string FormatGroup(const CGroupMemberList& members) {
 bool ParseGroup(std::string_view bytes, CGroupMemberList& members) {
     MemReader in(bytes);
     uint32_t count;
-    if (!in.ReadU32(count)) return false;
+    if (!in.ReadU32(count))
+        return false;
     for (uint32_t i = 0; i < count; ++i) {
         auto m = std::make_unique<CGroupMember>();
         if (ReadStoredString(in, kMaxStoredChars, m->m_strSource) != StoredStringError::ok ||
@@ -42,7 +43,8 @@ bool ParseGroup(std::string_view bytes, CGroupMemberList& members) {
 
 int ReadGroup(CGroupMemberList& members, std::u16string_view path) {
     std::string bytes;
-    if (!ce::ReadFileBytes(path, bytes)) return 0;
+    if (!ce::ReadFileBytes(path, bytes))
+        return 0;
     return ParseGroup(bytes, members) ? 1 : 0;
 }
 
@@ -53,14 +55,16 @@ int WriteGroup(const CGroupMemberList& members, std::u16string_view path) {
 int32_t ReadGroupCount(std::u16string_view path) {
     ce::File f = ce::File::OpenRead(path);
     int32_t count = 0;
-    if (!f || !f.ReadExact(&count, sizeof count)) return 0;
+    if (!f || !f.ReadExact(&count, sizeof count))
+        return 0;
     return std::max<int32_t>(count, 0);
 }
 
 void LoadGroupNames(std::vector<CSmsGroup>& groups, std::u16string_view folder) {
     groups.clear();
     for (const ce::FindData& found : ce::FindFiles(std::u16string(folder) + u"\\*.grp")) {
-        if (found.isDirectory || found.name.size() < 4) continue;
+        if (found.isDirectory || found.name.size() < 4)
+            continue;
         CSmsGroup g;
         g.m_strName = found.name.substr(0, found.name.size() - 4);
         g.m_nCount = ReadGroupCount(std::u16string(folder) + u"\\" + g.m_strName + u".grp");
@@ -69,9 +73,11 @@ void LoadGroupNames(std::vector<CSmsGroup>& groups, std::u16string_view folder) 
 }
 
 std::u16string CheckNewGroupName(const std::vector<CSmsGroup>& groups, const std::u16string& name) {
-    if (name.empty()) return u"You have to assign a name to your group.";
+    if (name.empty())
+        return u"You have to assign a name to your group.";
     for (const auto& g : groups)
-        if (g.m_strName == name) return u"Group name still exists!";
+        if (g.m_strName == name)
+            return u"Group name still exists!";
     // The name becomes a file name in the groups folder.
     if (name.find_first_of(u"\\/:*?\"<>|") != std::u16string::npos || name == u"." || name == u"..")
         return u"A group name cannot hold \\ / : * ? \" < > |.";
@@ -107,7 +113,8 @@ std::u16string AddMember(CGroupMemberList& members, const CBookEntry& entry,
 bool RemoveMember(CGroupMemberList& members, const std::u16string& name) {
     auto it = std::find_if(members.begin(), members.end(),
                            [&](const auto& m) { return m->m_strName == name; });
-    if (it == members.end()) return false;
+    if (it == members.end())
+        return false;
     members.erase(it);
     return true;
 }

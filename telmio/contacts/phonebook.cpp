@@ -28,9 +28,9 @@ bool ReadStorage(BinReader& in, PhonebookStorage& s, std::string& error) {
         error = "unknown storage flag";
         return false;
     }
-    if (s.m_nFlag && (s.m_nFirst < 0 || s.m_nLast < s.m_nFirst ||
-                      static_cast<uint32_t>(s.m_nLast) > kIndexMask || s.m_nNameLen < 0 ||
-                      s.m_nNumberLen < 0)) {
+    if (s.m_nFlag &&
+        (s.m_nFirst < 0 || s.m_nLast < s.m_nFirst ||
+         static_cast<uint32_t>(s.m_nLast) > kIndexMask || s.m_nNameLen < 0 || s.m_nNumberLen < 0)) {
         error = "storage descriptor out of range";
         return false;
     }
@@ -39,18 +39,22 @@ bool ReadStorage(BinReader& in, PhonebookStorage& s, std::string& error) {
 
 }  // namespace
 
-CPhonebook::CPhonebook() { m_storages[0] = PhonebookStorage{STORAGE_SIM, 1, 20, 20, 20}; }
+CPhonebook::CPhonebook() {
+    m_storages[0] = PhonebookStorage{STORAGE_SIM, 1, 20, 20, 20};
+}
 
 CPhonebookEntry* CPhonebook::FindEntryById(uint32_t id) const {
     for (const auto& e : m_entries)
-        if (e->m_nId == id) return e.get();
+        if (e->m_nId == id)
+            return e.get();
     return nullptr;
 }
 
 void CPhonebook::Remove(const CPhonebookEntry* entry) {
     auto it = std::find_if(m_entries.begin(), m_entries.end(),
                            [entry](const auto& p) { return p.get() == entry; });
-    if (it != m_entries.end()) m_entries.erase(it);
+    if (it != m_entries.end())
+        m_entries.erase(it);
 }
 
 CPhonebookEntry& CPhonebook::Append(std::unique_ptr<CPhonebookEntry> entry) {
@@ -59,21 +63,26 @@ CPhonebookEntry& CPhonebook::Append(std::unique_ptr<CPhonebookEntry> entry) {
 }
 
 std::optional<int32_t> CPhonebook::FindFreeIndex(const PhonebookStorage& storage) const {
-    if (!storage.m_nFlag || storage.m_nFirst > storage.m_nLast) return std::nullopt;
+    if (!storage.m_nFlag || storage.m_nFirst > storage.m_nLast)
+        return std::nullopt;
     std::vector<bool> used(static_cast<size_t>(storage.m_nLast - storage.m_nFirst) + 1);
     for (const auto& e : m_entries) {
-        if (e->Storage() != storage.m_nFlag) continue;
+        if (e->Storage() != storage.m_nFlag)
+            continue;
         int64_t i = e->Index();
-        if (i >= storage.m_nFirst && i <= storage.m_nLast) used[i - storage.m_nFirst] = true;
+        if (i >= storage.m_nFirst && i <= storage.m_nLast)
+            used[i - storage.m_nFirst] = true;
     }
     for (size_t k = 0; k < used.size(); ++k)
-        if (!used[k]) return storage.m_nFirst + static_cast<int32_t>(k);
+        if (!used[k])
+            return storage.m_nFirst + static_cast<int32_t>(k);
     return std::nullopt;
 }
 
 const PhonebookStorage* CPhonebook::StorageOf(uint32_t flag) const {
     for (const auto& s : m_storages)
-        if (s.m_nFlag == flag) return &s;
+        if (s.m_nFlag == flag)
+            return &s;
     return nullptr;
 }
 
@@ -92,9 +101,9 @@ std::string FormatPhonebook(const CPhonebook& pb) {
         w.WriteI32(e->m_nTicked);
         for (int32_t r : e->m_nReserved) w.WriteI32(r);
         w.WriteU32(e->m_nId);
-        for (const std::u16string* s : {&e->m_strName, &e->m_strNumber, &e->m_strBusiness,
-                                        &e->m_strHome, &e->m_strCar, &e->m_strOrigName,
-                                        &e->m_strOrigNumber})
+        for (const std::u16string* s :
+             {&e->m_strName, &e->m_strNumber, &e->m_strBusiness, &e->m_strHome, &e->m_strCar,
+              &e->m_strOrigName, &e->m_strOrigNumber})
             WriteStoredString(w, Cut(*s));
     }
     return w.Bytes();
@@ -114,7 +123,8 @@ bool ParsePhonebook(std::string_view bytes, CPhonebook& pb, std::string& error) 
         return false;
     }
     for (auto& s : out.m_storages)
-        if (!ReadStorage(in, s, error)) return false;
+        if (!ReadStorage(in, s, error))
+            return false;
     if (!in.ReadU32(count)) {
         error = "short entry count";
         return false;
@@ -138,9 +148,8 @@ bool ParsePhonebook(std::string_view bytes, CPhonebook& pb, std::string& error) 
             error = "short entry";
             return false;
         }
-        for (std::u16string* s : {&e->m_strName, &e->m_strNumber, &e->m_strBusiness,
-                                  &e->m_strHome, &e->m_strCar, &e->m_strOrigName,
-                                  &e->m_strOrigNumber}) {
+        for (std::u16string* s : {&e->m_strName, &e->m_strNumber, &e->m_strBusiness, &e->m_strHome,
+                                  &e->m_strCar, &e->m_strOrigName, &e->m_strOrigNumber}) {
             if (ReadStoredString(in, kMaxStoredChars, *s) != StoredStringError::ok) {
                 error = "bad string in entry " + std::to_string(i + 1);
                 return false;
@@ -162,25 +171,30 @@ std::u16string PhonebookPath(std::u16string_view appDir, std::u16string_view pho
 
 bool SavePhonebookFile(std::u16string_view path, const CPhonebook& pb) {
     std::u16string folder(path.substr(0, path.find_last_of(u"\\/")));
-    if (!folder.empty() && !ce::DirectoryExists(folder)) ce::CreateDirectories(folder);
+    if (!folder.empty() && !ce::DirectoryExists(folder))
+        ce::CreateDirectories(folder);
     return ce::WriteFileAtomic(path, FormatPhonebook(pb));
 }
 
 bool LoadPhonebookFile(std::u16string_view path, CPhonebook& pb, std::string* error) {
     std::string bytes, why;
     if (!ce::ReadFileBytes(path, bytes)) {
-        if (error) *error = "cannot be read";
+        if (error)
+            *error = "cannot be read";
         return false;
     }
     bool ok = ParsePhonebook(bytes, pb, why);
-    if (!ok && error) *error = why;
+    if (!ok && error)
+        *error = why;
     return ok;
 }
 
 bool IsValidNumber(std::u16string_view text) {
-    if (text.empty()) return false;
+    if (text.empty())
+        return false;
     for (char16_t c : text)
-        if (!((c >= u'0' && c <= u'9') || c == u'+' || c == u';')) return false;
+        if (!((c >= u'0' && c <= u'9') || c == u'+' || c == u';'))
+            return false;
     return true;
 }
 

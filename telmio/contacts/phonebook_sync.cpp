@@ -13,14 +13,18 @@ namespace {
 // Names and numbers sent to the phone are cut to this many characters.
 constexpr size_t kMaxSent = 199;
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // A run of decimal digits that makes a sane location or length.
 bool ToNumber(std::u16string_view text, int32_t& value) {
-    if (text.empty() || text.size() > 9) return false;
+    if (text.empty() || text.size() > 9)
+        return false;
     int64_t v = 0;
     for (char16_t c : text) {
-        if (!IsDigit(c)) return false;
+        if (!IsDigit(c))
+            return false;
         v = v * 10 + (c - u'0');
     }
     value = static_cast<int32_t>(v);
@@ -35,7 +39,8 @@ void StripLeading(std::u16string_view& text, std::u16string_view chars) {
 // Text up to `stop`; false when it does not occur.
 bool TakeUntil(std::u16string_view& text, std::u16string_view stop, std::u16string_view& field) {
     size_t p = text.find(stop);
-    if (p == std::u16string_view::npos) return false;
+    if (p == std::u16string_view::npos)
+        return false;
     field = text.substr(0, p);
     text.remove_prefix(p);
     return true;
@@ -43,7 +48,8 @@ bool TakeUntil(std::u16string_view& text, std::u16string_view stop, std::u16stri
 
 // Drops `n` characters, or fails when there are not that many.
 bool Drop(std::u16string_view& text, size_t n) {
-    if (text.size() < n) return false;
+    if (text.size() < n)
+        return false;
     text.remove_prefix(n);
     return true;
 }
@@ -61,21 +67,26 @@ std::u16string TraceIds(const std::u16string& name, const std::u16string& number
 }  // namespace
 
 bool ParseStorageInfo(std::u16string_view reply, PhonebookStorage& out) {
-    if (reply.substr(0, 6) != u"+CPBR:") return false;
+    if (reply.substr(0, 6) != u"+CPBR:")
+        return false;
     std::u16string_view t = reply.substr(6), field;
     PhonebookStorage s = out;
     StripLeading(t, u"( ,");
     ce::Trace(u"info:" + std::u16string(t));
-    if (!TakeUntil(t, u"-", field) || !ToNumber(field, s.m_nFirst) || !Drop(t, 1)) return false;
+    if (!TakeUntil(t, u"-", field) || !ToNumber(field, s.m_nFirst) || !Drop(t, 1))
+        return false;
     ce::Trace(u"val:" + std::u16string(field));
-    if (!TakeUntil(t, u"),", field) || !ToNumber(field, s.m_nLast) || !Drop(t, 1)) return false;
+    if (!TakeUntil(t, u"),", field) || !ToNumber(field, s.m_nLast) || !Drop(t, 1))
+        return false;
     ce::Trace(u"val:" + std::u16string(field));
     StripLeading(t, u"( ,");
-    if (!TakeUntil(t, u",", field) || !ToNumber(field, s.m_nNumberLen) || !Drop(t, 1)) return false;
+    if (!TakeUntil(t, u",", field) || !ToNumber(field, s.m_nNumberLen) || !Drop(t, 1))
+        return false;
     ce::Trace(u"val:" + std::u16string(field));
     size_t n = 0;
     while (n < t.size() && IsDigit(t[n])) ++n;
-    if (!ToNumber(t.substr(0, n), s.m_nNameLen)) return false;
+    if (!ToNumber(t.substr(0, n), s.m_nNameLen))
+        return false;
     if (s.m_nFirst < 1 || s.m_nLast < s.m_nFirst || static_cast<uint32_t>(s.m_nLast) > kIndexMask)
         return false;
     out = s;
@@ -84,15 +95,15 @@ bool ParseStorageInfo(std::u16string_view reply, PhonebookStorage& out) {
 
 ParsedEntry ParseNextEntry(uint32_t flag, CPhonebookEntry& entry, std::u16string& reply) {
     size_t p = reply.find(u"+CPBR: ");
-    if (p == std::u16string::npos) return ParsedEntry::none;
+    if (p == std::u16string::npos)
+        return ParsedEntry::none;
     std::u16string_view t(reply);
     t.remove_prefix(p + 7);
     std::u16string_view index, number, type, name;
     int32_t nIndex = 0, nType = 0;
-    bool ok = TakeUntil(t, u",", index) && ToNumber(index, nIndex) && nIndex > 0 &&
-              Drop(t, 2) && TakeUntil(t, u"\"", number) && Drop(t, 2) &&
-              TakeUntil(t, u",", type) && ToNumber(type, nType) && Drop(t, 2) &&
-              TakeUntil(t, u"\"", name);
+    bool ok = TakeUntil(t, u",", index) && ToNumber(index, nIndex) && nIndex > 0 && Drop(t, 2) &&
+              TakeUntil(t, u"\"", number) && Drop(t, 2) && TakeUntil(t, u",", type) &&
+              ToNumber(type, nType) && Drop(t, 2) && TakeUntil(t, u"\"", name);
     if (!ok || static_cast<uint32_t>(nIndex) > kIndexMask) {
         reply.clear();
         return ParsedEntry::malformed;
@@ -112,11 +123,13 @@ CPhonebookReader::CPhonebookReader(CPhonebook& pb, PhonebookExchange exchange, u
 bool CPhonebookReader::SelectStorage(uint32_t flag) {
     std::u16string reply;
     const char* cmd = flag == STORAGE_SIM ? "AT+CPBS=\"SM\"" : "AT+CPBS=\"ME\"";
-    if (!m_exchange(cmd, reply, m_nTimeout) || !reply.empty()) return false;
+    if (!m_exchange(cmd, reply, m_nTimeout) || !reply.empty())
+        return false;
     // The engine hands an ERROR answer over as an empty reply, just like OK: ask which
     // storage is selected, or a refused selection would read the other storage's entries
     // under this one's flag. A phone that cannot tell (empty answer) is believed.
-    if (!m_exchange("AT+CPBS?", reply, m_nTimeout)) return false;
+    if (!m_exchange("AT+CPBS?", reply, m_nTimeout))
+        return false;
     const char16_t* name = flag == STORAGE_SIM ? u"\"SM\"" : u"\"ME\"";
     return reply.empty() || reply.find(name) != std::u16string::npos;
 }
@@ -163,10 +176,11 @@ bool CPhonebookReader::WriteEntry(uint32_t index, const CPhonebookEntry& entry) 
     std::u16string name = entry.m_strName.substr(0, kMaxSent);
     CSmsPdu().UnicodeToGsm(name);
     std::string command = IndexCommand("AT+CPBW=%i", static_cast<int>(index)) + ",\"" +
-                          Narrow(entry.m_strNumber.substr(0, kMaxSent)) + "\",,\"" +
-                          Narrow(name) + "\"";
+                          Narrow(entry.m_strNumber.substr(0, kMaxSent)) + "\",,\"" + Narrow(name) +
+                          "\"";
     std::u16string reply;
-    if (!m_exchange(command, reply, m_nTimeout) || !reply.empty()) return false;
+    if (!m_exchange(command, reply, m_nTimeout) || !reply.empty())
+        return false;
     // A refused write (name too long, a character the phone does not take) also comes back
     // empty from the engine. Taking it for success would make the next synchronisation
     // think the phone deleted the entry, and delete it here: read the location back.
@@ -189,7 +203,8 @@ void CPhonebookReader::TraceEntry(const CPhonebookEntry& e) const {
 
 CPhonebookReader::Row CPhonebookReader::Decide(const CPhonebookEntry& m) {
     CPhonebookEntry* e = m_pb.FindEntryById(m.m_nId);
-    if (e) TraceEntry(*e);
+    if (e)
+        TraceEntry(*e);
     if (e && e->NeverOnPhone()) {
         // Made here and never on the phone, while the phone got an entry of its own at the
         // same location (an entry added before the first synchronisation): two new entries,
@@ -222,7 +237,8 @@ CPhonebookReader::Row CPhonebookReader::Decide(const CPhonebookEntry& m) {
     if (e->IsDeleted()) {
         ce::Trace(agreedIsPhone ? "deleted in PB, deleting in mobil"
                                 : "CONFLICT deleted in PB, changed in mobil, deleting in mobil");
-        if (!DeleteEntry(e->Index())) return Row::failed;
+        if (!DeleteEntry(e->Index()))
+            return Row::failed;
         m_pb.Remove(e);
         return Row::deleteOnPhone;
     }
@@ -232,12 +248,14 @@ CPhonebookReader::Row CPhonebookReader::Decide(const CPhonebookEntry& m) {
     }
     if (agreedIsPhone) {
         ce::Trace("changed in PB, changing in mobil");
-        if (!WriteEntry(e->Index(), *e)) return Row::failed;
+        if (!WriteEntry(e->Index(), *e))
+            return Row::failed;
         e->m_strOrigName = e->m_strName;
         e->m_strOrigNumber = e->m_strNumber;
         return Row::writeToPhone;
     }
-    bool handheldUnchanged = e->m_strOrigName == e->m_strName && e->m_strOrigNumber == e->m_strNumber;
+    bool handheldUnchanged =
+        e->m_strOrigName == e->m_strName && e->m_strOrigNumber == e->m_strNumber;
     ce::Trace(handheldUnchanged ? "changed in mobil, changing in PB"
                                 : "CONFLICT changed in mobil, changed in PB, changing in PB");
     e->m_strName = e->m_strOrigName = m.m_strName;
@@ -247,7 +265,8 @@ CPhonebookReader::Row CPhonebookReader::Decide(const CPhonebookEntry& m) {
 
 bool CPhonebookReader::EmptyOnPhone(uint32_t id) {
     CPhonebookEntry* e = m_pb.FindEntryById(id);
-    if (!e) return true;
+    if (!e)
+        return true;
     TraceEntry(*e);
     if (e->NeverOnPhone()) {
         if (e->IsDeleted()) {
@@ -256,7 +275,8 @@ bool CPhonebookReader::EmptyOnPhone(uint32_t id) {
             return true;
         }
         ce::Trace("new item in PB, writing to mobil");
-        if (!WriteEntry(e->Index(), *e)) return false;
+        if (!WriteEntry(e->Index(), *e))
+            return false;
         // Agreed from now on, so that a later change on the handheld is not taken for a
         // conflict that the phone would win.
         e->m_strOrigName = e->m_strName;
@@ -269,9 +289,11 @@ bool CPhonebookReader::EmptyOnPhone(uint32_t id) {
 }
 
 bool CPhonebookReader::SmartRead(uint32_t flag, int slot) {
-    if (!(m_nStorages & flag)) return true;
+    if (!(m_nStorages & flag))
+        return true;
     PhonebookStorage storage{};
-    if (!SelectStorage(flag) || !QueryStorage(storage)) return false;
+    if (!SelectStorage(flag) || !QueryStorage(storage))
+        return false;
     storage.m_nFlag = flag;
     m_pb.m_storages[slot] = storage;
 
@@ -301,18 +323,22 @@ bool CPhonebookReader::SmartRead(uint32_t flag, int slot) {
                 else
                     parsed.push_back(m);
             }
-            if (!read) ce::Trace("Read PB failed");
+            if (!read)
+                ce::Trace("Read PB failed");
         }
-        if (!read) return false;
+        if (!read)
+            return false;
         ce::Trace("success");
 
         for (const CPhonebookEntry& m : parsed) {
             ce::Trace(u"Mobil:" + TraceIds(m.m_strName, m.m_strNumber));
             seen[m.Index() - first] = true;
-            if (Decide(m) == Row::failed) return false;
+            if (Decide(m) == Row::failed)
+                return false;
         }
         for (int k = 0; k < 10; ++k) {
-            if (!seen[k] && !EmptyOnPhone(flag | static_cast<uint32_t>(first + k))) return false;
+            if (!seen[k] && !EmptyOnPhone(flag | static_cast<uint32_t>(first + k)))
+                return false;
         }
     }
     ce::Trace("Smart read finished");

@@ -16,7 +16,8 @@ class ContactsStoreTest : public test::DeviceTest {
 protected:
     fs::path Folder() { return m_device.Root() / "contacts"; }
     void Card(const std::string& file, const std::string& body) {
-        test::WriteHostFile(Folder() / file, "BEGIN:VCARD\r\nVERSION:3.0\r\n" + body + "END:VCARD\r\n");
+        test::WriteHostFile(Folder() / file,
+                            "BEGIN:VCARD\r\nVERSION:3.0\r\n" + body + "END:VCARD\r\n");
     }
     std::map<std::string, uint32_t> OidsByLastName() {
         ce::ContactsFolder f;
@@ -68,7 +69,8 @@ TEST_F(ContactsStoreTest, AddSaveImportExportAndAnotherFolder) {
     std::vector<std::string> problems;
     EXPECT_EQ(f.Import("BEGIN:VCARD\nVERSION:2.1\nN:Eins\nTEL;CELL:1\nEND:VCARD\n"
                        "BEGIN:VCARD\nVERSION:3.0\nbroken\nEND:VCARD\n"
-                       "BEGIN:VCARD\nVERSION:3.0\nUID:" + item.strUid + "\nN:Neu Ersetzt;;;;\nEND:VCARD\n",
+                       "BEGIN:VCARD\nVERSION:3.0\nUID:" +
+                           item.strUid + "\nN:Neu Ersetzt;;;;\nEND:VCARD\n",
                        problems),
               2u);
     EXPECT_EQ(problems.size(), 1u);
@@ -84,7 +86,8 @@ TEST_F(ContactsStoreTest, AddSaveImportExportAndAnotherFolder) {
 }
 
 TEST_F(ContactsStoreTest, LoadContactsBuildsNamesAndNumbersAndReportsDamagedCards) {
-    Card("1.vcf", "UID:1\r\nN:Miller;Anna;;;\r\nTEL;TYPE=CELL: +49 (171) 123-4 \r\nTEL;TYPE=HOME:030\r\n");
+    Card("1.vcf",
+         "UID:1\r\nN:Miller;Anna;;;\r\nTEL;TYPE=CELL: +49 (171) 123-4 \r\nTEL;TYPE=HOME:030\r\n");
     Card("2.vcf", "UID:2\r\nN:;;;;\r\nORG:Acme GmbH\r\nTEL;TYPE=WORK:0301\r\n");
     Card("3.vcf", "UID:3\r\nN:;;;;\r\nTEL;TYPE=CAR:0172\r\n");
     test::WriteHostFile(Folder() / "4.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lost\r\n");
@@ -128,7 +131,8 @@ TEST_F(ContactsStoreTest, RecipientsImportAndExport) {
 
     // Never synchronised phone memory: no place to go.
     int saves = 0;
-    ImportOutcome none = ImportIntoPhonebook(pb, {contacts[0].get()}, STORAGE_PHONE, [&] { ++saves; });
+    ImportOutcome none =
+        ImportIntoPhonebook(pb, {contacts[0].get()}, STORAGE_PHONE, [&] { ++saves; });
     EXPECT_EQ(none.strMessage, kSyncFirst);
     // The SIM (1 to 20, names up to 20): mobile and car, each with its letter.
     pb.m_entries.clear();

@@ -33,7 +33,8 @@ protected:
         m_book = std::make_unique<CAddressBook>(*m_doc, m_ui);
         m_doc->Settings().m_pb.m_strName = u"111";
     }
-    std::unique_ptr<CPhonebookEntry> Entry(uint32_t id, std::u16string name, std::u16string number) {
+    std::unique_ptr<CPhonebookEntry> Entry(uint32_t id, std::u16string name,
+                                           std::u16string number) {
         auto e = std::make_unique<CPhonebookEntry>();
         e->m_nId = id;
         e->m_strName = std::move(name);

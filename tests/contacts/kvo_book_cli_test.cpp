@@ -80,9 +80,11 @@ TEST_F(KvoBookCliTest, PhonebookSyncListAddEditDelete) {
 TEST_F(KvoBookCliTest, ContactsImportListExportAndPhonebookTransfers) {
     fs::path cards = m_device.Root() / "in.vcf";
     std::ofstream(cards, std::ios::binary)
-        << "BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE;CHARSET=ISO-8859-1:M=FCller;Jo\r\n"
+        << "BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE;CHARSET=ISO-8859-1:M=FCller;"
+           "Jo\r\n"
            "TEL;CELL:+49 171 5\r\nTEL;CAR:0172 6\r\nEND:VCARD\r\n"
-           "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:x-2\r\nN:;;;;\r\nORG:Acme\r\nTEL;TYPE=WORK:030 7\r\nEND:VCARD\r\n";
+           "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:x-2\r\nN:;;;;\r\nORG:Acme\r\nTEL;TYPE=WORK:030 "
+           "7\r\nEND:VCARD\r\n";
     ASSERT_EQ(Run({"contacts", "import", cards.string()}), 0) << m_err.str();
     EXPECT_EQ(Out(), "2 contacts imported\n");
     ASSERT_EQ(Run({"contacts", "list"}), 0);
@@ -120,8 +122,9 @@ TEST_F(KvoBookCliTest, GroupsAndSendingToAGroup) {
     ASSERT_EQ(Run({"groups", "list"}), 0);
     EXPECT_EQ(Out(), "Team\t2\n");
     ASSERT_EQ(Run({"groups", "show", "Team"}), 0);
-    EXPECT_EQ(Out(), "350000000000001\tSM 1\tAnna Miller\t+491711\n"
-                     "350000000000001\tSM 2\tOffice\t0301234\n");
+    EXPECT_EQ(Out(),
+              "350000000000001\tSM 1\tAnna Miller\t+491711\n"
+              "350000000000001\tSM 2\tOffice\t0301234\n");
 
     ASSERT_EQ(Run({"sms", "send", "--group", "Team", "+4930999", "Hi all"}), 0) << m_err.str();
     EXPECT_EQ(Out(), "3 messages queued in the Outbox\n");

@@ -16,7 +16,8 @@ namespace {
 using namespace kvo;
 
 std::unique_ptr<CPhonebookEntry> Entry(uint32_t id, std::u16string name, std::u16string number,
-                                       std::u16string origName = {}, std::u16string origNumber = {}) {
+                                       std::u16string origName = {},
+                                       std::u16string origNumber = {}) {
     auto e = std::make_unique<CPhonebookEntry>();
     e->m_nId = id;
     e->m_strName = std::move(name);

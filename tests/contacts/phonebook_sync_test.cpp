@@ -7,8 +7,8 @@
 #include "platform/file.h"
 #include "platform/profile.h"
 #include "platform/text.h"
-#include "telmio/contacts/entry_rules.h"
 #include "telmio/contacts/address_book.h"
+#include "telmio/contacts/entry_rules.h"
 #include "telmio/session/telmio_doc.h"
 #include "tests/support/temp_device.h"
 #include "tools/kvo-device/device_setup.h"
@@ -52,14 +52,18 @@ protected:
     void TearDown() override {
         m_book.reset();
         m_doc.reset();
-        if (m_sim) m_sim->Stop();
+        if (m_sim)
+            m_sim->Stop();
     }
-    void StartPhone(const char* scenarioText, const std::function<void(phone::Scenario&)>& edit = {}) {
-        if (m_sim) m_sim->Stop();
+    void StartPhone(const char* scenarioText,
+                    const std::function<void(phone::Scenario&)>& edit = {}) {
+        if (m_sim)
+            m_sim->Stop();
         phone::Scenario s;
         std::string error;
         ASSERT_TRUE(phone::ParseScenario(scenarioText, s, error)) << error;
-        if (edit) edit(s);
+        if (edit)
+            edit(s);
         m_sim = std::make_unique<phone::CPhoneSim>(s);
         ASSERT_TRUE(m_sim->Start((m_device.Root() / "dev" / "COM3").string(), 0, error)) << error;
     }
@@ -86,9 +90,8 @@ protected:
     }
     int Count(const std::string& prefix) {
         auto j = m_sim->Journal();
-        return static_cast<int>(std::count_if(j.begin(), j.end(), [&](const std::string& l) {
-            return l.rfind(prefix, 0) == 0;
-        }));
+        return static_cast<int>(std::count_if(
+            j.begin(), j.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
     }
 
     CRecordingUi m_ui;
@@ -99,7 +102,8 @@ protected:
 
 TEST_F(PhonebookSyncTest, EveryDecisionOverTwoSynchronisationsWithChangesOnBothSides) {
     StartPhone(kPhoneA);
-    ASSERT_EQ(Book().SynchronizePhonebook(), kSyncCompleted) << (m_ui.Messages().empty() ? "" : ce::ToUtf8(m_ui.Messages()[0]));
+    ASSERT_EQ(Book().SynchronizePhonebook(), kSyncCompleted)
+        << (m_ui.Messages().empty() ? "" : ce::ToUtf8(m_ui.Messages()[0]));
     EXPECT_EQ(Book().PhoneId(), u"350000000000001");
     ASSERT_EQ(Book().m_phonebook.m_entries.size(), 9u);
     // New on the phone: taken with the agreed values; type 145 gains its plus, 129 does not.

@@ -13,7 +13,8 @@ using ce::ParseVCards;
 using ce::VCardContact;
 using ce::VCardProblem;
 
-std::vector<VCardContact> Parse(std::string_view text, std::vector<VCardProblem>* problems = nullptr) {
+std::vector<VCardContact> Parse(std::string_view text,
+                                std::vector<VCardProblem>* problems = nullptr) {
     std::vector<VCardProblem> p;
     auto cards = ParseVCards(text, p);
     if (problems)
@@ -56,7 +57,8 @@ TEST(VCard, Versions30And40FoldedLinesEscapesAndUris) {
         "BEGIN:VCARD\nVERSION:3.0\nUID:abc-1\nN:Miller;Anna;;;\nORG:Acme\\, Inc.;Sales\n"
         "TEL;TYPE=cell,voice:+4917\n 11\nitem1.TEL;TYPE=WORK:0301\nEND:VCARD\n"
         "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:42\r\nFN:Only Formatted\r\n"
-        "TEL;VALUE=uri;TYPE=\"cell,text\":tel:+49-170\r\nTEL;VALUE=uri;TYPE=home:tel:030\r\nEND:VCARD\r\n");
+        "TEL;VALUE=uri;TYPE=\"cell,text\":tel:+49-170\r\nTEL;VALUE=uri;TYPE=home:tel:030\r\nEND:"
+        "VCARD\r\n");
     ASSERT_EQ(cards.size(), 2u);
     EXPECT_EQ(cards[0].uid, "abc-1");
     EXPECT_EQ(cards[0].companyName, "Acme, Inc.");
@@ -90,7 +92,9 @@ TEST(VCard, ADamagedCardIsSkippedAndTheOthersRead) {
 TEST(VCard, WrittenCardsFoldWithinCharactersAndReadBack) {
     VCardContact c;
     c.uid = "u-1";
-    c.lastName = "Sch\xC3\xA4" "fer; Dr.";
+    c.lastName =
+        "Sch\xC3\xA4"
+        "fer; Dr.";
     c.firstName = std::string(40, 'x') + "\xC3\xBC\xC3\xBC\xC3\xBC\xC3\xBC" + std::string(40, 'y');
     c.companyName = "A, B \\ C\nD";
     c.mobile = "+49 171";
@@ -126,7 +130,8 @@ std::string Python(const std::string& script, const std::filesystem::path& dir) 
     std::string out;
     char buf[512];
     while (p && fgets(buf, sizeof buf, p)) out += buf;
-    if (p) pclose(p);
+    if (p)
+        pclose(p);
     return out;
 }
 
@@ -166,7 +171,11 @@ open(os.path.join(d, 'theirs.vcf'), 'w', encoding='utf-8').write(theirs.serializ
     ASSERT_EQ(cards.size(), 1u) << theirs;
     EXPECT_EQ(cards[0].lastName, "O'Brien; X");
     EXPECT_EQ(cards[0].firstName, "Se\xC3\xA1n");
-    EXPECT_EQ(cards[0].companyName, [] { std::string s; for (int i = 0; i < 30; ++i) s += "Long "; return s; }());
+    EXPECT_EQ(cards[0].companyName, [] {
+        std::string s;
+        for (int i = 0; i < 30; ++i) s += "Long ";
+        return s;
+    }());
     EXPECT_EQ(cards[0].mobile, "+353 1");
     EXPECT_EQ(cards[0].home, "01 2");
 }

@@ -7,7 +7,8 @@
 
 namespace kvo::cli {
 
-CBookSession::CBookSession(std::ostream& err) : m_err(err), m_ui(err), m_doc(m_ui), m_book(m_doc, m_ui) {
+CBookSession::CBookSession(std::ostream& err)
+    : m_err(err), m_ui(err), m_doc(m_ui), m_book(m_doc, m_ui) {
     ce::SetAppName(u"telmio");
 }
 
@@ -26,8 +27,10 @@ bool CBookSession::LoadForPhone() {
 }
 
 std::optional<uint32_t> StorageFlag(const std::string& name) {
-    if (name == "SM" || name == "sm") return STORAGE_SIM;
-    if (name == "ME" || name == "me") return STORAGE_PHONE;
+    if (name == "SM" || name == "sm")
+        return STORAGE_SIM;
+    if (name == "ME" || name == "me")
+        return STORAGE_PHONE;
     return std::nullopt;
 }
 
@@ -36,13 +39,16 @@ const char* StorageName(uint32_t flag) {
 }
 
 std::optional<uint32_t> LocationIndex(const std::string& text) {
-    if (text.empty() || text.size() > 9) return std::nullopt;
+    if (text.empty() || text.size() > 9)
+        return std::nullopt;
     uint32_t v = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
+        if (c < '0' || c > '9')
+            return std::nullopt;
         v = v * 10 + static_cast<uint32_t>(c - '0');
     }
-    if (v == 0 || v > kIndexMask) return std::nullopt;
+    if (v == 0 || v > kIndexMask)
+        return std::nullopt;
     return v;
 }
 

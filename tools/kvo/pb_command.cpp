@@ -7,8 +7,8 @@
 #include "platform/text.h"
 #include "telmio/contacts/entry_rules.h"
 #include "tools/kvo/book_session.h"
-#include "tools/kvo/contacts_command.h"
 #include "tools/kvo/commands.h"
+#include "tools/kvo/contacts_command.h"
 
 namespace kvo::cli {
 namespace {
@@ -44,21 +44,25 @@ bool CheckValues(const std::u16string& name, const std::u16string& number, const
 }
 
 int RunSync(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (!args.empty()) return Usage(err, "pb sync");
+    if (!args.empty())
+        return Usage(err, "pb sync");
     CBookSession s(err);
-    if (!s.LoadForPhone()) return kExitFailed;
+    if (!s.LoadForPhone())
+        return kExitFailed;
     std::u16string result = s.m_book.SynchronizePhonebook();
     out << ce::ToUtf8(result) << "\n";
     return result == kSyncCompleted ? kExitOk : kExitFailed;
 }
 
 int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (!args.empty()) return Usage(err, "pb list");
+    if (!args.empty())
+        return Usage(err, "pb list");
     CBookSession s(err);
     s.Load();
     std::vector<const CPhonebookEntry*> live;
     for (const auto& e : s.m_book.m_phonebook.m_entries)
-        if (!e->IsDeleted()) live.push_back(e.get());
+        if (!e->IsDeleted())
+            live.push_back(e.get());
     std::stable_sort(live.begin(), live.end(), [](const auto* a, const auto* b) {
         return std::pair(a->Storage(), a->Index()) < std::pair(b->Storage(), b->Index());
     });
@@ -74,13 +78,15 @@ int RunAdd(const std::vector<std::string>& args, std::ostream& out, std::ostream
     std::vector<std::string> rest;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--storage") {
-            if (i + 1 >= args.size() || !(storage = StorageFlag(args[i + 1]))) return Usage(err, usage);
+            if (i + 1 >= args.size() || !(storage = StorageFlag(args[i + 1])))
+                return Usage(err, usage);
             ++i;
         } else {
             rest.push_back(args[i]);
         }
     }
-    if (rest.size() != 2) return Usage(err, usage);
+    if (rest.size() != 2)
+        return Usage(err, usage);
     CBookSession s(err);
     s.Load();
     CPhonebook& pb = s.m_book.m_phonebook;
@@ -103,7 +109,8 @@ int RunAdd(const std::vector<std::string>& args, std::ostream& out, std::ostream
     e->m_nId = place.nId;
     e->m_strName = TrimWhite(ce::FromUtf8(rest[0]));
     e->m_strNumber = TrimWhite(ce::FromUtf8(rest[1]));
-    if (!CheckValues(e->m_strName, e->m_strNumber, place, err)) return kExitFailed;
+    if (!CheckValues(e->m_strName, e->m_strNumber, place, err))
+        return kExitFailed;
     pb.Append(std::move(e));
     if (!s.m_book.SavePhonebook()) {
         err << "kvo: the phonebook file cannot be written\n";
@@ -134,13 +141,16 @@ CPhonebookEntry* Named(CBookSession& s, const std::string& storage, const std::s
 
 int RunEdit(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
     const char* usage = "pb edit SM|ME INDEX NAME NUMBER";
-    if (args.size() != 4) return Usage(err, usage);
+    if (args.size() != 4)
+        return Usage(err, usage);
     CBookSession s(err);
     s.Load();
     int code;
     CPhonebookEntry* e = Named(s, args[0], args[1], usage, code);
-    if (!e) return code;
-    std::u16string name = TrimWhite(ce::FromUtf8(args[2])), number = TrimWhite(ce::FromUtf8(args[3]));
+    if (!e)
+        return code;
+    std::u16string name = TrimWhite(ce::FromUtf8(args[2])),
+                   number = TrimWhite(ce::FromUtf8(args[3]));
     if (!CheckValues(name, number, PlaceExistingEntry(s.m_book.m_phonebook, e->m_nId), err))
         return kExitFailed;
     e->m_strName = name;
@@ -154,12 +164,14 @@ int RunEdit(const std::vector<std::string>& args, std::ostream&, std::ostream& e
 
 int RunDelete(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
     const char* usage = "pb delete SM|ME INDEX";
-    if (args.size() != 2) return Usage(err, usage);
+    if (args.size() != 2)
+        return Usage(err, usage);
     CBookSession s(err);
     s.Load();
     int code;
     CPhonebookEntry* e = Named(s, args[0], args[1], usage, code);
-    if (!e) return code;
+    if (!e)
+        return code;
     // Blank until the next synchronisation deletes it on the phone.
     e->m_strName.clear();
     e->m_strNumber.clear();
@@ -175,16 +187,19 @@ int RunDelete(const std::vector<std::string>& args, std::ostream&, std::ostream&
 int RunPb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     static const std::map<std::string, Command> table = {
         {"sync", {"pb sync", "synchronise the phonebook with the phone's SIM and memory", RunSync}},
-        {"list", {"pb list", "the current phone's phonebook: storage, location, name, number", RunList}},
+        {"list",
+         {"pb list", "the current phone's phonebook: storage, location, name, number", RunList}},
         {"add",
          {"pb add [--storage SM|ME] NAME NUMBER",
           "a new entry in the first free location; carried to the phone at the next sync", RunAdd}},
         {"edit", {"pb edit SM|ME INDEX NAME NUMBER", "change an entry", RunEdit}},
-        {"delete", {"pb delete SM|ME INDEX", "delete an entry (on the phone at the next sync)", RunDelete}},
+        {"delete",
+         {"pb delete SM|ME INDEX", "delete an entry (on the phone at the next sync)", RunDelete}},
         {"import",
          {"pb import [--to SM|ME] OID...",
           "copy contacts' numbers into the phonebook (names end in /M /W /H /A)", RunPbImport}},
-        {"export", {"pb export SM|ME INDEX...", "copy phonebook entries into the contacts", RunPbExport}},
+        {"export",
+         {"pb export SM|ME INDEX...", "copy phonebook entries into the contacts", RunPbExport}},
     };
     return RunSubcommand("kvo pb", table, args, out, err);
 }
