@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/install_dir.h"
+#include "platform/file.h"
 #include "platform/profile.h"
 #include "tests/support/temp_device.h"
 #include "tools/kvo-device/device_setup.h"
@@ -65,6 +67,15 @@ TEST_F(KvoBookCliTest, PhonebookSyncListAddEditDelete) {
     ASSERT_EQ(Run({"pb", "delete", "SM", "1"}), 0);
     EXPECT_EQ(Run({"pb", "delete", "SM", "1"}), 1);  // already deleted
     EXPECT_EQ(Run({"pb", "delete", "XX", "1"}), 2);
+    {
+        // A phone session holds the lock: a change now could be saved over, so it waits, then
+        // refuses.
+        ce::File held = ce::File::Open(kvo::InstallPath(u"kvo.lock"), ce::GENERIC_WRITE,
+                                       ce::FILE_SHARE_NONE, ce::CREATE_ALWAYS);
+        ASSERT_TRUE(held);
+        EXPECT_EQ(Run({"pb", "add", "Late", "+4999"}), 1);
+        EXPECT_NE(m_err.str().find("phone session is running"), std::string::npos);
+    }
     ASSERT_EQ(Run({"pb", "sync"}), 0) << m_err.str();
 
     kvo::phone::Scenario state = m_sim->State();

@@ -17,6 +17,17 @@ void CBookSession::Load() {
     m_book.LoadPhonebook();
 }
 
+bool CBookSession::LoadForEdit() {
+    m_lock = ce::File::OpenWait(m_doc.AppDir() + u"kvo.lock", ce::GENERIC_WRITE,
+                                ce::FILE_SHARE_NONE, ce::CREATE_ALWAYS, 3000);
+    if (!m_lock) {
+        m_err << "kvo: a phone session is running (kvo.lock is held); try again when it ends\n";
+        return false;
+    }
+    Load();
+    return true;
+}
+
 bool CBookSession::LoadForPhone() {
     if (!m_doc.OnNewDocument(false)) {
         m_err << "kvo: the client cannot start on this device\n";

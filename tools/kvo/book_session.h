@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/file.h"
 #include "telmio/contacts/address_book.h"
 #include "telmio/session/telmio_doc.h"
 #include "tools/kvo/terminal_ui.h"
@@ -17,6 +18,10 @@ public:
     explicit CBookSession(std::ostream& err);
     // Settings and the current phone's phonebook; what every command needs.
     void Load();
+    // Settings and phonebook for a change of the phonebook file: holds "kvo.lock" so that a
+    // phonebook session running meanwhile cannot save over the change. False (said on err)
+    // while a session holds it.
+    bool LoadForEdit();
     // Also the store, data file and modem devices, for a phone session; false when the
     // client cannot start on this device (said on err).
     bool LoadForPhone();
@@ -25,6 +30,7 @@ public:
     CTerminalUi m_ui;
     CTelmioDoc m_doc;
     CAddressBook m_book;
+    ce::File m_lock;
 };
 
 // "SM" or "ME" (any case) to the storage flag.

@@ -124,7 +124,7 @@ int RunPbImport(const std::vector<std::string>& args, std::ostream& out, std::os
     if (oids.empty())
         return Usage(err, usage);
     CBookSession s(err);
-    s.Load();
+    if (!s.LoadForEdit()) return kExitFailed;
     uint32_t configured = s.m_book.Storages();
     // The dialog preselects the phone memory when it is synchronised.
     if (!storage)

@@ -88,7 +88,7 @@ int RunAdd(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (rest.size() != 2)
         return Usage(err, usage);
     CBookSession s(err);
-    s.Load();
+    if (!s.LoadForEdit()) return kExitFailed;
     CPhonebook& pb = s.m_book.m_phonebook;
     EntryPlace place;
     if (storage) {
@@ -144,7 +144,7 @@ int RunEdit(const std::vector<std::string>& args, std::ostream&, std::ostream& e
     if (args.size() != 4)
         return Usage(err, usage);
     CBookSession s(err);
-    s.Load();
+    if (!s.LoadForEdit()) return kExitFailed;
     int code;
     CPhonebookEntry* e = Named(s, args[0], args[1], usage, code);
     if (!e)
@@ -167,7 +167,7 @@ int RunDelete(const std::vector<std::string>& args, std::ostream&, std::ostream&
     if (args.size() != 2)
         return Usage(err, usage);
     CBookSession s(err);
-    s.Load();
+    if (!s.LoadForEdit()) return kExitFailed;
     int code;
     CPhonebookEntry* e = Named(s, args[0], args[1], usage, code);
     if (!e)
