@@ -274,6 +274,17 @@ bool CPhonebookReader::EmptyOnPhone(uint32_t id) {
             m_pb.Remove(e);
             return true;
         }
+        const PhonebookStorage* st = m_pb.StorageOf(id & kStorageMask);
+        if (st && e->Index() > static_cast<uint32_t>(st->m_nLast)) {
+            // Placed while the copy knew a larger storage: the phone has no such location.
+            std::optional<int32_t> free = m_pb.FindFreeIndex(*st);
+            if (!free) {
+                ce::Trace("new item in PB beyond the storage, no free location");
+                return false;
+            }
+            e->m_nId = (id & kStorageMask) | static_cast<uint32_t>(*free);
+            ce::Trace("new item in PB beyond the storage, moved to " + std::to_string(*free));
+        }
         ce::Trace("new item in PB, writing to mobil");
         if (!WriteEntry(e->Index(), *e))
             return false;

@@ -289,6 +289,24 @@ TEST_F(PhonebookSyncTest, AnEntryMadeBeforeTheFirstSyncIsNotOverwrittenByThePhon
     EXPECT_EQ(Book().m_phonebook.m_entries.size(), 10u);
 }
 
+TEST_F(PhonebookSyncTest, AnEntryBeyondTheStorageTheCopyExpectedMovesIntoIt) {
+    // The copy still assumes 1 to 20; this SIM has 1 to 15.
+    StartPhone(kPhoneA, [](phone::Scenario& s) { phone::FindPhonebook(s, "SM")->nLast = 15; });
+    auto e = std::make_unique<CPhonebookEntry>();
+    e->m_nId = STORAGE_SIM | 18;
+    e->m_strName = u"Late";
+    e->m_strNumber = u"+4918";
+    Book().m_phonebook.Append(std::move(e));
+    ASSERT_EQ(Book().SynchronizePhonebook(), kSyncCompleted);
+    EXPECT_FALSE(At(STORAGE_SIM | 18));
+    phone::Phonebook sm = PhoneBook("SM");
+    auto late = std::find_if(sm.entries.begin(), sm.entries.end(),
+                             [](const auto& kv) { return kv.second.strName == "Late"; });
+    ASSERT_NE(late, sm.entries.end());
+    EXPECT_LE(late->first, 15);
+    EXPECT_EQ(At(STORAGE_SIM | static_cast<uint32_t>(late->first))->m_strOrigName, u"Late");
+}
+
 TEST_F(PhonebookSyncTest, AWriteThePhoneRefusesKeepsTheEntryOnTheHandheld) {
     StartPhone(kPhoneA, [](phone::Scenario& s) { phone::FindPhonebook(s, "SM")->nNameLength = 8; });
     ASSERT_EQ(Book().SynchronizePhonebook(), kSyncCompleted);
