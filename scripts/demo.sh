@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: builds, creates a fresh demo handheld, puts the simulated phone with a few
-# messages on its "COM3:", identifies the phone, synchronises the messages and shows the Inbox.
+# messages on its "COM3:", identifies the phone, synchronises the messages and shows the Inbox,
+# then synchronises the phone's phonebook and shows it.
 #   scripts/demo.sh [--device DIR] [--phone /dev/ttyUSB0]
 # --device completes and uses DIR instead of a fresh build/demo-device; --phone talks to a real
 # phone on that line instead of the simulator.
@@ -43,3 +44,7 @@ echo "== synchronising the messages" >&2
 kvo sms sync || echo "(the session reported the errors above)" >&2
 echo "== Inbox: state, number, time, text" >&2
 kvo sms list inbox
+echo "== synchronising the phonebook" >&2
+kvo pb sync || echo "(the phonebook session reported the errors above)" >&2
+echo "== Phonebook: storage, location, name, number" >&2
+kvo pb list

@@ -131,7 +131,7 @@ TEST_F(KvoSmsCliTest, UsageAndHelpOnEveryLevel) {
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(m_out.str().find("sms sync|list|send"), std::string::npos);
     EXPECT_EQ(Run({"sms", "--help"}), 0);
-    EXPECT_NE(m_out.str().find("sms send [--flash] [--now] [--force] RECIPIENTS TEXT"), std::string::npos);
+    EXPECT_NE(m_out.str().find("sms send [--flash] [--now] [--force] [--group NAME]... RECIPIENTS TEXT"), std::string::npos);
     EXPECT_EQ(Run({"sms", "send", "--help"}), 0);
     EXPECT_EQ(Run({"settings", "--help"}), 0);
     EXPECT_EQ(Run({"sms"}), 2);

@@ -157,7 +157,7 @@ TEST_F(SerialTest, ReadWaitsNoLongerThanItsTimeout) {
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(n, 0u);
     EXPECT_GE(took, std::chrono::milliseconds(190));
-    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    EXPECT_LT(took, std::chrono::milliseconds(3000));
     ASSERT_EQ(::write(m_pty.Fd(), "OK", 2), 2);
     EXPECT_TRUE(ReadFile(h, buf, sizeof buf, &n));
     EXPECT_EQ(std::string(buf, n), "OK");
@@ -371,7 +371,7 @@ TEST_F(FreshLineTest, DiscardingInputStopsWhenTheLineIsQuietOrAtItsLimit) {
     stop = true;
     chatter.join();
     EXPECT_GT(dropped, 0u);
-    EXPECT_LT(took, std::chrono::milliseconds(900));
+    EXPECT_LT(took, std::chrono::seconds(5));  // bounded, however busy the machine
 }
 
 TEST(SerialOpen, ANonTerminalIsRefusedWithItsName) {

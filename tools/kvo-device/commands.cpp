@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "platform/contacts.h"
 #include "platform/device.h"
 #include "platform/error.h"
 #include "platform/registry.h"
@@ -28,6 +29,26 @@ int RunCreate(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return 1;
     }
     out << "device ready: " << ce::DeviceRoot().string() << "\n";
+    return 0;
+}
+
+int RunSetContacts(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 1 || args[0].empty()) {
+        err << "usage: kvo-device [--device DIR] set-contacts FOLDER\n";
+        return 2;
+    }
+    std::error_code ec;
+    fs::path folder = fs::absolute(args[0], ec);
+    if (!ec) fs::create_directories(folder, ec);
+    if (ec || !fs::is_directory(folder)) {
+        err << "kvo-device: " << args[0] << " is not a folder that can be used\n";
+        return 1;
+    }
+    if (!ce::SetContactsFolderPath(folder)) {
+        err << "kvo-device: the registry cannot be written\n";
+        return 1;
+    }
+    out << "contacts: " << folder.string() << "\n";
     return 0;
 }
 
@@ -70,6 +91,10 @@ std::map<std::string, Command>& Commands() {
         {"add-modem",
          {"add-modem NAME PORT [LINUXDEVICE]",
           "register a modem: ExtModems entry, line device and port map entry", RunAddModem}},
+        {"set-contacts",
+         {"set-contacts FOLDER",
+          "keep the handheld's contacts in this vCard folder (a vdir) instead of <device>/contacts",
+          RunSetContacts}},
         {"reg",
          {"reg get|set|delete|export ...", "read and write the emulated registry (reg --help)",
           RunRegCommand}},

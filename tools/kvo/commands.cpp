@@ -5,6 +5,9 @@
 #include <ostream>
 
 #include "platform/device.h"
+#include "tools/kvo/contacts_command.h"
+#include "tools/kvo/groups_command.h"
+#include "tools/kvo/pb_command.h"
 #include "tools/kvo/phone_command.h"
 #include "tools/kvo/sms_command.h"
 
@@ -23,6 +26,9 @@ std::map<std::string, Command>& Commands() {
     static std::map<std::string, Command> commands = {
         {"phone", {"phone info [--port PORT]", "talk to the phone (phone --help)", RunPhone, true}},
         {"sms", {"sms sync|list|send|outbox ...", "the messages: sync with the phone, list, send, the queue (sms --help)", RunSms, true}},
+        {"contacts", {"contacts list|import|export ...", "the handheld's contacts (contacts --help)", RunContacts, true}},
+        {"groups", {"groups list|create|delete|add|remove|show ...", "the message groups (groups --help)", RunGroups, true}},
+        {"pb", {"pb sync|list|add|edit|delete|import|export ...", "the phone's phonebook (pb --help)", RunPb, true}},
         {"settings", {"settings show|set ...", "the messaging client's options (settings --help)", RunSettings, true}},
     };
     return commands;

@@ -15,6 +15,7 @@
 #include "telmio/settings/options_rules.h"
 #include "telmio/sms/sms_folders.h"
 #include "tools/kvo/commands.h"
+#include "tools/kvo/groups_command.h"
 #include "tools/kvo/terminal_ui.h"
 
 namespace kvo::cli {
@@ -158,18 +159,22 @@ int RunSync(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return kExitFailed;
 }
 
-const char kSendUsage[] = "usage: kvo sms send [--flash] [--now] [--force] RECIPIENTS TEXT\n";
+const char kSendUsage[] =
+    "usage: kvo sms send [--flash] [--now] [--force] [--group NAME]... RECIPIENTS TEXT\n";
 
 int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     bool flash = false, now = false, force = false;
-    std::vector<std::string> rest;
-    for (const auto& a : args) {
+    std::vector<std::string> rest, groups;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--flash")
             flash = true;
         else if (a == "--now")
             now = true;
         else if (a == "--force")
             force = true;
+        else if (a == "--group" && i + 1 < args.size())
+            groups.push_back(args[++i]);
         else if (a.size() > 1 && a[0] == '-' && !std::isdigit(static_cast<unsigned char>(a[1])) &&
                  a[1] != '+') {
             err << "kvo sms send: unknown option " << a << "\n" << kSendUsage;
@@ -188,7 +193,10 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return kExitUsage;
     }
     // A command line may write numbers as people do: "+49 171 123-45", several with ';'.
+    // With groups the list may be empty.
     RecipientCheck check = CheckRecipientList(ce::FromUtf8(rest[0]));
+    if (!groups.empty() && check.problem == RecipientProblem::empty)
+        check.problem = RecipientProblem::none;
     switch (check.problem) {
         case RecipientProblem::none:
             break;
@@ -206,8 +214,20 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                    "recipients with \";\")\n";
             return kExitUsage;
     }
+    // The groups' numbers come first, as the recipients dialog builds them.
+    std::vector<std::u16string> numbers;
+    if (!groups.empty()) {
+        std::u16string fromGroups;
+        if (!GroupRecipients(groups, fromGroups, err)) return kExitFailed;
+        numbers = SplitRecipients(fromGroups);
+    }
+    numbers.insert(numbers.end(), check.numbers.begin(), check.numbers.end());
+    if (numbers.empty()) {
+        err << "kvo: the groups and recipients given hold no number\n";
+        return kExitFailed;
+    }
     std::u16string recipients;
-    for (const auto& n : check.numbers) recipients += (recipients.empty() ? u"" : u";") + n;
+    for (const auto& n : numbers) recipients += (recipients.empty() ? u"" : u";") + n;
     std::u16string text = StoreText(rest[1]);
     // Until texts go out in UCS2, what the GSM alphabet lacks arrives as something else.
     std::u16string lost = CharactersLostInGsm(text);
@@ -225,7 +245,7 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     CTelmioDoc doc(ui);
     if (!StartDoc(doc, err))
         return kExitFailed;
-    if (!doc.CanSend(check.numbers.front(), text, flash)) {
+    if (!doc.CanSend(numbers.front(), text, flash)) {
         err << "kvo: the text cannot be sent: " << MessageCount(text)
             << " parts are more than a phone takes (at most 99 parts, " << 99 * 154
             << " characters); nothing was queued or sent\n";
@@ -233,7 +253,7 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     if (!now) {
         int n = doc.QueueMessage(recipients, text, flash);
-        int wanted = static_cast<int>(check.numbers.size());
+        int wanted = static_cast<int>(numbers.size());
         if (n == wanted) {
             out << n << (n == 1 ? " message" : " messages") << " queued in the Outbox\n";
             return kExitOk;
@@ -365,9 +385,10 @@ int RunSms(const std::vector<std::string>& args, std::ostream& out, std::ostream
               kStateCodes,
           RunList}},
         {"send",
-         {"sms send [--flash] [--now] [--force] RECIPIENTS TEXT",
+         {"sms send [--flash] [--now] [--force] [--group NAME]... RECIPIENTS TEXT",
           "queue a message in the Outbox, or send it at once with --now; RECIPIENTS are "
-          "numbers separated by \";\"; --force sends characters the phone's alphabet lacks",
+          "numbers separated by \";\" (may be \"\" with --group, whose numbers come first); "
+          "--force sends characters the phone's alphabet lacks",
           RunSend}},
         {"outbox",
          {"sms outbox [delete N]",

@@ -39,6 +39,9 @@ public:
     void AddScriptRule(const ScriptRule& rule) { m_s.script.push_back(rule); }
     void ClearScript();
     void SetScriptOnly(bool bOnly) { m_s.bScriptOnly = bOnly; }
+    // A phonebook by name ("SM", "ME"), for edits made on the phone's own keypad; null when the
+    // phone has no such phonebook.
+    Phonebook* EditPhonebook(std::string_view name) { return FindPhonebook(m_s, name); }
     // The current state as a scenario (what --state-out writes).
     const Scenario& State() const { return m_s; }
     bool IsHungUp() const { return m_mode == MODE_DEAD; }

@@ -230,6 +230,15 @@ void CPhoneSim::UpdateQuirks(const std::function<void(Quirks&)>& change) {
     change(m_core.GetQuirks());
 }
 
+bool CPhoneSim::EditPhonebook(std::string_view name,
+                              const std::function<void(Phonebook&)>& change) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Phonebook* pb = m_core.EditPhonebook(name);
+    if (!pb) return false;
+    change(*pb);
+    return true;
+}
+
 void CPhoneSim::AddScriptRule(std::string_view trigger, std::string_view response) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_core.AddScriptRule(ScriptRule{std::string(trigger), std::string(response)});

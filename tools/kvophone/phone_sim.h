@@ -51,6 +51,9 @@ public:
     // The same from a sender, a time ("YYYY-MM-DD HH:MM:SS") and a UTF-8 text.
     bool InjectSms(std::string_view storage, std::string_view sender, std::string_view time,
                    std::string_view text, std::string& error, int* index = nullptr);
+    // Changes a phonebook as the user would on the phone itself (no journal line); false
+    // when the phone has no phonebook of that name.
+    bool EditPhonebook(std::string_view name, const std::function<void(Phonebook&)>& change);
     // Raw bytes from the phone, as an unsolicited result would come.
     void SendUnsolicited(std::string_view bytes);
     // Closes the line now, as a pulled cable would.
