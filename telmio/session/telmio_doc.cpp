@@ -12,6 +12,7 @@
 #include "platform/datetime.h"
 #include "platform/error.h"
 #include "platform/file.h"
+#include "platform/text.h"
 #include "telmio/session/handoff.h"
 #include "telmio/sms/sms_pdu.h"
 
@@ -81,7 +82,12 @@ CTelmioDoc::~CTelmioDoc() { StopAutoSync(); }
 bool CTelmioDoc::OnNewDocument(bool bAllowAutoSync) {
     const int steps = 4;
     m_ui.SetStatus(u"Load Settings");
-    m_settings.LoadSettings();
+    // Settings that could not be read are no defaults: a session on them would use the wrong
+    // port, centre and deletion rule.
+    if (!m_settings.LoadSettings() && m_settings.State() == SettingsState::unreadable) {
+        m_ui.MessageBox(ce::FromUtf8(m_settings.Error()));
+        return false;
+    }
     m_ui.SetProgress(1, steps);
 
     m_ui.SetStatus(u"Load SMS Messages");

@@ -175,6 +175,10 @@ TEST_F(KvoSettingsTest, AFileThatCannotBeReadIsAnErrorAndNothingIsSaved) {
     EXPECT_EQ(show.status, 1);
     EXPECT_EQ(show.out, "");
     EXPECT_NE(show.err.find(host.string() + ": permission denied"), std::string::npos) << show.err;
+    // Nor does a session start on defaults in their place.
+    ProgramResult sync = Kvo({"sms", "sync"}, uid);
+    EXPECT_EQ(sync.status, 1);
+    EXPECT_NE(sync.err.find("permission denied"), std::string::npos) << sync.err;
 
     ASSERT_EQ(chmod(host.c_str(), 0600), 0);
     EXPECT_EQ(IniBytes(), before);
