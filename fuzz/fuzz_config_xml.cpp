@@ -12,18 +12,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ce::ConfigDocument doc;
     std::string error;
     bool ok = ce::ParseConfigXml(text, doc, error);
-    if (ok == !error.empty() && !ok) std::abort();
+    if (ok == !error.empty() && !ok)
+        std::abort();
     if (!ok) {
-        if (!doc.settings.empty()) std::abort();
+        if (!doc.settings.empty())
+            std::abort();
         return 0;
     }
     ce::RegKey root;
     ce::ApplyConfigDocument(doc, root);
     std::string why;
-    if (!ce::CheckRegTree(root, ce::HKEY_LOCAL_MACHINE, why)) std::abort();
+    if (!ce::CheckRegTree(root, ce::HKEY_LOCAL_MACHINE, why))
+        std::abort();
     for (const ce::ConfigSetting& s : doc.settings) {
         const ce::RegKey* key = root.Find(s.strKey);
-        if (!key) std::abort();
+        if (!key)
+            std::abort();
     }
     return 0;
 }

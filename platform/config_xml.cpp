@@ -43,7 +43,9 @@ bool Is(const xmlNode* n, const char* name) {
     return n->type == XML_ELEMENT_NODE && xmlStrcmp(n->name, BAD_CAST name) == 0;
 }
 
-std::string Where(const xmlNode* n) { return "line " + std::to_string(xmlGetLineNo(n)); }
+std::string Where(const xmlNode* n) {
+    return "line " + std::to_string(xmlGetLineNo(n));
+}
 
 class CReader {
 public:
@@ -52,18 +54,23 @@ public:
     bool Read(const xmlNode* root) {
         if (!root || !Is(root, "wap-provisioningdoc"))
             return Fail("not a provisioning document (the root is not <wap-provisioningdoc>)");
-        if (!OnlyAttributes(root, {}, {})) return false;
+        if (!OnlyAttributes(root, {}, {}))
+            return false;
         std::vector<const xmlNode*> services;
-        if (!Children(root, services)) return false;
+        if (!Children(root, services))
+            return false;
         for (const xmlNode* s : services) {
             if (!Is(s, "characteristic"))
                 return Fail(Where(s) + ": <" + Name(s) + "> is not a characteristic");
             std::u16string type;
-            if (!TypeOf(s, type)) return false;
+            if (!TypeOf(s, type))
+                return false;
             if (type == u"CM_Networks") {
-                if (!Networks(s)) return false;
+                if (!Networks(s))
+                    return false;
             } else if (type == u"EMAIL2") {
-                if (!Email(s)) return false;
+                if (!Email(s))
+                    return false;
             } else {
                 return Fail(Where(s) + ": unknown configuration service \"" + ToUtf8(type) + "\"");
             }
@@ -75,7 +82,8 @@ public:
 
 private:
     bool Fail(std::string why) {
-        if (m_error.empty()) m_error = std::move(why);
+        if (m_error.empty())
+            m_error = std::move(why);
         return false;
     }
 
@@ -112,10 +120,12 @@ private:
 
     bool Attr(const xmlNode* e, const char* name, std::u16string& out) {
         xmlChar* v = xmlGetProp(e, BAD_CAST name);
-        if (!v) return Fail(Where(e) + ": <" + Name(e) + "> needs \"" + name + "\"");
+        if (!v)
+            return Fail(Where(e) + ": <" + Name(e) + "> needs \"" + name + "\"");
         std::optional<std::u16string> text = FromUtf8Strict(reinterpret_cast<const char*>(v));
         xmlFree(v);
-        if (!text) return Fail(Where(e) + ": \"" + name + "\" is not valid text");
+        if (!text)
+            return Fail(Where(e) + ": \"" + name + "\" is not valid text");
         out = std::move(*text);
         return true;
     }
@@ -127,13 +137,16 @@ private:
     // <parm name=".." value=".."/> children of `c`, by name; each at most once.
     bool Parms(const xmlNode* c, std::vector<std::pair<std::u16string, std::u16string>>& out) {
         std::vector<const xmlNode*> kids;
-        if (!Children(c, kids)) return false;
+        if (!Children(c, kids))
+            return false;
         for (const xmlNode* p : kids) {
             if (!Is(p, "parm"))
                 return Fail(Where(p) + ": <" + Name(p) + "> where a parm belongs");
             std::vector<const xmlNode*> none;
-            if (!Children(p, none)) return false;
-            if (!none.empty()) return Fail(Where(p) + ": a parm holds no elements");
+            if (!Children(p, none))
+                return false;
+            if (!none.empty())
+                return Fail(Where(p) + ": a parm holds no elements");
             std::u16string name, value;
             if (!OnlyAttributes(p, {"name", "value"}, {}) || !Attr(p, "name", name) ||
                 !Attr(p, "value", value))
@@ -149,16 +162,19 @@ private:
     // Each child names a network; its one parm DestId is the network's GUID.
     bool Networks(const xmlNode* s) {
         std::vector<const xmlNode*> nets;
-        if (!Children(s, nets)) return false;
+        if (!Children(s, nets))
+            return false;
         for (const xmlNode* n : nets) {
             std::u16string name;
             if (!Is(n, "characteristic"))
                 return Fail(Where(n) + ": <" + Name(n) + "> where a network belongs");
-            if (!TypeOf(n, name)) return false;
+            if (!TypeOf(n, name))
+                return false;
             if (!IsValidRegKeyName(name))
                 return Fail(Where(n) + ": \"" + ToUtf8(name) + "\" cannot name a network");
             std::vector<std::pair<std::u16string, std::u16string>> parms;
-            if (!Parms(n, parms)) return false;
+            if (!Parms(n, parms))
+                return false;
             for (const auto& [pname, value] : parms) {
                 if (pname != u"DestId")
                     return Fail(Where(n) + ": unknown network parm \"" + ToUtf8(pname) + "\"");
@@ -177,17 +193,20 @@ private:
             u"SERVICENAME", u"SERVICETYPE", u"INSERVER",  u"OUTSERVER",
             u"AUTHNAME",    u"AUTHSECRET",  u"REPLYADDR", u"DOMAIN"};
         std::vector<const xmlNode*> accounts;
-        if (!Children(s, accounts)) return false;
+        if (!Children(s, accounts))
+            return false;
         for (const xmlNode* a : accounts) {
             std::u16string id;
             if (!Is(a, "characteristic"))
                 return Fail(Where(a) + ": <" + Name(a) + "> where an account belongs");
-            if (!TypeOf(a, id)) return false;
+            if (!TypeOf(a, id))
+                return false;
             auto guid = GuidFromString(id);
             if (!guid)
                 return Fail(Where(a) + ": account \"" + ToUtf8(id) + "\" is not a GUID");
             std::vector<std::pair<std::u16string, std::u16string>> parms;
-            if (!Parms(a, parms)) return false;
+            if (!Parms(a, parms))
+                return false;
             std::u16string key = std::u16string(kEmail2Key) + u"\\" + GuidToString(*guid);
             for (const auto& [pname, value] : parms) {
                 if (!known.count(pname))
@@ -252,7 +271,8 @@ void ApplyConfigDocument(const ConfigDocument& doc, RegKey& root) {
     for (const ConfigSetting& s : doc.settings) {
         RegKey* key = root.Find(s.strKey, true);
         auto& slot = key->values[FoldCase(s.strName)];
-        if (slot.name.empty()) slot.name = s.strName;
+        if (slot.name.empty())
+            slot.name = s.strName;
         slot.value = RegValue::Sz(s.strValue);
     }
 }
@@ -274,7 +294,8 @@ HRESULT DMProcessConfigXML(std::u16string_view xml, uint32_t flags, std::u16stri
             return true;
         }))
         return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_GEN_FAILURE);
-    if (result) *result = std::u16string(xml);
+    if (result)
+        *result = std::u16string(xml);
     return S_OK;
 }
 

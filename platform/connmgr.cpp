@@ -23,21 +23,27 @@ namespace {
 std::atomic<IConnectionDialer*> g_dialer{nullptr};
 }
 
-void SetConnectionDialer(IConnectionDialer* dialer) { g_dialer = dialer; }
+void SetConnectionDialer(IConnectionDialer* dialer) {
+    g_dialer = dialer;
+}
 
 std::optional<std::u16string> ConnMgrFindConnection(const GUID& destination) {
     std::optional<std::u16string> found;
     RegRead(HKEY_LOCAL_MACHINE, [&](const RegKey& root) {
         const RegKey* conns = root.Find(kConnMgrDialUpConnectionsKey);
-        if (!conns) return;
+        if (!conns)
+            return;
         for (const auto& [folded, key] : conns->keys) {
             auto dest = key->values.find(FoldCase(u"DestId"));
-            if (dest == key->values.end()) continue;
+            if (dest == key->values.end())
+                continue;
             auto text = dest->second.value.AsSz();
-            if (!text || GuidFromString(*text) != destination) continue;
+            if (!text || GuidFromString(*text) != destination)
+                continue;
             // A connection without "Enabled" is taken as enabled; 0 switches it off.
             auto enabled = key->values.find(FoldCase(u"Enabled"));
-            if (enabled != key->values.end() && enabled->second.value.AsDword() == 0u) continue;
+            if (enabled != key->values.end() && enabled->second.value.AsDword() == 0u)
+                continue;
             found = key->name;
             return;
         }
@@ -56,9 +62,8 @@ HRESULT ConnMgrEstablishConnectionSync(const CONNMGR_CONNECTIONINFO& info, uint3
     *pdwStatus = CONNMGR_STATUS_NOPATHTODESTINATION;
     std::optional<std::u16string> entry = ConnMgrFindConnection(info.guidDestNet);
     if (!entry) {
-        SetLastErrorWith(ERROR_FILE_NOT_FOUND,
-                         "no connection leads to the destination network " +
-                             ToUtf8(GuidToString(info.guidDestNet)));
+        SetLastErrorWith(ERROR_FILE_NOT_FOUND, "no connection leads to the destination network " +
+                                                   ToUtf8(GuidToString(info.guidDestNet)));
         return E_FAIL;
     }
     *pdwStatus = CONNMGR_STATUS_CONNECTIONFAILED;
@@ -94,7 +99,8 @@ HRESULT ConnMgrEstablishConnectionSync(const CONNMGR_CONNECTIONINFO& info, uint3
 }
 
 HRESULT ConnMgrConnectionStatus(uint32_t hConnection, uint32_t* pdwStatus) {
-    if (!pdwStatus) return E_INVALIDARG;
+    if (!pdwStatus)
+        return E_INVALIDARG;
     IConnectionDialer* dialer = g_dialer.load();
     if (hConnection == 0 || !dialer) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -120,8 +126,10 @@ HRESULT ConnMgrReleaseConnection(uint32_t hConnection, int32_t) {
         SetLastError(ERROR_INVALID_HANDLE);
         return E_HANDLE;
     }
-    if (dialer->State(hConnection) == IConnectionDialer::LinkState::Gone) return S_OK;
-    if (!dialer->HangUp(hConnection)) return E_FAIL;
+    if (dialer->State(hConnection) == IConnectionDialer::LinkState::Gone)
+        return S_OK;
+    if (!dialer->HangUp(hConnection))
+        return E_FAIL;
     return S_OK;
 }
 

@@ -33,13 +33,13 @@ enum : uint32_t { CONNMGR_PARAM_GUIDDESTNET = 0x1 };
 enum : uint32_t { CONNMGR_PRIORITY_USERBACKGROUND = 0x2000 };
 
 // Where the configuration lives (HKEY_LOCAL_MACHINE).
-extern const char16_t* const kConnMgrKey;             // SOFTWARE\Microsoft\ConnMgr
+extern const char16_t* const kConnMgrKey;              // SOFTWARE\Microsoft\ConnMgr
 extern const char16_t* const kConnMgrDestinationsKey;  // ...\Destinations\<network name>
 // ...\Providers\{7C4B7A38-...}\Connections\<entry name>: "DestId", "Enabled", ...
 extern const char16_t* const kConnMgrDialUpConnectionsKey;
 extern const char16_t* const kConnMgrProxiesKey;  // ...\Providers\{EF097F4C-...}
-extern const GUID kInternetDestination;          // {436EF144-B4FB-4863-A041-8F905A62C572}
-extern const GUID kWapDestination;               // {7022E968-5A97-4051-BC1C-C578E2FBA5D9}
+extern const GUID kInternetDestination;           // {436EF144-B4FB-4863-A041-8F905A62C572}
+extern const GUID kWapDestination;                // {7022E968-5A97-4051-BC1C-C578E2FBA5D9}
 
 struct CONNMGR_CONNECTIONINFO {
     uint32_t cbSize = 64;

@@ -32,10 +32,14 @@ struct Queue {
 std::string MarkupEscape(const std::string& s) {
     std::string out;
     for (char c : s) {
-        if (c == '&') out += "&amp;";
-        else if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else out += c;
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else
+            out += c;
     }
     return out;
 }
@@ -49,11 +53,13 @@ void Work(std::shared_ptr<Queue> q) {
         {
             std::unique_lock lock(q->mutex);
             q->cv.wait(lock, [&] { return q->bStop || !q->ops.empty(); });
-            if (q->ops.empty()) break;
+            if (q->ops.empty())
+                break;
             op = std::move(q->ops.front());
             q->ops.pop_front();
         }
-        if (!initialised) continue;
+        if (!initialised)
+            continue;
         GError* error = nullptr;
         auto it = shown.find(op.key);
         if (op.bShow) {
@@ -65,8 +71,8 @@ void Work(std::shared_ptr<Queue> q) {
                 n = notify_notification_new(op.title.c_str(), body.c_str(), nullptr);
                 shown[op.key] = n;
             }
-            notify_notification_set_timeout(n, op.timeoutMs > 0 ? op.timeoutMs
-                                                                : NOTIFY_EXPIRES_NEVER);
+            notify_notification_set_timeout(n,
+                                            op.timeoutMs > 0 ? op.timeoutMs : NOTIFY_EXPIRES_NEVER);
             notify_notification_show(n, &error);
         } else if (it != shown.end()) {
             notify_notification_close(it->second, &error);
@@ -74,10 +80,12 @@ void Work(std::shared_ptr<Queue> q) {
             shown.erase(it);
         }
         // A desktop that cannot show it changes nothing for the program.
-        if (error) g_error_free(error);
+        if (error)
+            g_error_free(error);
     }
     for (auto& [key, n] : shown) g_object_unref(n);
-    if (initialised) notify_uninit();
+    if (initialised)
+        notify_uninit();
     std::lock_guard lock(q->mutex);
     q->bFinished = true;
     q->cv.notify_all();
@@ -87,18 +95,20 @@ class CWorker {
 public:
     void Post(Op op) {
         std::lock_guard lock(m_queue->mutex);
-        if (!m_thread.joinable()) m_thread = std::thread(Work, m_queue);
+        if (!m_thread.joinable())
+            m_thread = std::thread(Work, m_queue);
         m_queue->ops.push_back(std::move(op));
         m_queue->cv.notify_all();
     }
     ~CWorker() {
-        if (!m_thread.joinable()) return;
+        if (!m_thread.joinable())
+            return;
         std::unique_lock lock(m_queue->mutex);
         m_queue->bStop = true;
         m_queue->cv.notify_all();
         // A stuck bus must not keep the program from ending; the queue outlives us.
-        bool done = m_queue->cv.wait_for(lock, std::chrono::seconds(2),
-                                         [&] { return m_queue->bFinished; });
+        bool done =
+            m_queue->cv.wait_for(lock, std::chrono::seconds(2), [&] { return m_queue->bFinished; });
         lock.unlock();
         if (done) {
             m_thread.join();
@@ -121,9 +131,11 @@ CWorker& Worker() {
 
 bool DesktopNotificationsAvailable() {
     const char* off = std::getenv("KVO_DESKTOP_NOTIFICATIONS");
-    if (off && std::string(off) == "0") return false;
+    if (off && std::string(off) == "0")
+        return false;
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (address && *address) return true;
+    if (address && *address)
+        return true;
     // Without an address the bus library would try to launch a bus; only a running one counts.
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     struct stat st;
@@ -133,30 +145,35 @@ bool DesktopNotificationsAvailable() {
 
 void DesktopNotificationShow(const std::string& key, const std::string& title,
                              const std::string& html, int timeoutMs) {
-    if (!DesktopNotificationsAvailable()) return;
+    if (!DesktopNotificationsAvailable())
+        return;
     Worker().Post({true, key, title, html, timeoutMs});
 }
 
 void DesktopNotificationClose(const std::string& key) {
-    if (!DesktopNotificationsAvailable()) return;
+    if (!DesktopNotificationsAvailable())
+        return;
     Worker().Post({false, key, {}, {}, 0});
 }
 
 std::string HtmlToText(const std::string& html) {
     static const std::pair<const char*, const char*> refs[] = {
-        {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&nbsp;", " "},
-        {"&#39;", "'"}, {"&apos;", "'"}};
+        {"&amp;", "&"},  {"&lt;", "<"},  {"&gt;", ">"},  {"&quot;", "\""},
+        {"&nbsp;", " "}, {"&#39;", "'"}, {"&apos;", "'"}};
     std::string out;
     for (size_t i = 0; i < html.size();) {
         char c = html[i];
         if (c == '<') {
             size_t end = html.find('>', i);
-            if (end == std::string::npos) break;  // an unfinished tag shows nothing
+            if (end == std::string::npos)
+                break;  // an unfinished tag shows nothing
             std::string tag;
             for (size_t k = i + 1; k < end && tag.size() < 8; ++k) {
                 char t = html[k];
-                if (t == ' ' || (t == '/' && !tag.empty())) break;
-                if (t != '/') tag += static_cast<char>(t >= 'A' && t <= 'Z' ? t + 32 : t);
+                if (t == ' ' || (t == '/' && !tag.empty()))
+                    break;
+                if (t != '/')
+                    tag += static_cast<char>(t >= 'A' && t <= 'Z' ? t + 32 : t);
             }
             if ((tag == "br" || tag == "p" || tag == "tr" || tag == "div") && !out.empty() &&
                 out.back() != '\n')
@@ -174,7 +191,8 @@ std::string HtmlToText(const std::string& html) {
                     break;
                 }
             }
-            if (matched) continue;
+            if (matched)
+                continue;
         }
         out += c;
         ++i;

@@ -14,12 +14,14 @@ std::u16string GuidToString(const GUID& g) {
 
 std::optional<GUID> GuidFromString(std::u16string_view t) {
     // {8-4-4-4-12}
-    if (t.size() != 38 || t.front() != u'{' || t.back() != u'}') return std::nullopt;
+    if (t.size() != 38 || t.front() != u'{' || t.back() != u'}')
+        return std::nullopt;
     uint8_t bytes[16];
     size_t n = 0;
     for (size_t i = 1; i < 37;) {
         if (i == 9 || i == 14 || i == 19 || i == 24) {
-            if (t[i] != u'-') return std::nullopt;
+            if (t[i] != u'-')
+                return std::nullopt;
             ++i;
             continue;
         }
@@ -30,7 +32,8 @@ std::optional<GUID> GuidFromString(std::u16string_view t) {
                     : c >= u'a' && c <= u'f' ? c - u'a' + 10
                     : c >= u'A' && c <= u'F' ? c - u'A' + 10
                                              : -1;
-            if (d < 0) return std::nullopt;
+            if (d < 0)
+                return std::nullopt;
             v = v * 16 + d;
         }
         bytes[n++] = static_cast<uint8_t>(v);

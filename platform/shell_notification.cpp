@@ -29,10 +29,18 @@ int64_t NowMs() {
 // One special character: control characters and the backslash.
 void Escape(char16_t c, std::string& out) {
     switch (c) {
-        case u'\n': out += "\\n"; break;
-        case u'\r': out += "\\r"; break;
-        case u'\t': out += "\\t"; break;
-        case u'\\': out += "\\\\"; break;
+        case u'\n':
+            out += "\\n";
+            break;
+        case u'\r':
+            out += "\\r";
+            break;
+        case u'\t':
+            out += "\\t";
+            break;
+        case u'\\':
+            out += "\\\\";
+            break;
         default: {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned>(c));
@@ -49,7 +57,8 @@ std::string EscapeText(std::u16string_view text) {
         bool special = i < text.size() && (text[i] < 0x20 || text[i] == 0x7F || text[i] == u'\\');
         if (i == text.size() || special) {
             out += ToUtf8(text.substr(start, i - start));
-            if (special) Escape(text[i], out);
+            if (special)
+                Escape(text[i], out);
             start = i + 1;
         }
     }
@@ -70,7 +79,8 @@ struct Active {
 class CActiveList {
 public:
     ~CActiveList() {
-        if (m_fd >= 0) SysClose(m_fd);  // also drops the lock
+        if (m_fd >= 0)
+            SysClose(m_fd);  // also drops the lock
     }
     bool Open() {
         std::filesystem::path root = DeviceRoot();
@@ -91,7 +101,8 @@ public:
         size_t pos = 0;
         while (pos < text.size()) {
             size_t end = text.find('\n', pos);
-            if (end == std::string::npos) break;  // a torn last line is dropped
+            if (end == std::string::npos)
+                break;  // a torn last line is dropped
             Parse(text.substr(pos, end - pos));
             pos = end + 1;
         }
@@ -114,14 +125,17 @@ public:
 private:
     void Parse(const std::string& line) {
         size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
-        if (t1 == std::string::npos || t2 == std::string::npos) return;
+        if (t1 == std::string::npos || t2 == std::string::npos)
+            return;
         auto guid = GuidFromString(FromUtf8(line.substr(0, t1)));
         char* end = nullptr;
         std::string id = line.substr(t1 + 1, t2 - t1 - 1), dl = line.substr(t2 + 1);
         unsigned long long v = std::strtoull(id.c_str(), &end, 10);
-        if (!guid || id.empty() || *end || v > UINT32_MAX) return;
+        if (!guid || id.empty() || *end || v > UINT32_MAX)
+            return;
         long long d = std::strtoll(dl.c_str(), &end, 10);
-        if (dl.empty() || *end || d < 0) return;
+        if (dl.empty() || *end || d < 0)
+            return;
         m_list.push_back({*guid, static_cast<uint32_t>(v), d});
     }
     int m_fd = -1;
@@ -139,7 +153,8 @@ bool AppendLog(const std::string& line) {
     bool ok = SysWriteAll(fd, line.data(), line.size());
     int err = errno;
     SysClose(fd);
-    if (!ok) SetLastErrorFromErrno(err, "cannot write " + path);
+    if (!ok)
+        SetLastErrorFromErrno(err, "cannot write " + path);
     return ok;
 }
 
@@ -170,7 +185,8 @@ public:
     void Schedule(int64_t deadlineMs) {
         std::lock_guard lock(m_mutex);
         m_deadlines.insert(deadlineMs);
-        if (!m_thread.joinable()) m_thread = std::thread([this] { Run(); });
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { Run(); });
         m_cv.notify_all();
     }
     ~CExpiryTimer() {
@@ -179,7 +195,8 @@ public:
             m_bStop = true;
             m_cv.notify_all();
         }
-        if (m_thread.joinable()) m_thread.join();
+        if (m_thread.joinable())
+            m_thread.join();
     }
 
 private:
@@ -192,14 +209,15 @@ private:
             }
             int64_t next = *m_deadlines.begin();
             if (NowMs() < next) {
-                m_cv.wait_until(lock, std::chrono::system_clock::time_point(
-                                          std::chrono::milliseconds(next)));
+                m_cv.wait_until(
+                    lock, std::chrono::system_clock::time_point(std::chrono::milliseconds(next)));
                 continue;
             }
             m_deadlines.erase(m_deadlines.begin());
             lock.unlock();
             CActiveList list;
-            if (list.Open()) ExpireDue(list);
+            if (list.Open())
+                ExpireDue(list);
             lock.lock();
         }
     }
@@ -229,7 +247,8 @@ std::string FormatNotificationLine(const SYSTEMTIME& t, bool add, uint32_t id,
 
 uint32_t SHNotificationAdd(const SHNOTIFICATIONDATA& data) {
     CActiveList list;
-    if (!list.Open() || !ExpireDue(list)) return GetLastError();
+    if (!list.Open() || !ExpireDue(list))
+        return GetLastError();
     int64_t deadline = data.csDuration ? NowMs() + int64_t(data.csDuration) * 1000 : 0;
     bool replaced = false;
     for (Active& a : list.m_list) {
@@ -238,19 +257,22 @@ uint32_t SHNotificationAdd(const SHNOTIFICATIONDATA& data) {
             replaced = true;
         }
     }
-    if (!replaced) list.m_list.push_back({data.clsid, data.dwID, deadline});
+    if (!replaced)
+        list.m_list.push_back({data.clsid, data.dwID, deadline});
     if (!LogEvent(true, data.dwID, data.strTitle, data.strHTML) || !list.Save())
         return GetLastError();
-    DesktopNotificationShow(Key(data.clsid, data.dwID), ToUtf8(data.strTitle),
-                            ToUtf8(data.strHTML), static_cast<int>(data.csDuration) * 1000);
-    if (deadline) Timer().Schedule(deadline);
+    DesktopNotificationShow(Key(data.clsid, data.dwID), ToUtf8(data.strTitle), ToUtf8(data.strHTML),
+                            static_cast<int>(data.csDuration) * 1000);
+    if (deadline)
+        Timer().Schedule(deadline);
     SetLastError(ERROR_SUCCESS);
     return ERROR_SUCCESS;
 }
 
 uint32_t SHNotificationRemove(const GUID* clsid, uint32_t dwID) {
     CActiveList list;
-    if (!list.Open() || !ExpireDue(list)) return GetLastError();
+    if (!list.Open() || !ExpireDue(list))
+        return GetLastError();
     bool found = false;
     for (auto it = list.m_list.begin(); it != list.m_list.end();) {
         if (it->id == dwID && (!clsid || it->clsid == *clsid)) {
@@ -265,7 +287,8 @@ uint32_t SHNotificationRemove(const GUID* clsid, uint32_t dwID) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return ERROR_FILE_NOT_FOUND;
     }
-    if (!LogEvent(false, dwID, {}, {}) || !list.Save()) return GetLastError();
+    if (!LogEvent(false, dwID, {}, {}) || !list.Save())
+        return GetLastError();
     SetLastError(ERROR_SUCCESS);
     return ERROR_SUCCESS;
 }

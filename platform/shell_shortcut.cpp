@@ -10,7 +10,9 @@ namespace {
 // The longest command the shell writes.
 constexpr size_t kMaxCommand = 260;
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
 
 std::u16string_view Trim(std::u16string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -26,7 +28,8 @@ bool SHGetSpecialFolderPath(int csidl, std::u16string& path, bool create) {
         return false;
     }
     path = u"\\Windows\\StartUp";
-    if (create && !DirectoryExists(path) && !CreateDirectories(path)) return false;
+    if (create && !DirectoryExists(path) && !CreateDirectories(path))
+        return false;
     return true;
 }
 
@@ -36,10 +39,12 @@ std::string FormatShortcut(std::u16string_view command) {
 
 std::optional<Shortcut> ParseShortcut(std::string_view bytes) {
     size_t hash = bytes.find('#');
-    if (hash == 0 || hash == std::string_view::npos || hash > 3) return std::nullopt;
+    if (hash == 0 || hash == std::string_view::npos || hash > 3)
+        return std::nullopt;
     size_t count = 0;
     for (size_t i = 0; i < hash; ++i) {
-        if (bytes[i] < '0' || bytes[i] > '9') return std::nullopt;
+        if (bytes[i] < '0' || bytes[i] > '9')
+            return std::nullopt;
         count = count * 10 + size_t(bytes[i] - '0');
     }
     std::string_view rest = bytes.substr(hash + 1);
@@ -52,15 +57,18 @@ std::optional<Shortcut> ParseShortcut(std::string_view bytes) {
     if (!command || command->size() != count || count == 0 || count > kMaxCommand)
         return std::nullopt;
     for (char16_t c : *command)
-        if (c < 0x20 && c != u'\t') return std::nullopt;
+        if (c < 0x20 && c != u'\t')
+            return std::nullopt;
     std::u16string_view text = Trim(*command);
     Shortcut s;
     if (!text.empty() && text.front() == u'"') {
         size_t close = text.find(u'"', 1);
-        if (close == std::u16string_view::npos) return std::nullopt;
+        if (close == std::u16string_view::npos)
+            return std::nullopt;
         s.strTarget = text.substr(1, close - 1);
         std::u16string_view after = text.substr(close + 1);
-        if (!after.empty() && !IsBlank(after.front())) return std::nullopt;
+        if (!after.empty() && !IsBlank(after.front()))
+            return std::nullopt;
         s.strArguments = Trim(after);
     } else {
         size_t blank = 0;
@@ -85,13 +93,16 @@ bool SHCreateShortcut(std::u16string_view shortcut, std::u16string_view target) 
 std::optional<Shortcut> ReadShortcut(std::u16string_view path) {
     std::string bytes;
     File f = File::OpenRead(path);
-    if (!f) return std::nullopt;
+    if (!f)
+        return std::nullopt;
     // A shortcut is one short line; more is not a shortcut.
     char buf[1024];
     size_t got = 0;
-    if (!f.Read(buf, sizeof buf, &got)) return std::nullopt;
+    if (!f.Read(buf, sizeof buf, &got))
+        return std::nullopt;
     std::optional<Shortcut> s = ParseShortcut(std::string_view(buf, got));
-    if (!s) SetLastErrorWith(ERROR_BAD_FORMAT, ToUtf8(path) + " is not a shortcut");
+    if (!s)
+        SetLastErrorWith(ERROR_BAD_FORMAT, ToUtf8(path) + " is not a shortcut");
     return s;
 }
 

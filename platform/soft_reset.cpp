@@ -11,13 +11,15 @@ namespace ce {
 SoftResetResult SoftReset() {
     SoftResetResult result;
     std::u16string folder;
-    if (!SHGetSpecialFolderPath(CSIDL_STARTUP, folder)) return result;
+    if (!SHGetSpecialFolderPath(CSIDL_STARTUP, folder))
+        return result;
     for (const FindData& f : FindFiles(folder + u"\\*.lnk")) {
-        if (f.isDirectory) continue;
+        if (f.isDirectory)
+            continue;
         std::u16string path = folder + u"\\" + f.name;
         std::optional<Shortcut> s = ReadShortcut(path);
         if (!s) {
-            result.errors.push_back(ToUtf8(f.name) + ": " + GetLastErrorText());
+            result.errors.push_back(GetLastErrorText());
             continue;
         }
         pid_t pid = CreateProcess(s->strTarget, s->strArguments);
@@ -26,7 +28,7 @@ SoftResetResult SoftReset() {
                                     ": " + GetLastErrorText());
             continue;
         }
-        result.started.push_back(pid);
+        result.started.push_back({pid, ToUtf8(f.name)});
     }
     return result;
 }

@@ -11,7 +11,11 @@
 namespace ce {
 
 struct SoftResetResult {
-    std::vector<pid_t> started;       // programs started, in shortcut name order
+    struct Started {
+        pid_t pid;
+        std::string strShortcut;  // the shortcut's file name
+    };
+    std::vector<Started> started;     // programs started, in shortcut name order
     std::vector<std::string> errors;  // shortcuts that could not be started, and why
 };
 // Starts the programs of every "*.lnk" in the StartUp folder.

@@ -31,13 +31,15 @@ std::u16string MailDocument(std::u16string_view user, std::u16string_view passwo
            u"value=\"smtp.example.net\"/>\t\t\t<parm name=\"AUTHNAME\"    value=\"" +
            std::u16string(user) + u"\"/>\t\t\t<parm name=\"AUTHSECRET\"  value=\"" +
            std::u16string(password) + u"\"/>\t\t\t<parm name=\"REPLYADDR\"   value=\"" +
-           std::u16string(user) + u"@example.net\"/>\t\t</characteristic>\t</characteristic>"
+           std::u16string(user) +
+           u"@example.net\"/>\t\t</characteristic>\t</characteristic>"
            u"</wap-provisioningdoc>";
 }
 
 std::string Hive() {
     std::string text;
-    RegRead(HKEY_LOCAL_MACHINE, [&](const RegKey& root) { text = FormatRegText(root, HKEY_LOCAL_MACHINE); });
+    RegRead(HKEY_LOCAL_MACHINE,
+            [&](const RegKey& root) { text = FormatRegText(root, HKEY_LOCAL_MACHINE); });
     return text;
 }
 
@@ -48,21 +50,23 @@ TEST_F(ConfigXmlTest, TheNetworkDocumentMakesADestinationNetwork) {
     ASSERT_EQ(DMProcessConfigXML(NetworkDocument(u"kvonet", kDest), CFGFLAG_PROCESS, &out), S_OK)
         << GetLastErrorText();
     EXPECT_EQ(out, NetworkDocument(u"kvonet", kDest));
-    EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\ConnMgr\\Destinations\\kvonet",
-                           u"DestId"),
+    EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE,
+                           u"SOFTWARE\\Microsoft\\ConnMgr\\Destinations\\kvonet", u"DestId"),
               kDest);
     // A second run points the network at a new destination.
     const std::u16string next = u"{00000001-0002-0003-0405-060708090A0B}";
     ASSERT_EQ(DMProcessConfigXML(NetworkDocument(u"kvonet", next), CFGFLAG_PROCESS, nullptr), S_OK);
-    EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\ConnMgr\\Destinations\\kvonet",
-                           u"DestId"),
+    EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE,
+                           u"SOFTWARE\\Microsoft\\ConnMgr\\Destinations\\kvonet", u"DestId"),
               next);
 }
 
 TEST_F(ConfigXmlTest, TheMailDocumentMakesAnAccountWithEveryParameter) {
-    ASSERT_EQ(DMProcessConfigXML(MailDocument(u"anna", u"s&amp;cret"), CFGFLAG_PROCESS, nullptr), S_OK)
+    ASSERT_EQ(DMProcessConfigXML(MailDocument(u"anna", u"s&amp;cret"), CFGFLAG_PROCESS, nullptr),
+              S_OK)
         << GetLastErrorText();
-    const std::u16string key = u"SOFTWARE\\Microsoft\\EMAIL2\\{4FE84006-9E8A-4158-864D-A2E1E98C3786}";
+    const std::u16string key =
+        u"SOFTWARE\\Microsoft\\EMAIL2\\{4FE84006-9E8A-4158-864D-A2E1E98C3786}";
     EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, key, u"SERVICENAME"), u"kvonet mail");
     EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, key, u"SERVICETYPE"), u"POP3");
     EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, key, u"INSERVER"), u"pop.example.net");
@@ -74,7 +78,8 @@ TEST_F(ConfigXmlTest, TheMailDocumentMakesAnAccountWithEveryParameter) {
 }
 
 TEST_F(ConfigXmlTest, AMalformedDocumentIsRejectedAndChangesNothing) {
-    ASSERT_EQ(DMProcessConfigXML(NetworkDocument(u"kvonet", kDest), CFGFLAG_PROCESS, nullptr), S_OK);
+    ASSERT_EQ(DMProcessConfigXML(NetworkDocument(u"kvonet", kDest), CFGFLAG_PROCESS, nullptr),
+              S_OK);
     const std::string before = Hive();
     const std::u16string good = NetworkDocument(u"other", kDest);
     struct Case {
@@ -89,7 +94,8 @@ TEST_F(ConfigXmlTest, AMalformedDocumentIsRejectedAndChangesNothing) {
         {"wrong root", u"<provisioning><characteristic type=\"CM_Networks\"/></provisioning>"},
         {"parm without value",
          u"<wap-provisioningdoc><characteristic type=\"CM_Networks\"><characteristic "
-         u"type=\"x\"><parm name=\"DestId\"/></characteristic></characteristic></wap-provisioningdoc>"},
+         u"type=\"x\"><parm "
+         u"name=\"DestId\"/></characteristic></characteristic></wap-provisioningdoc>"},
         {"text where elements belong",
          u"<wap-provisioningdoc>hello<characteristic type=\"CM_Networks\"/></wap-provisioningdoc>"},
         {"an extra attribute", MailDocument(u"anna", u"x\" BOGUS=\"1")},
@@ -97,15 +103,19 @@ TEST_F(ConfigXmlTest, AMalformedDocumentIsRejectedAndChangesNothing) {
         {"an entity of its own",
          u"<!DOCTYPE wap-provisioningdoc [<!ENTITY e \"kvonet\">]><wap-provisioningdoc>"
          u"<characteristic type=\"CM_Networks\"><characteristic type=\"&e;\"><parm "
-         u"name=\"DestId\" value=\"" + kDest + u"\"/></characteristic></characteristic>"
-         u"</wap-provisioningdoc>"},
+         u"name=\"DestId\" value=\"" +
+             kDest +
+             u"\"/></characteristic></characteristic>"
+             u"</wap-provisioningdoc>"},
         {"an outside file",
          u"<!DOCTYPE wap-provisioningdoc SYSTEM \"file:///etc/passwd\"><wap-provisioningdoc/>"},
         {"a good part before a bad one",
          u"<wap-provisioningdoc><characteristic type=\"CM_Networks\"><characteristic "
-         u"type=\"first\"><parm name=\"DestId\" value=\"" + kDest + u"\"/></characteristic>"
-         u"<characteristic type=\"second\"><parm name=\"Other\" value=\"1\"/></characteristic>"
-         u"</characteristic></wap-provisioningdoc>"},
+         u"type=\"first\"><parm name=\"DestId\" value=\"" +
+             kDest +
+             u"\"/></characteristic>"
+             u"<characteristic type=\"second\"><parm name=\"Other\" value=\"1\"/></characteristic>"
+             u"</characteristic></wap-provisioningdoc>"},
         {"lone surrogate", NetworkDocument(u"x\xD800", kDest)},
     };
     for (const Case& c : cases) {
@@ -134,9 +144,10 @@ TEST(ConfigXmlParse, BothServicesInOneDocumentAndTheErrorNamesTheLine) {
     ASSERT_EQ(doc.settings.size(), 2u);
     EXPECT_EQ(doc.settings[0].strValue, u"{00000001-0002-0003-0405-060708090A0B}");
     EXPECT_EQ(doc.settings[1].strValue, u"\u263A");
-    EXPECT_FALSE(ParseConfigXml("<wap-provisioningdoc>\n\n<characteristic type=\"Nope\"/>"
-                                "</wap-provisioningdoc>",
-                                doc, error));
+    EXPECT_FALSE(
+        ParseConfigXml("<wap-provisioningdoc>\n\n<characteristic type=\"Nope\"/>"
+                       "</wap-provisioningdoc>",
+                       doc, error));
     EXPECT_NE(error.find("line 3"), std::string::npos) << error;
     EXPECT_TRUE(doc.settings.empty());
 }

@@ -39,7 +39,8 @@ public:
             r.bTimedOut = true;
             return r;
         }
-        if (a == Answer::ConnectLate) Sleep(timeoutMs + 1);
+        if (a == Answer::ConnectLate)
+            Sleep(timeoutMs + 1);
         r.bConnected = true;
         r.hConnection = m_next++;
         links[r.hConnection] = LinkState::Connected;
@@ -67,10 +68,10 @@ protected:
 
     // A dial-up connection as the provisioning writes it.
     void AddConnection(std::u16string_view entry, const GUID& dest, uint32_t enabled = 1) {
-        std::u16string key = std::u16string(kConnMgrDialUpConnectionsKey) + u"\\" +
-                             std::u16string(entry);
-        ASSERT_TRUE(RegSetValue(HKEY_LOCAL_MACHINE, key, u"DestId",
-                                RegValue::Sz(GuidToString(dest))));
+        std::u16string key =
+            std::u16string(kConnMgrDialUpConnectionsKey) + u"\\" + std::u16string(entry);
+        ASSERT_TRUE(
+            RegSetValue(HKEY_LOCAL_MACHINE, key, u"DestId", RegValue::Sz(GuidToString(dest))));
         ASSERT_TRUE(RegSetValue(HKEY_LOCAL_MACHINE, key, u"Enabled", RegValue::Dword(enabled)));
         ASSERT_TRUE(RegSetValue(HKEY_LOCAL_MACHINE, key, u"EntryType", RegValue::Dword(0)));
         ASSERT_TRUE(RegSetValue(HKEY_LOCAL_MACHINE, key, u"RequirePw", RegValue::Dword(1)));
@@ -122,8 +123,7 @@ TEST_F(ConnMgrTest, NoConnectionForTheDestinationIsNoPath) {
     EXPECT_EQ(status, CONNMGR_STATUS_NOPATHTODESTINATION);
     EXPECT_EQ(h, 0u);
     EXPECT_TRUE(m_dialer.dialled.empty());
-    EXPECT_NE(GetLastErrorText().find("{0000ABCD-1111-2222-3333-444455556666}"),
-              std::string::npos);
+    EXPECT_NE(GetLastErrorText().find("{0000ABCD-1111-2222-3333-444455556666}"), std::string::npos);
 }
 
 TEST_F(ConnMgrTest, AFailedOrTimedOutDialIsConnectionFailedAndLeavesNothingUp) {
