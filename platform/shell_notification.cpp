@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -262,7 +263,8 @@ uint32_t SHNotificationAdd(const SHNOTIFICATIONDATA& data) {
     if (!LogEvent(true, data.dwID, data.strTitle, data.strHTML) || !list.Save())
         return GetLastError();
     DesktopNotificationShow(Key(data.clsid, data.dwID), ToUtf8(data.strTitle), ToUtf8(data.strHTML),
-                            static_cast<int>(data.csDuration) * 1000);
+                            // A day is as long as any desktop keeps one up.
+                            static_cast<int>(std::min<uint32_t>(data.csDuration, 86400) * 1000));
     if (deadline)
         Timer().Schedule(deadline);
     SetLastError(ERROR_SUCCESS);
