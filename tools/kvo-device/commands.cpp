@@ -9,6 +9,7 @@
 #include "platform/device.h"
 #include "platform/error.h"
 #include "platform/registry.h"
+#include "platform/soft_reset.h"
 #include "tools/kvo-device/device_setup.h"
 #include "tools/kvo-device/modem.h"
 #include "tools/kvo-device/reg_command.h"
@@ -73,6 +74,20 @@ int RunShow(const std::vector<std::string>&, std::ostream& out, std::ostream&) {
     return 0;
 }
 
+// As after a reset of the handheld: the StartUp folder's programs start.
+int RunReset(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (!args.empty()) {
+        err << "usage: kvo-device [--device DIR] reset\n";
+        return 2;
+    }
+    ce::SoftResetResult r = ce::SoftReset();
+    for (const auto& s : r.started)
+        out << "started " << s.strShortcut << " (process " << s.pid << ")\n";
+    for (const std::string& e : r.errors) err << "kvo-device: " << e << "\n";
+    if (r.started.empty() && r.errors.empty()) out << "no programs in \\Windows\\StartUp\n";
+    return r.errors.empty() ? 0 : 1;
+}
+
 void Usage(std::ostream& o) {
     o << "usage: kvo-device [--device DIR] COMMAND ...\n"
          "Makes and tends an emulated handheld (default: $KVO_DEVICE, else\n"
@@ -95,6 +110,8 @@ std::map<std::string, Command>& Commands() {
          {"set-contacts FOLDER",
           "keep the handheld's contacts in this vCard folder (a vdir) instead of <device>/contacts",
           RunSetContacts}},
+        {"reset",
+         {"reset", "soft reset: start the programs of the StartUp folder's shortcuts", RunReset}},
         {"reg",
          {"reg get|set|delete|export ...", "read and write the emulated registry (reg --help)",
           RunRegCommand}},
