@@ -68,7 +68,7 @@ std::map<std::string, Command>& Commands() {
           RunCreate}},
         {"show", {"show", "list the device's files", RunShow}},
         {"add-modem",
-         {"add-modem NAME PORT [LINUXDEVICE]",
+         {"add-modem [--sim] NAME PORT [LINUXDEVICE]",
           "register a modem: ExtModems entry, line device and port map entry", RunAddModem}},
         {"reg",
          {"reg get|set|delete|export ...", "read and write the emulated registry (reg --help)",
