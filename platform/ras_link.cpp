@@ -154,8 +154,8 @@ public:
         return m_port->Write(bytes.data(), bytes.size(), &written) && written == bytes.size();
     }
     // The next final result of a command ("OK", "CONNECT 9600", "NO CARRIER" ...); empty on
-    // time-out or stop; nullopt when the line is gone.
-    std::optional<std::string> Result(int timeoutMs) {
+    // time-out or stop (unless hanging up); nullopt when the line is gone.
+    std::optional<std::string> Result(int timeoutMs, bool bHangingUp = false) {
         auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
             size_t nl;
@@ -165,12 +165,14 @@ public:
                 if (IsFinal(line)) return line;
             }
             int64_t left = Ms(deadline - Clock::now());
-            if (left <= 0 || g_stop) return std::string();
+            if (left <= 0 || (g_stop && !bHangingUp)) return std::string();
             m_port->WaitReadable(static_cast<int>(std::min<int64_t>(left, 100)));
             char buf[512];
             size_t got = 0;
             if (!m_port->ReadAvailable(buf, sizeof buf, &got)) return std::nullopt;
-            if (m_strBuf.size() < 4096) m_strBuf.append(buf, got);
+            m_strBuf.append(buf, got);
+            // Data without line breaks (a call's traffic) must not push a result out.
+            if (m_strBuf.size() > 4096) m_strBuf.erase(0, m_strBuf.size() - 256);
         }
     }
     std::string TakeBuffered() { return std::exchange(m_strBuf, std::string()); }
@@ -199,9 +201,11 @@ LinkFailure DialFailure(const std::string& reply, const LinkPlan& plan) {
 
 // The simulated phone: the dialogue through the port, then a data call counted here. The
 // link sends a small idle frame each second so that both directions move.
-int RunSimulated(const LinkPlan& plan, CLinkState& state, CChannel& channel) {
+// Failures are told after the state is gone, so a failed dial leaves no record behind.
+int RunSimulated(const LinkPlan& plan, CLinkState& state, CChannel& channel,
+                 LinkFailure& failure) {
     auto fail = [&](DWORD code, const std::string& text) {
-        channel.Send("error " + std::to_string(code) + " " + text);
+        failure = {code, text};
         return 1;
     };
     PortHandle port = CreateFile(plan.strPort);
@@ -295,9 +299,9 @@ int RunSimulated(const LinkPlan& plan, CLinkState& state, CChannel& channel) {
             if (!port->ReadAvailable(buf, sizeof buf, &got)) return 0;
         }
         line.Send("+++");
-        line.Result(2500);
+        line.Result(2500, true);
         line.Send("ATH\r");
-        line.Result(2000);
+        line.Result(2000, true);
     }
     return 0;
 }
@@ -318,9 +322,9 @@ private:
     std::string m_str;
 };
 
-int RunPpp(const LinkPlan& plan, CLinkState& state, CChannel& channel) {
+int RunPpp(const LinkPlan& plan, CLinkState& state, CChannel& channel, LinkFailure& failure) {
     auto fail = [&](DWORD code, const std::string& text) {
-        channel.Send("error " + std::to_string(code) + " " + text);
+        failure = {code, text};
         return 1;
     };
     std::string pppd, error;
@@ -636,12 +640,22 @@ int RunLinkProgram(int argc, char** argv) {
     if (plan.strPort.empty())
         return fail(ERROR_PORT_NOT_FOUND, "the line device \"" + ToUtf8(plan.strDevice) + "\" has no port");
 
-    CLinkState state;
-    state.Record().strEntry = plan.strEntry;
-    state.Record().strDevice = plan.strDevice;
-    std::string error;
-    if (!state.Save(error)) return fail(ERROR_GEN_FAILURE, error);
-    return plan.bSimulated ? RunSimulated(plan, state, channel) : RunPpp(plan, state, channel);
+    LinkFailure failure{0, {}};
+    int rc = 1;
+    {
+        CLinkState state;
+        state.Record().strEntry = plan.strEntry;
+        state.Record().strDevice = plan.strDevice;
+        std::string error;
+        if (!state.Save(error)) {
+            failure = {ERROR_GEN_FAILURE, error};
+        } else {
+            rc = plan.bSimulated ? RunSimulated(plan, state, channel, failure)
+                                 : RunPpp(plan, state, channel, failure);
+        }
+    }
+    if (failure.code) return fail(failure.code, failure.text);
+    return rc;
 }
 
 }  // namespace ce

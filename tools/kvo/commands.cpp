@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "platform/device.h"
+#include "tools/kvo/connect_command.h"
 #include "tools/kvo/phone_command.h"
 #include "tools/kvo/sms_command.h"
 
@@ -19,6 +20,7 @@ void ListTable(const std::string& prefix, const std::map<std::string, Command>& 
 
 std::map<std::string, Command>& Commands() {
     static std::map<std::string, Command> commands = {
+        {"connect", {"connect status|dial|hangup ...", "dial-up connections (connect --help)", RunConnect, true}},
         {"phone", {"phone info [--port PORT]", "talk to the phone (phone --help)", RunPhone, true}},
         {"sms", {"sms sync|list|send ...", "the messages: sync with the phone, list, send (sms --help)", RunSms, true}},
         {"settings", {"settings show|set ...", "the messaging client's options (settings --help)", RunSettings, true}},
