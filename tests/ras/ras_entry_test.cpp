@@ -16,6 +16,7 @@
 #include "platform/ras_record.h"
 #include "platform/registry.h"
 #include "tests/support/temp_device.h"
+#include "tools/kvo-device/device_setup.h"
 #include "tools/kvo-device/modem.h"
 
 namespace fs = std::filesystem;
@@ -262,6 +263,12 @@ TEST_F(RasEntryTest, StatisticsOfAPppLinkComeFromTheKernel) {
 
 TEST_F(RasEntryTest, AddModemMarksSimulatedPhonesOnlyWhenAsked) {
     std::string error;
+    ASSERT_TRUE(kvo::device::CreateDevice(fs::path(KVO_BINARY_DIR) / "bin", error)) << error;
+    std::vector<ce::LineDeviceInfo> demo = ce::ListLineDevices();
+    ASSERT_EQ(demo.size(), 1u);
+    EXPECT_TRUE(demo[0].bSimulated);  // the demo phone is kvophone
+    ASSERT_TRUE(ce::RegDeleteTree(ce::HKEY_LOCAL_MACHINE, ce::kLinesKey));
+
     ASSERT_TRUE(kvo::device::AddModem(u"Real", u"COM5:", u"/dev/ttyUSB0", error)) << error;
     ASSERT_TRUE(kvo::device::AddModem(u"Sim", u"COM6:", u"dev/COM6", error, true)) << error;
     // Moved to another port: the mark stays.
