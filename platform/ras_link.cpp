@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -353,14 +353,21 @@ int RunPpp(const LinkPlan& plan, CLinkState& state, CChannel& channel, LinkFailu
 
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return fail(ERROR_GEN_FAILURE, "pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 2);
-    pid_t child = -1;
-    int rc = posix_spawn(&child, pppd.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    // pppd ends with its link process: a killed link leaves no connection behind.
+    const pid_t link = ::getpid();
+    pid_t child = fork();
+    if (child == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != link) _exit(127);  // the link is gone already
+        int null = ::open("/dev/null", O_RDONLY);
+        dup2(null, 0);
+        dup2(out[1], 1);
+        dup2(out[1], 2);
+        ::signal(SIGPIPE, SIG_DFL);
+        execve(pppd.c_str(), argv.data(), environ);
+        _exit(127);
+    }
+    int rc = child < 0 ? errno : 0;
     ::close(out[1]);
     if (rc != 0) {
         ::close(out[0]);

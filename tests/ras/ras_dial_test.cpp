@@ -15,6 +15,7 @@
 #include "platform/line.h"
 #include "platform/ras.h"
 #include "platform/ras_link.h"
+#include "platform/ras_record.h"
 #include "platform/registry.h"
 #include "platform/serial.h"
 #include "platform/text.h"
@@ -279,6 +280,94 @@ TEST_F(RasDialTest, ARealPhoneWithoutPppSupportFailsTheDial) {
     EXPECT_TRUE(Enumerate().empty());
     // Nothing was said to the phone: no pretend call.
     EXPECT_FALSE(phone.WaitForJournal("DIAL", 100));
+}
+
+// pppd itself needs /dev/ppp and root; a stand-in that talks as pppd does shows the link's
+// side: its arguments, the login file, the interface's counters, the hang-up and the death.
+class RasPppTest : public RasDialTest {
+protected:
+    void SetUp() override {
+        fs::path fake = ce::DeviceRoot() / "fake-pppd";
+        kvo::test::WriteHostFile(fake, R"(#!/bin/sh
+prev=
+for a in "$@"; do
+  [ "$prev" = file ] && cat "$a" > "$KVO_DEVICE/pppd.options"
+  [ "$prev" = connect ] && echo "$a" > "$KVO_DEVICE/pppd.connect"
+  prev=$a
+done
+printf '%s\n' "$@" > "$KVO_DEVICE/pppd.args"
+echo $$ > "$KVO_DEVICE/pppd.pid"
+if [ -n "$FAKE_PPPD_FAIL" ]; then echo "Connect script failed"; exit 8; fi
+echo "Using interface ppp7"
+echo "local  IP address 10.1.2.3"
+trap 'echo "Connection terminated."; exit 5' TERM
+while :; do sleep 0.05; done
+)");
+        ::chmod(fake.c_str(), 0700);
+        fs::path net = ce::DeviceRoot() / "net" / "ppp7" / "statistics";
+        kvo::test::WriteHostFile(net / "rx_bytes", "123456\n");
+        kvo::test::WriteHostFile(net / "tx_bytes", "654\n");
+        setenv("KVO_PPPD", fake.c_str(), 1);
+        setenv("KVO_PPP_DEVICE", "/dev/null", 1);
+        setenv("KVO_SYS_CLASS_NET", (ce::DeviceRoot() / "net").c_str(), 1);
+        AddPhone("", kEntry, u"USB phone", /*bSimulated=*/false);
+        ce::RASDIALPARAMS p;
+        p.dwSize = ce::kRasDialParamsSize;
+        p.szEntryName = kEntry;
+        p.szUserName = u"web";
+        p.szPassword = u"secret";
+        ASSERT_EQ(ce::RasSetEntryDialParams(u"", p, false), 0u);
+    }
+    void TearDown() override {
+        RasDialTest::TearDown();
+        for (const char* v : {"KVO_PPPD", "KVO_PPP_DEVICE", "KVO_SYS_CLASS_NET", "FAKE_PPPD_FAIL"})
+            unsetenv(v);
+    }
+    static pid_t PppdPid() {
+        return std::atoi(kvo::test::ReadHostFile(ce::DeviceRoot() / "pppd.pid").c_str());
+    }
+};
+
+TEST_F(RasPppTest, ARealPhoneRunsPppdAndReadsTheKernelsCounters) {
+    ce::HRASCONN conn = 0;
+    ASSERT_EQ(Dial(conn), 0u) << ce::GetLastErrorText();
+    std::string args = kvo::test::ReadHostFile(ce::DeviceRoot() / "pppd.args");
+    EXPECT_EQ(args.rfind((ce::DeviceRoot() / "COM3").string() + "\n9600\nnodetach\n", 0), 0u) << args;
+    EXPECT_NE(args.find("\ndefaultroute\nusepeerdns\nnovj\nnobsdcomp\nnodeflate\n"), std::string::npos);
+    EXPECT_EQ(args.find("secret"), std::string::npos);
+    EXPECT_EQ(kvo::test::ReadHostFile(ce::DeviceRoot() / "pppd.options"),
+              "user \"web\"\npassword \"secret\"\n");
+    EXPECT_NE(kvo::test::ReadHostFile(ce::DeviceRoot() / "pppd.connect").find("/usr/sbin/chat' -f '"),
+              std::string::npos);
+    ce::RAS_STATS s = Stats(conn);
+    EXPECT_EQ(s.dwBytesRcved, 123456u);
+    EXPECT_EQ(s.dwBytesXmited, 654u);
+    auto list = ce::RasListConnections();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].nBytesReceived, 123456u);
+    // The chat script held the init string (and so a PIN): gone once the link is up.
+    for (const std::string& f : RasFiles()) EXPECT_EQ(f.find(".chat"), std::string::npos) << f;
+
+    pid_t pppd = PppdPid();
+    EXPECT_EQ(ce::RasHangUp(conn), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return ce::ProcessStartTime(pppd) == 0; }));
+    EXPECT_TRUE(Enumerate().empty());
+    EXPECT_TRUE(RasFiles().empty());
+}
+
+TEST_F(RasPppTest, PppdEndsWithAKilledLinkAndAFailedChatFailsTheDial) {
+    ce::HRASCONN conn = 0;
+    ASSERT_EQ(Dial(conn), 0u) << ce::GetLastErrorText();
+    pid_t pppd = PppdPid();
+    ASSERT_EQ(::kill(static_cast<pid_t>(conn), SIGKILL), 0);
+    EXPECT_TRUE(WaitUntil([&] { return ce::ProcessStartTime(pppd) == 0; }));
+    EXPECT_TRUE(WaitUntil([&] { return Enumerate().empty() && RasFiles().empty(); }));
+
+    setenv("FAKE_PPPD_FAIL", "1", 1);
+    EXPECT_EQ(Dial(conn), ce::ERROR_NO_CARRIER);
+    EXPECT_NE(ce::GetLastErrorText().find("chat dialogue failed"), std::string::npos);
+    EXPECT_TRUE(Enumerate().empty());
+    EXPECT_TRUE(RasFiles().empty());
 }
 
 // The real phone's dialogue is chat's: run it against kvophone.

@@ -50,6 +50,8 @@ public:
     // The server calls this before every Receive and often while NeedsClock() holds.
     void AdvanceClock(int64_t nowMs);
     bool NeedsClock() const { return m_bDataCall; }
+    // Flow control: while the line does not take what was sent, a call's traffic waits.
+    void SetFlowStopped(bool bStopped) { m_bFlowStopped = bStopped; }
 
 private:
     enum Mode { MODE_COMMAND, MODE_PROMPT, MODE_DATA, MODE_DEAD };
@@ -153,6 +155,7 @@ private:
     uint64_t m_nDataReceived = 0;
     uint64_t m_nDataSent = 0;
     unsigned m_nPattern = 0;
+    bool m_bFlowStopped = false;
 };
 
 // Makes a journal line readable: control bytes as \xHH.

@@ -204,7 +204,7 @@ void CPhoneCore::AdvanceClock(int64_t nowMs) {
         }
         return;
     }
-    if (m_mode != MODE_DATA || d.nRate <= 0) return;
+    if (m_mode != MODE_DATA || d.nRate <= 0 || m_bFlowStopped) return;
     m_nRateCredit = std::min(m_nRateCredit + elapsed * d.nRate, kMaxBurst * 1000);
     int64_t n = m_nRateCredit / 1000;
     if (n <= 0) return;

@@ -141,6 +141,9 @@ void CPhoneSim::Run() {
     while (!m_bStop) {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
+            size_t backlog = 0;
+            for (const OutputChunk& c : pending) backlog += c.strBytes.size();
+            m_core.SetFlowStopped(backlog > 64 * 1024);  // nobody reads: the call's data waits
             m_core.AdvanceClock(clockMs());
             bTicking = m_core.NeedsClock();
             for (OutputChunk& c : m_core.TakeOutput()) pending.push_back(std::move(c));
