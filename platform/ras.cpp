@@ -372,11 +372,14 @@ DWORD RasDial(const RASDIALPARAMS& params, HRASCONN* conn) {
         setsid();
         pid_t link = fork();
         if (link != 0) _exit(link < 0 ? 1 : 0);
-        int null = ::open("/dev/null", O_RDWR);
+        // Out of the way of 0-3 first, whatever numbers the descriptors got.
+        int channel = fcntl(sv[1], F_DUPFD_CLOEXEC, 10);
+        int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (channel < 0 || null < 0) _exit(126);
         dup2(null, 0);
         dup2(null, 1);
         dup2(null, 2);
-        dup2(sv[1], 3);  // dup2 clears close-on-exec
+        dup2(channel, 3);  // a new number: close-on-exec is cleared
         for (int fd = 4; fd < 1024; ++fd) ::close(fd);
         signal(SIGPIPE, SIG_DFL);
         execve(prog.c_str(), argv.data(), envp.data());
