@@ -24,6 +24,11 @@ kvo::phone::Scenario MakeScenario(uint8_t flags) {
     if (flags & 8) s.script.push_back({"AT+CGMI\r", "odd"});
     if (flags & 16) s.quirks.hangupIn.push_back("AT+CMGR");
     s.phone.bEcho = flags & 32;
+    if (flags & 64) {
+        s.data.nRate = 3000;
+        s.data.nDuration = 2;
+        s.data.failures.push_back({"*99#", kvo::phone::DialFailure::SILENT});
+    }
     return s;
 }
 
@@ -34,8 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvo::phone::CPhoneCore core(MakeScenario(data[0]));
     std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     // Arrive in uneven pieces, as reads from a line do.
+    // The clock moves between pieces, so data calls, their end and the escape guard time run.
     size_t pos = 0, piece = 1;
+    int64_t now = 0;
     while (pos < bytes.size()) {
+        now += static_cast<int64_t>(piece) * 150;
+        core.AdvanceClock(now);
         core.Receive(bytes.substr(pos, piece));
         pos += piece;
         piece = piece % 7 + 1;

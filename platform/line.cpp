@@ -102,6 +102,7 @@ bool ReadLines(std::vector<LineDeviceInfo>& out) {
                 info.dwBearerModes = *v->AsDword();
             if (auto* v = get(u"Port"); v && v->AsSz()) info.strPort = *v->AsSz();
             if (auto* v = get(u"DevConfig"); v && v->type == REG_BINARY) info.devConfig = v->data;
+            if (auto* v = get(kLineSimulatedValue); v && v->AsDword()) info.bSimulated = *v->AsDword() != 0;
             found.emplace_back(index, std::move(info));
         }
     });
@@ -137,6 +138,7 @@ DWORD PutLineDevice(RegKey& root, const LineDeviceInfo& info) {
     set(u"Port", RegValue::Sz(info.strPort));
     set(u"DevConfig",
         RegValue::Binary(info.devConfig.empty() ? DefaultDevConfig() : info.devConfig));
+    if (info.bSimulated) set(kLineSimulatedValue, RegValue::Dword(1));
     return next;
 }
 

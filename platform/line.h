@@ -65,7 +65,12 @@ struct LineDeviceInfo {
     DWORD dwBearerModes = LINEBEARERMODE_VOICE | LINEBEARERMODE_DATA;
     std::u16string strPort;              // what lineGetID "comm/datamodem/portname" gives
     std::vector<uint8_t> devConfig;      // "comm/datamodem" configuration; default if empty
+    // A simulated phone (kvophone) sits behind it: a data call is counted, not run by pppd.
+    bool bSimulated = false;
 };
+
+// The registry value that marks a line device simulated (DWORD 1).
+inline constexpr char16_t kLineSimulatedValue[] = u"Simulated";
 
 // Registers a new line device after the existing ones; returns its index.
 bool AddLineDevice(const LineDeviceInfo& info, DWORD* deviceId = nullptr);

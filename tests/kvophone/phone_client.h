@@ -84,7 +84,8 @@ private:
     static bool IsComplete(const std::string& s) {
         return EndsWith(s, "OK\r\n") || EndsWith(s, "ERROR\r\n") ||
                (EndsWith(s, "\r\n") && s.find("ERROR: ") != std::string::npos) ||
-               EndsWith(s, "CONNECT\r\n") || EndsWith(s, "NO CARRIER\r\n") || EndsWith(s, "> ");
+               (EndsWith(s, "\r\n") && s.find("\r\nCONNECT") != std::string::npos) ||
+               EndsWith(s, "NO CARRIER\r\n") || EndsWith(s, "BUSY\r\n") || EndsWith(s, "> ");
     }
     int m_fd = -1;
     bool m_bFailed = false;

@@ -139,21 +139,23 @@ TEST_F(SimTest, SimPinAskedReleasedAndLockSwitchedOff) {
 
 TEST_F(SimTest, DataCallConnectsAndEscapes) {
     StartPhone();
-    const std::string sent[] = {"AT+CGDCONT=1,\"IP\",\"internet\"\r", "ATD*99***1#\r",
-                                "AT\r~\x7e\xff", "+++", "ATH\r", "AT\r"};
+    // A guard time of 100 ms (S12 = 5) keeps the test short.
+    const std::string sent[] = {"ATS12=5;+CGDCONT=1,\"IP\",\"internet\"\r", "ATD*99***1#\r",
+                                "AT\r~\x7e\xff+++", "+++", "ATH\r", "AT\r"};
     EXPECT_EQ(m_client.Exchange(sent[0]), "\r\nOK\r\n");
-    EXPECT_EQ(m_client.Exchange(sent[1]), "\r\nCONNECT\r\n");
-    // In the call, bytes are data, not commands.
+    EXPECT_EQ(m_client.Exchange(sent[1]), "\r\nCONNECT 9600\r\n");
+    // In the call, bytes are data, not commands; a "+++" without the guard time too.
     m_client.Send(sent[2]);
-    EXPECT_EQ(m_client.ReadFor(200), "");
+    EXPECT_EQ(m_client.ReadFor(300), "");
     EXPECT_EQ(m_client.Exchange(sent[3]), "\r\nOK\r\n");
     EXPECT_EQ(m_client.Exchange(sent[4]), "\r\nOK\r\n");
     EXPECT_EQ(m_client.Exchange(sent[5]), "\r\nOK\r\n");
     EXPECT_TRUE(m_sim->WaitForJournal("DIAL *99***1#", 1000));
+    EXPECT_TRUE(m_sim->WaitForJournal("HANGUP data received=9 sent=0", 1000));
     size_t total = 0;
     for (const std::string& s : sent) total += s.size();
     // The counters move just after the write the client may already have read.
-    const uint64_t out = 6u + 11u + 6u + 6u + 6u;
+    const uint64_t out = 6u + 16u + 6u + 6u + 6u;
     for (int i = 0; i < 100 && (m_sim->BytesOut() < out || m_sim->BytesIn() < total); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(m_sim->BytesIn(), total);

@@ -104,7 +104,7 @@ std::map<std::string, Command>& Commands() {
           RunCreate}},
         {"show", {"show", "list the device's files", RunShow}},
         {"add-modem",
-         {"add-modem NAME PORT [LINUXDEVICE]",
+         {"add-modem [--sim] NAME PORT [LINUXDEVICE]",
           "register a modem: ExtModems entry, line device and port map entry", RunAddModem}},
         {"set-contacts",
          {"set-contacts FOLDER",

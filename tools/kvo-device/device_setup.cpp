@@ -110,7 +110,8 @@ bool RegisterPorts(const fs::path&, std::string& error) {
 // Looked for and added in one transaction, so two tools creating at once add it once.
 bool RegisterDemoModem(const fs::path&, std::string& error) {
     bool ok = ce::RegTransact(ce::HKEY_LOCAL_MACHINE, [](ce::RegKey& root) {
-        if (!root.Find(kExtModemsKey)) AddModemTo(root, kDemoModemName, kDemoPort, kDemoPortDevice);
+        if (!root.Find(kExtModemsKey))
+            AddModemTo(root, kDemoModemName, kDemoPort, kDemoPortDevice, /*bSimulated=*/true);
         return true;
     });
     if (!ok) error = "cannot write the registry: " + LastErrorText();

@@ -27,7 +27,7 @@ void Set(ce::RegKey* k, std::u16string_view name, ce::RegValue v) {
 }  // namespace
 
 void AddModemTo(ce::RegKey& root, const std::u16string& name, const std::u16string& port,
-                const std::u16string& linuxDevice) {
+                const std::u16string& linuxDevice, bool bSimulated) {
     ce::RegKey* ext = root.Find(kExtModemsKey, true);
     ce::RegKey* entry = nullptr;
     for (auto& [folded, key] : ext->keys) {
@@ -41,24 +41,28 @@ void AddModemTo(ce::RegKey& root, const std::u16string& name, const std::u16stri
     if (!linuxDevice.empty())
         Set(root.Find(ce::kPortMapKey, true), port, ce::RegValue::Sz(linuxDevice));
     std::vector<ce::RegKey*> lines = ce::FindLineDevices(root, name);
-    for (ce::RegKey* line : lines) Set(line, u"Port", ce::RegValue::Sz(port));
+    for (ce::RegKey* line : lines) {
+        Set(line, u"Port", ce::RegValue::Sz(port));
+        if (bSimulated) Set(line, ce::kLineSimulatedValue, ce::RegValue::Dword(1));
+    }
     if (lines.empty()) {
         ce::LineDeviceInfo info;
         info.strName = name;
         info.strPort = port;
+        info.bSimulated = bSimulated;
         ce::PutLineDevice(root, info);
     }
 }
 
 bool AddModem(const std::u16string& name, const std::u16string& port,
-              const std::u16string& linuxDevice, std::string& error) {
+              const std::u16string& linuxDevice, std::string& error, bool bSimulated) {
     if (name.empty() || port.empty()) {
         error = "modem name and port must not be empty";
         return false;
     }
     // One transaction: two tools adding the same modem at once make one entry and one line.
     bool ok = ce::RegTransact(ce::HKEY_LOCAL_MACHINE, [&](ce::RegKey& root) {
-        AddModemTo(root, name, port, linuxDevice);
+        AddModemTo(root, name, port, linuxDevice, bSimulated);
         return true;
     });
     if (!ok) {
@@ -68,26 +72,32 @@ bool AddModem(const std::u16string& name, const std::u16string& port,
     return true;
 }
 
-int RunAddModem(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        out << "usage: kvo-device add-modem NAME PORT [LINUXDEVICE]\n"
+int RunAddModem(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream& err) {
+    if (allArgs.size() == 1 && (allArgs[0] == "--help" || allArgs[0] == "-h")) {
+        out << "usage: kvo-device add-modem [--sim] NAME PORT [LINUXDEVICE]\n"
                "  registers a modem: an ExtModems entry (DeviceType 1, FriendlyName NAME, Port\n"
                "  PORT), a usable line device NAME, and PORT -> LINUXDEVICE in the port map\n"
-               "  (a relative LINUXDEVICE is relative to the device root)\n";
+               "  (a relative LINUXDEVICE is relative to the device root); --sim marks it as\n"
+               "  the simulated phone kvophone (dial-up then counts a simulated data call\n"
+               "  instead of running pppd). An existing NAME gets the new port and keeps its mark.\n";
         return 0;
     }
+    std::vector<std::string> args = allArgs;
+    bool bSimulated = !args.empty() && args[0] == "--sim";
+    if (bSimulated) args.erase(args.begin());
     if (args.size() < 2 || args.size() > 3) {
-        err << "usage: kvo-device add-modem NAME PORT [LINUXDEVICE]\n";
+        err << "usage: kvo-device add-modem [--sim] NAME PORT [LINUXDEVICE]\n";
         return 2;
     }
     std::string error;
     if (!AddModem(ce::FromUtf8(args[0]), ce::FromUtf8(args[1]),
-                  args.size() == 3 ? ce::FromUtf8(args[2]) : u"", error)) {
+                  args.size() == 3 ? ce::FromUtf8(args[2]) : u"", error, bSimulated)) {
         err << "kvo-device: " << error << "\n";
         return 1;
     }
     out << "modem \"" << args[0] << "\" on " << args[1];
     if (args.size() == 3) out << " -> " << args[2];
+    if (bSimulated) out << " (simulated)";
     out << "\n";
     return 0;
 }

@@ -17,13 +17,14 @@ inline constexpr char16_t kDemoPort[] = u"COM3:";
 inline constexpr char16_t kDemoPortDevice[] = u"dev/COM3";  // relative to the device root
 
 // Adds the modem, or updates the port of the one of that name. An empty linuxDevice leaves
-// the port map alone. False with a message for the user.
+// the port map alone. `bSimulated` marks its line device as one a simulated phone sits
+// behind; without it an existing modem keeps the mark it has. False with a message.
 bool AddModem(const std::u16string& name, const std::u16string& port,
-              const std::u16string& linuxDevice, std::string& error);
+              const std::u16string& linuxDevice, std::string& error, bool bSimulated = false);
 
 // The same inside a transaction on HKEY_LOCAL_MACHINE's root.
 void AddModemTo(ce::RegKey& root, const std::u16string& name, const std::u16string& port,
-                const std::u16string& linuxDevice);
+                const std::u16string& linuxDevice, bool bSimulated = false);
 
 int RunAddModem(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

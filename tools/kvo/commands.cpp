@@ -8,6 +8,7 @@
 #include "tools/kvo/contacts_command.h"
 #include "tools/kvo/groups_command.h"
 #include "tools/kvo/pb_command.h"
+#include "tools/kvo/connect_command.h"
 #include "tools/kvo/phone_command.h"
 #include "tools/kvo/sms_command.h"
 
@@ -24,6 +25,7 @@ void ListTable(const std::string& prefix, const std::map<std::string, Command>& 
 
 std::map<std::string, Command>& Commands() {
     static std::map<std::string, Command> commands = {
+        {"connect", {"connect status|dial|hangup ...", "dial-up connections (connect --help)", RunConnect, true}},
         {"phone", {"phone info [--port PORT]", "talk to the phone (phone --help)", RunPhone, true}},
         {"sms", {"sms sync|list|send|outbox ...", "the messages: sync with the phone, list, send, the queue (sms --help)", RunSms, true}},
         {"contacts", {"contacts list|import|export ...", "the handheld's contacts (contacts --help)", RunContacts, true}},

@@ -159,7 +159,11 @@ void CPhoneCore::HangUp() {
     if (m_mode == MODE_DEAD) return;
     m_mode = MODE_DEAD;
     m_output.push_back(OutputChunk{{}, 0, true});
-    Journal("HANGUP line");
+    if (m_bDataCall) {
+        EndDataCall("line");
+    } else {
+        Journal("HANGUP line");
+    }
 }
 
 void CPhoneCore::SendUnsolicited(std::string_view bytes) {
@@ -331,16 +335,6 @@ void CPhoneCore::FinishPrompt() {
     Emit(held);
 }
 
-void CPhoneCore::DataByte(char c) {
-    m_nPlusRun = c == '+' ? m_nPlusRun + 1 : 0;
-    if (m_nPlusRun < 3) return;
-    m_nPlusRun = 0;
-    m_mode = MODE_COMMAND;
-    Journal("ESCAPE data");
-    Emit("\r\nOK\r\n");
-    FinishPrompt();
-}
-
 bool CPhoneCore::Matches(const std::vector<std::string>& prefixes, std::string_view line) const {
     std::string upper = Upper(line);
     for (const std::string& p : prefixes) {
@@ -360,7 +354,10 @@ std::string CPhoneCore::FinalText(const Res& res) const {
         if (m_nCmee == 2) return std::string("\r\n+CME ERROR: ") + CmeText(res.nCode) + "\r\n";
         return "\r\n+CME ERROR: " + std::to_string(res.nCode) + "\r\n";
     case RES_CMS: return "\r\n+CMS ERROR: " + std::to_string(res.nCode) + "\r\n";
-    case RES_CONNECT: return "\r\nCONNECT\r\n";
+    case RES_CONNECT:
+        return res.nCode ? "\r\nCONNECT " + std::to_string(res.nCode) + "\r\n" : "\r\nCONNECT\r\n";
+    case RES_BUSY: return "\r\nBUSY\r\n";
+    case RES_SILENT: return "";
     case RES_NO_CARRIER: return "\r\nNO CARRIER\r\n";
     case RES_PROMPT: return "\r\n> ";
     }
@@ -408,6 +405,10 @@ void CPhoneCore::ExecuteLine(const std::string& line) {
     }
     std::vector<std::string> info;
     Res res = ExecuteChain(view.substr(2), info);
+    if (res.kind == RES_SILENT) {
+        m_bHangUpReply = false;
+        return;
+    }
     std::string text;
     for (const std::string& block : info) text += block;
     if (res.kind == RES_PROMPT) {
@@ -489,7 +490,7 @@ CPhoneCore::Res CPhoneCore::Basic(char letter, std::string_view& rest,
         if (!number(reg) || reg > 255 || rest.empty()) return Res{RES_ERROR, 0};
         if (rest[0] == '?') {
             rest.remove_prefix(1);
-            int v = m_sregs.count(reg) ? m_sregs[reg] : reg == 3 ? 13 : reg == 4 ? 10 : reg == 5 ? 8 : 0;
+            int v = m_sregs.count(reg) ? m_sregs[reg] : reg == 3 ? 13 : reg == 4 ? 10 : reg == 5 ? 8 : reg == 12 ? 50 : 0;
             char buf[8];
             std::snprintf(buf, sizeof buf, "%03d", v);
             info.push_back(buf);
@@ -525,9 +526,10 @@ CPhoneCore::Res CPhoneCore::Basic(char letter, std::string_view& rest,
         if (bHasNumber && value != 0) return Res{RES_ERROR, 0};
         if (m_bVoiceCall) Journal("HANGUP call");
         m_bVoiceCall = false;
+        if (m_bDataCall) EndDataCall("data");
         return Res{RES_OK, 0};
     case 'A': return Res{RES_NO_CARRIER, 0};  // nothing is ringing
-    case 'O': return Res{RES_NO_CARRIER, 0};  // no data call to return to
+    case 'O': return ResumeData();
     default: return Res{RES_ERROR, 0};
     }
 }
@@ -542,11 +544,12 @@ CPhoneCore::Res CPhoneCore::Dial(std::string_view dial) {
     }
     if (!SimReady()) return Res{RES_CME, 11};
     Journal("DIAL " + JournalText(dial));
+    if (Res failed; DialFails(number, failed)) return failed;
     if (bVoice) {
         m_bVoiceCall = true;
         return Res{RES_OK, 0};
     }
-    return Res{RES_CONNECT, 0};
+    return DataDial();
 }
 
 namespace {

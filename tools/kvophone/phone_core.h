@@ -1,6 +1,7 @@
 // The simulated phone's behaviour, without threads or file descriptors: bytes in, bytes out.
 // CPhoneSim serves it on a pseudo-terminal; tests and fuzzers can drive it directly.
 #pragma once
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -47,9 +48,20 @@ public:
     bool IsHungUp() const { return m_mode == MODE_DEAD; }
     bool InDataCall() const { return m_mode == MODE_DATA; }
 
+    // Data calls run on the phone's clock (milliseconds, never going back): it paces the
+    // traffic the phone sends, ends the call after its duration and times the "+++" guard.
+    // The server calls this before every Receive and often while NeedsClock() holds.
+    void AdvanceClock(int64_t nowMs);
+    bool NeedsClock() const { return m_bDataCall; }
+    // Flow control: while the line does not take what was sent, a call's traffic waits.
+    void SetFlowStopped(bool bStopped) { m_bFlowStopped = bStopped; }
+
 private:
     enum Mode { MODE_COMMAND, MODE_PROMPT, MODE_DATA, MODE_DEAD };
-    enum Kind { RES_OK, RES_ERROR, RES_CME, RES_CMS, RES_CONNECT, RES_NO_CARRIER, RES_PROMPT };
+    enum Kind {
+        RES_OK, RES_ERROR, RES_CME, RES_CMS, RES_CONNECT, RES_NO_CARRIER, RES_PROMPT,
+        RES_BUSY, RES_SILENT  // a failing dial: BUSY, or no answer at all
+    };
     struct Res {
         Kind kind = RES_OK;
         int nCode = 0;
@@ -70,6 +82,13 @@ private:
     Res Extended(std::string_view cmd, std::vector<std::string>& info);
     Res Basic(char letter, std::string_view& rest, std::vector<std::string>& info);
     Res Dial(std::string_view dial);
+    // Data calls (phone_data.cpp).
+    bool DialFails(std::string_view dial, Res& res) const;
+    Res DataDial();
+    Res ResumeData();
+    // Journals "HANGUP <how> received=N sent=M" and drops the call.
+    void EndDataCall(const char* how);
+    int GuardMs() const;
     void FinishPrompt();
 
     Res Identity(const std::string& name, char form, std::vector<std::string>& info);
@@ -128,6 +147,18 @@ private:
     int m_nPromptStatus = SMS_STO_UNSENT;
     std::string m_strPdu;
     int m_nPlusRun = 0;  // "+++" escape from a data call
+
+    // The data call; it stays up in command mode after "+++" until ATH or its end.
+    bool m_bDataCall = false;
+    int64_t m_nNowMs = 0;
+    int64_t m_nCallStartMs = 0;
+    int64_t m_nLastDataRxMs = 0;  // the last byte from the line in data mode
+    int64_t m_nLastPlusMs = 0;
+    int64_t m_nRateCredit = 0;    // bytes x ms owed at the scenario's rate
+    uint64_t m_nDataReceived = 0;
+    uint64_t m_nDataSent = 0;
+    unsigned m_nPattern = 0;
+    bool m_bFlowStopped = false;
 };
 
 // Makes a journal line readable: control bytes as \xHH.

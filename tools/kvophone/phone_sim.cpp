@@ -132,10 +132,20 @@ void CPhoneSim::Run() {
     // Paced writes go in slices of about 10 ms of line time.
     const size_t slice = m_nBaud > 0 ? std::max<size_t>(1, m_nBaud / 10 / 100) : 4096;
     char buf[4096];
+    const Clock::time_point start = Clock::now();
+    auto clockMs = [start] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    };
+    bool bTicking = false;  // a data call wants the clock often
 
     while (!m_bStop) {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
+            size_t backlog = 0;
+            for (const OutputChunk& c : pending) backlog += c.strBytes.size();
+            m_core.SetFlowStopped(backlog > 64 * 1024);  // nobody reads: the call's data waits
+            m_core.AdvanceClock(clockMs());
+            bTicking = m_core.NeedsClock();
             for (OutputChunk& c : m_core.TakeOutput()) pending.push_back(std::move(c));
             DrainJournalLocked();
         }
@@ -166,14 +176,14 @@ void CPhoneSim::Run() {
             break;
         }
         bool bWriteDue = !pending.empty() && now >= due;
-        int timeout = 100;
+        int timeout = bTicking ? 10 : 100;
         if (!pending.empty() && !bWriteDue) {
             auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count();
-            timeout = static_cast<int>(std::min<long long>(std::max<long long>(wait, 1), 100));
+            timeout = static_cast<int>(std::min<long long>(std::max<long long>(wait, 1), timeout));
         }
         pollfd fds[2] = {{fd, static_cast<short>(POLLIN | (bWriteDue ? POLLOUT : 0)), 0},
                          {m_fdWakeRead, POLLIN, 0}};
-        int n = poll(fds, 2, bWriteDue ? 100 : timeout);
+        int n = poll(fds, 2, bWriteDue ? (bTicking ? 10 : 100) : timeout);
         if (n < 0 && errno != EINTR) break;
         if (n <= 0) continue;
         if (fds[1].revents & POLLIN) {
@@ -189,6 +199,7 @@ void CPhoneSim::Run() {
             if (got > 0) {
                 m_nBytesIn += static_cast<uint64_t>(got);
                 std::lock_guard<std::mutex> lock(m_mutex);
+                m_core.AdvanceClock(clockMs());
                 m_core.Receive(std::string_view(buf, static_cast<size_t>(got)));
             }
         }

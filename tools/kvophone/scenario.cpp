@@ -150,7 +150,7 @@ private:
     Scenario& m_out;
     std::string& m_error;
     int m_nLine = 0;
-    enum { NONE, PHONE, SMS, PHONEBOOK, QUIRKS, SCRIPT, SUBMITTED } m_section = NONE;
+    enum { NONE, PHONE, SMS, PHONEBOOK, QUIRKS, SCRIPT, SUBMITTED, DATA } m_section = NONE;
     size_t m_nIndex = 0;  // storage or phonebook in its vector
     std::set<std::string> m_seenSections;
     bool m_bHadSms = false, m_bHadPhonebook = false;
@@ -205,6 +205,11 @@ bool CParser::Line(std::string_view raw) {
     case PHONEBOOK: return PhonebookKey(key, value);
     case QUIRKS: return QuirkKey(key, value);
     case SUBMITTED: return SubmittedKey(key, value);
+    case DATA: {
+        std::string err;
+        if (!ParseDataKey(key, value, m_out.data, err)) return Fail(err);
+        return true;
+    }
     default: return Fail("key outside a section");
     }
 }
@@ -217,10 +222,11 @@ bool CParser::Section(std::string_view header) {
     std::string_view arg = sp == std::string_view::npos ? std::string_view{} : Trim(inner.substr(sp));
     std::string canonical = std::string(kind) + " " + std::string(arg);
     if (!m_seenSections.insert(canonical).second) return Fail("section repeated");
-    if (kind == "phone" || kind == "quirks" || kind == "script" || kind == "submitted") {
+    if (kind == "phone" || kind == "quirks" || kind == "script" || kind == "submitted" ||
+        kind == "data") {
         if (!arg.empty()) return Fail("section [" + std::string(kind) + "] takes no name");
         m_section = kind == "phone" ? PHONE : kind == "quirks" ? QUIRKS
-                  : kind == "script" ? SCRIPT : SUBMITTED;
+                  : kind == "script" ? SCRIPT : kind == "data" ? DATA : SUBMITTED;
         return true;
     }
     if (kind == "sms" || kind == "phonebook") {
@@ -510,6 +516,7 @@ std::string FormatScenario(const Scenario& s) {
         if (!q.strGarbage.empty()) kv("garbage", "\"" + EscapeBytes(q.strGarbage) + "\"");
         if (q.nReplyDelayMs) kv("reply_delay_ms", std::to_string(q.nReplyDelayMs));
     }
+    if (!(s.data == DataCallSettings{})) out += "\n" + FormatDataSection(s.data);
     if (!s.script.empty() || s.bScriptOnly) {
         out += "\n[script]\n";
         kv("only", s.bScriptOnly ? "yes" : "no");

@@ -67,6 +67,24 @@ struct ScriptRule {
     bool operator==(const ScriptRule&) const = default;
 };
 
+// A dial string that fails, and how the phone answers it.
+struct DialFailure {
+    enum Reply { NO_CARRIER, BUSY, ERROR, SILENT };
+    std::string strDial;  // as written after ATD, without ";"
+    Reply eReply = NO_CARRIER;
+    bool operator==(const DialFailure&) const = default;
+};
+
+// Data calls ([data]): ATD without ";" connects at nSpeed; while connected the phone sends
+// nRate bytes a second and drops the call (NO CARRIER) after nDuration seconds, 0 never.
+struct DataCallSettings {
+    int nSpeed = 9600;
+    int nRate = 0;
+    int nDuration = 0;
+    std::vector<DialFailure> failures;
+    bool operator==(const DataCallSettings&) const = default;
+};
+
 struct PhoneIdentity {
     std::string strManufacturer = "KVO Mobile";
     std::string strModel = "SP-1";
@@ -88,6 +106,7 @@ struct Scenario {
     std::vector<SmsStorage> smsStorages;
     std::vector<Phonebook> phonebooks;
     Quirks quirks;
+    DataCallSettings data;
     std::vector<ScriptRule> script;
     bool bScriptOnly = false;            // bytes no rule takes are dropped, not interpreted
     std::vector<std::string> submitted;  // PDUs sent with AT+CMGS, in order
@@ -101,6 +120,11 @@ Scenario DefaultScenario();
 // when the text names none). Errors read "line N: what".
 bool ParseScenario(std::string_view text, Scenario& out, std::string& error);
 std::string FormatScenario(const Scenario& scenario);
+
+// The [data] section's lines, one at a time (also used by the fuzzer).
+bool ParseDataKey(std::string_view key, std::string_view value, DataCallSettings& data,
+                  std::string& error);
+std::string FormatDataSection(const DataCallSettings& data);
 
 SmsStorage* FindStorage(Scenario& scenario, std::string_view name);
 Phonebook* FindPhonebook(Scenario& scenario, std::string_view name);
