@@ -215,12 +215,16 @@ UpdaterEnd CUpdaterDoc::Check() {
                     "missing " + ce::ToUtf8(m_strProductDir) + "\\version.info");
     bool isUpdater = m_strProductTag == u"updater";
     if (!isUpdater && IsOlderVersion(kUpdaterVersion, installed->strVer))
-        return Fail(LoadText(IDS_NEED_NEW_UPDATER));
+        return Fail(LoadText(IDS_NEED_NEW_UPDATER),
+                    "the product was written by updater " + ce::ToUtf8(installed->strVer) +
+                        "; this is " + ce::ToUtf8(kUpdaterVersion));
     info = {};
     if (UpdaterEnd e = FetchList(m_strProductTag, info); e != UpdaterEnd::Done) return e;
     if (!info.bPostResetCopy && AnyProgramRunning(*installed)) return UpdaterEnd::AppRunning;
     if (!isUpdater && IsOlderVersion(kUpdaterVersion, info.strVer))
-        return Fail(LoadText(IDS_NEED_NEW_UPDATER));
+        return Fail(LoadText(IDS_NEED_NEW_UPDATER),
+                    "the server's list needs updater " + ce::ToUtf8(info.strVer) + "; this is " +
+                        ce::ToUtf8(kUpdaterVersion));
     m_installed = *installed;
     m_bPostReset = info.bPostResetCopy;
     m_list = BuildItems(m_installed, info, m_strProductDir);
