@@ -31,14 +31,28 @@ bool MakeRunnable(const std::u16string& path) {
 
 }  // namespace
 
-bool PlaceFiles(const std::vector<CPlacement>& files, std::string& error) {
+bool PlaceFiles(const std::vector<CPlacement>& all, std::string& error) {
+    // One destination named twice (as a list may do) takes the later file.
+    std::vector<CPlacement> files;
+    for (size_t i = 0; i < all.size(); ++i) {
+        bool later = false;
+        for (size_t j = i + 1; j < all.size() && !later; ++j)
+            later = ce::EqualsNoCase(all[i].strDestination, all[j].strDestination);
+        if (!later) files.push_back(all[i]);
+    }
     std::vector<std::u16string> fresh;
+    std::vector<std::u16string> madeFolders;  // in the order they were made
     auto dropFresh = [&] {
         for (const auto& f : fresh) ce::DeleteFile(f);
+        for (auto d = madeFolders.rbegin(); d != madeFolders.rend(); ++d) ce::RemoveDirectory(*d);
     };
     for (const CPlacement& p : files) {
         std::u16string copy = p.strDestination + u"~new";
         std::u16string folder = Folder(p.strDestination);
+        std::vector<std::u16string> chain;
+        for (std::u16string f = folder; f.size() > 1 && !ce::DirectoryExists(f); f = Folder(f))
+            chain.push_back(f);
+        madeFolders.insert(madeFolders.end(), chain.rbegin(), chain.rend());
         bool ok = (ce::DirectoryExists(folder) || ce::CreateDirectories(folder)) &&
                   ce::CopyFile(p.strSource, copy, false);
         if (ok) fresh.push_back(copy);
