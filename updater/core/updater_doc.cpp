@@ -137,9 +137,15 @@ bool CUpdaterDoc::ServerUrl(std::string& url) {
     return true;
 }
 
+std::string CUpdaterDoc::ObjectUrl(std::u16string_view tag, std::u16string_view name) {
+    // The handheld's client drops its connection log with every connection it opens.
+    ce::DeleteFile(u"\\t.log");
+    return m_strServer + ObjectPath(kBasePath, tag, name);
+}
+
 UpdaterEnd CUpdaterDoc::FetchList(std::u16string_view tag, CUpdateInfo& info) {
     if (!ServerUrl(m_strServer)) return Fail(LoadText(IDS_NO_REQUEST), m_strDetail);
-    std::string url = m_strServer + ObjectPath(kBasePath, tag, kUpdateInfo);
+    std::string url = ObjectUrl(tag, kUpdateInfo);
     ce::HttpReply reply = ce::HttpGetFile(url, TempPath(kUpdateInfo), nullptr, &m_bCancel);
     if (reply.result == ce::HttpResult::Cancelled) return UpdaterEnd::Cancelled;
     if (reply.result != ce::HttpResult::Ok)
@@ -160,7 +166,7 @@ UpdaterEnd CUpdaterDoc::FetchList(std::u16string_view tag, CUpdateInfo& info) {
 UpdaterEnd CUpdaterDoc::QuerySizes(std::u16string_view tag) {
     for (CDownloadItem& item : m_list.items) {
         if (m_bCancel) return UpdaterEnd::Cancelled;
-        std::string url = m_strServer + ObjectPath(kBasePath, tag, item.RequestName());
+        std::string url = ObjectUrl(tag, item.RequestName());
         ce::HttpReply reply = ce::HttpQueryLength(url, &m_bCancel);
         if (reply.result == ce::HttpResult::Cancelled) return UpdaterEnd::Cancelled;
         if (reply.result != ce::HttpResult::Ok)
@@ -288,7 +294,7 @@ UpdaterEnd CUpdaterDoc::Download(std::u16string_view tag, std::vector<std::u16st
                 ClearDownloads(downloaded);
                 return UpdaterEnd::Cancelled;
             }
-            std::string url = m_strServer + ObjectPath(kBasePath, tag, item.RequestName());
+            std::string url = ObjectUrl(tag, item.RequestName());
             ce::HttpReply reply =
                 ce::HttpGetFile(url, TempPath(item.strName), &m_nCurrent, &m_bCancel);
             if (reply.result == ce::HttpResult::Ok && reply.nStatus >= 400) {

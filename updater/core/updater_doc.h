@@ -70,6 +70,7 @@ public:
 private:
     UpdaterEnd Fail(std::u16string message, std::string detail = {});
     bool ServerUrl(std::string& url);
+    std::string ObjectUrl(std::u16string_view tag, std::u16string_view name);
     UpdaterEnd FetchList(std::u16string_view tag, CUpdateInfo& info);
     UpdaterEnd QuerySizes(std::u16string_view tag);
     UpdaterEnd Download(std::u16string_view tag, std::vector<std::u16string>& downloaded);
