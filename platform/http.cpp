@@ -202,9 +202,10 @@ HttpReply HttpQueryLength(const std::string& url, const std::atomic<bool>* cance
     if (!Prepare(e, url, t, reply)) return reply;
     curl_easy_setopt(e.p, CURLOPT_NOBODY, 1L);
     Finish(e, curl_easy_perform(e.p), t, reply);
-    if (reply.result == HttpResult::Ok && (reply.nStatus >= 400 || reply.nLength < 0)) {
+    bool found = reply.nStatus >= 200 && reply.nStatus < 300;
+    if (reply.result == HttpResult::Ok && (!found || reply.nLength < 0)) {
         reply.result = HttpResult::NoLength;
-        reply.strDetail = reply.nStatus >= 400
+        reply.strDetail = !found
                               ? "the server answered " + std::to_string(reply.nStatus)
                               : "the reply has no content length";
     }

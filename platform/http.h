@@ -33,14 +33,15 @@ struct HttpReply {
 bool ParseHttpServer(std::u16string_view server, std::string& host, uint16_t& port);
 
 // The content length of an object without reading its body (HEAD). A reply without a length
-// or with an error status fails with NoLength: a size of 0 is never made up.
+// or with a status other than 2xx fails with NoLength: a size of 0 is never made up.
 HttpReply HttpQueryLength(const std::string& url, const std::atomic<bool>* cancel = nullptr);
 
 // GETs an object into the handheld file `path`. The body goes to a file beside it first and
 // replaces `path` only when exactly the announced number of bytes arrived, so a failed
 // transfer leaves whatever was there. `received` counts the bytes so far for a progress bar;
-// `cancel` is tested between chunks. Error statuses (404 ...) are returned as read (their
-// body stored) with nStatus telling them apart; callers decide what an error page means.
+// `cancel` is tested between chunks. Other statuses than 2xx (404, 301 ...) are returned as
+// read (their body stored) with nStatus telling them apart: callers decide what an error page
+// means.
 HttpReply HttpGetFile(const std::string& url, std::u16string_view path,
                       std::atomic<int64_t>* received = nullptr,
                       const std::atomic<bool>* cancel = nullptr);

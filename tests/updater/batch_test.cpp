@@ -163,6 +163,20 @@ TEST_F(UpdaterBatchTest, FaultsLeaveTheProductAsItWas) {
          "Error, file on server not found."},
         {"a missing file", [&] { m_server.Set(kList, list); Offer("a.exe", "new a"); },
          "Error, file on server not found."},
+        {"a file moved elsewhere",
+         [&] {
+             m_server.Set(kList, list);
+             Offer("a.exe", "new a");
+             m_server.Set("/auto_update/" + kTag + "/z.exe", {301, "<html>moved</html>"});
+         },
+         "Error, file on server not found."},
+        {"a file gone by the time it is fetched: its 404 page is no file",
+         [&] {
+             m_server.Set(kList, list);
+             Offer("a.exe", "new a");
+             m_server.Set("/auto_update/" + kTag + "/z.exe", {404, "<html>gone</html>", -1, -1, 200});
+         },
+         "Error, file on server not found."},
         {"a body cut short",
          [&] {
              m_server.Set(kList, list);

@@ -23,6 +23,9 @@ public:
         long long nLength = -1;
         // Bytes of the body sent before the connection is closed; -1 for all.
         long long nSendOnly = -1;
+        // The status a HEAD request gets, when it differs (a file gone between the size
+        // query and the download).
+        int nHeadStatus = 0;
     };
 
     CTestHttpServer() {
@@ -89,7 +92,8 @@ private:
             auto it = m_routes.find(path);
             if (it != m_routes.end()) r = it->second;
         }
-        std::string head = "HTTP/1.0 " + std::to_string(r.nStatus) + " X\r\n";
+        int status = method == "HEAD" && r.nHeadStatus ? r.nHeadStatus : r.nStatus;
+        std::string head = "HTTP/1.0 " + std::to_string(status) + " X\r\n";
         if (r.nLength != -2)
             head += "Content-Length: " +
                     std::to_string(r.nLength == -1 ? static_cast<long long>(r.strBody.size())

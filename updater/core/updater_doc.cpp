@@ -35,6 +35,11 @@ int MessageOf(ce::HttpResult r) {
     }
 }
 
+// Error pages and redirections carry a body too, but never the file asked for.
+bool IsSuccess(long status) {
+    return status >= 200 && status < 300;
+}
+
 std::u16string WithoutTrailingSlash(std::u16string_view dir) {
     std::u16string out(dir);
     while (out.size() > 1 && out.back() == u'\\') out.pop_back();
@@ -157,7 +162,7 @@ UpdaterEnd CUpdaterDoc::FetchList(std::u16string_view tag, CUpdateInfo& info) {
     // A missing list behind a friendly error page.
     if (info.bWebPage)
         return Fail(LoadText(IDS_NO_SERVER), url + ": the server sent a web page, not a list");
-    if (reply.nStatus >= 400)
+    if (!IsSuccess(reply.nStatus))
         return Fail(LoadText(IDS_NOT_FOUND),
                     url + ": the server answered " + std::to_string(reply.nStatus));
     return UpdaterEnd::Done;
@@ -297,7 +302,7 @@ UpdaterEnd CUpdaterDoc::Download(std::u16string_view tag, std::vector<std::u16st
             std::string url = ObjectUrl(tag, item.RequestName());
             ce::HttpReply reply =
                 ce::HttpGetFile(url, TempPath(item.strName), &m_nCurrent, &m_bCancel);
-            if (reply.result == ce::HttpResult::Ok && reply.nStatus >= 400) {
+            if (reply.result == ce::HttpResult::Ok && !IsSuccess(reply.nStatus)) {
                 ce::DeleteFile(TempPath(item.strName));
                 reply.result = ce::HttpResult::NoLength;
                 reply.strDetail = "the server answered " + std::to_string(reply.nStatus);
