@@ -247,13 +247,20 @@ TEST_F(UpdaterBatchTest, NamesThatLeaveTheProductAreRefused) {
 }
 
 TEST_F(UpdaterBatchTest, ARunningProgramOfTheProductBlocksTheUpdate) {
+    // Process names are machine-wide: one of this test's own, so no other test meets it.
+    const std::string program = "r" + std::to_string(getpid()) + ".exe";
+    const std::u16string program16 = ce::FromUtf8(program);
+    Product(program, "old r");
+    ASSERT_TRUE(ce::WriteFileAtomic(kProduct + u"\\version.info",
+                                    "<VER>0.01\r\n<FILE>a.exe\t0100\r\n<FILE>" + program +
+                                        "\t0100\r\n"));
     m_server.Set(kList, "<group_bin>\r\n<label>Programs\r\n<bin>a.exe 0101\r\n");
     Offer("a.exe", "new a");
     // A program named like the product's, started as the handheld starts programs.
-    fs::create_symlink("/bin/sleep", ce::MapPath(u"\\Windows\\a.exe"));
-    pid_t pid = ce::CreateProcess(u"\\Windows\\a.exe", u"60");
+    fs::create_symlink("/bin/sleep", ce::MapPath(u"\\Windows\\" + program16));
+    pid_t pid = ce::CreateProcess(u"\\Windows\\" + program16, u"60");
     ASSERT_GT(pid, 0);
-    while (!ce::IsProcessRunning(u"a.exe")) usleep(1000);
+    while (!ce::IsProcessRunning(program16)) usleep(1000);
     std::string before = Snapshot(ProductHost());
     kvo::test::ProgramResult r = Run({"--batch", "--yes"});
     kill(pid, SIGKILL);
