@@ -15,15 +15,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::set<std::u16string> names;
     for (int kind = 0; kind < KIND_COUNT; ++kind) {
         for (const COfferedFile& f : u.files[kind]) {
-            if (f.nKind != kind || f.strName.empty() || f.strVersion.size() != 4) std::abort();
-            if (f.strName.find(u'\\') != std::u16string::npos) std::abort();
-            if (kind != KIND_CVR && !names.insert(f.strName).second) std::abort();
+            if (f.nKind != kind || f.strName.empty() || f.strVersion.size() != 4)
+                std::abort();
+            if (f.strName.find(u'\\') != std::u16string::npos)
+                std::abort();
+            if (kind != KIND_CVR && !names.insert(f.strName).second)
+                std::abort();
             for (const CRequirement& r : f.requirements)
-                if (r.strVersion.size() != 4 || r.strName.empty()) std::abort();
+                if (r.strVersion.size() != 4 || r.strName.empty())
+                    std::abort();
         }
     }
     for (const CUpdateGroup& g : u.groups)
-        if (g.nKind < 0 || g.nKind >= KIND_COUNT) std::abort();
+        if (g.nKind < 0 || g.nKind >= KIND_COUNT)
+            std::abort();
     const std::u16string target = u"\\Program Files\\kvonet pro";
     CItemList list = BuildItems({}, u, target);
     SelectItems(list, {}, false);
@@ -31,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!IsInside(item.strDestination, target) || !IsCleanAbsolutePath(item.strDestination) ||
             !IsPlainFileName(item.strName) || !IsPlainFileName(item.RequestName()))
             std::abort();
-        if (item.nGroup >= static_cast<int>(list.groups.size())) std::abort();
+        if (item.nGroup >= static_cast<int>(list.groups.size()))
+            std::abort();
     }
     return 0;
 }

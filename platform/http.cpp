@@ -38,14 +38,16 @@ size_t OnHeader(char* data, size_t size, size_t n, void* user) {
     auto* t = static_cast<Transfer*>(user);
     size_t bytes = size * n;
     // The empty line ends the header block; a 1xx reply is followed by another one.
-    if (bytes <= 2 && (bytes == 0 || data[0] == '\r' || data[0] == '\n')) t->bHeadersDone = true;
+    if (bytes <= 2 && (bytes == 0 || data[0] == '\r' || data[0] == '\n'))
+        t->bHeadersDone = true;
     return bytes;
 }
 
 size_t OnBody(char* data, size_t size, size_t n, void* user) {
     auto* t = static_cast<Transfer*>(user);
     size_t bytes = size * n;
-    if (t->pCancel && t->pCancel->load()) return 0;
+    if (t->pCancel && t->pCancel->load())
+        return 0;
     if (t->nGot == 0 && t->nLength < 0) {
         curl_off_t length = -1;
         curl_easy_getinfo(t->pCurl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
@@ -61,7 +63,8 @@ size_t OnBody(char* data, size_t size, size_t n, void* user) {
         return 0;
     }
     t->nGot += static_cast<int64_t>(bytes);
-    if (t->pReceived) t->pReceived->store(t->nGot);
+    if (t->pReceived)
+        t->pReceived->store(t->nGot);
     return bytes;
 }
 
@@ -75,8 +78,10 @@ struct Easy {
     curl_slist* headers = nullptr;
     char error[CURL_ERROR_SIZE] = {};
     ~Easy() {
-        if (headers) curl_slist_free_all(headers);
-        if (p) curl_easy_cleanup(p);
+        if (headers)
+            curl_slist_free_all(headers);
+        if (p)
+            curl_easy_cleanup(p);
     }
 };
 
@@ -135,28 +140,28 @@ void Finish(Easy& e, CURLcode rc, const Transfer& t, HttpReply& reply) {
         return;
     }
     switch (rc) {
-    case CURLE_OK:
-        reply.result = HttpResult::Ok;
-        reply.strDetail.clear();
-        return;
-    case CURLE_UNSUPPORTED_PROTOCOL:
-    case CURLE_URL_MALFORMAT:
-        reply.result = HttpResult::RequestFailed;
-        return;
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT:
-        reply.result = HttpResult::ConnectFailed;
-        return;
-    default:
-        break;
+        case CURLE_OK:
+            reply.result = HttpResult::Ok;
+            reply.strDetail.clear();
+            return;
+        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_URL_MALFORMAT:
+            reply.result = HttpResult::RequestFailed;
+            return;
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_CONNECT:
+            reply.result = HttpResult::ConnectFailed;
+            return;
+        default:
+            break;
     }
     if (t.bNoLength) {
         reply.result = HttpResult::NoLength;
         reply.strDetail = "the reply has no content length";
     } else if (!t.bHeadersDone) {
-        reply.result = rc == CURLE_OPERATION_TIMEDOUT ? HttpResult::ConnectFailed
-                                                      : HttpResult::SendFailed;
+        reply.result =
+            rc == CURLE_OPERATION_TIMEDOUT ? HttpResult::ConnectFailed : HttpResult::SendFailed;
     } else {
         reply.result = HttpResult::BodyFailed;
     }
@@ -169,25 +174,31 @@ bool ParseHttpServer(std::u16string_view server, std::string& host, uint16_t& po
     if (server.size() <= kScheme.size() || !EqualsNoCase(server.substr(0, 7), kScheme))
         return false;
     std::u16string_view rest = server.substr(kScheme.size());
-    if (!rest.empty() && rest.back() == u'/') rest.remove_suffix(1);
+    if (!rest.empty() && rest.back() == u'/')
+        rest.remove_suffix(1);
     size_t colon = rest.find(u':');
     std::u16string_view name = rest.substr(0, colon);
-    if (name.empty()) return false;
+    if (name.empty())
+        return false;
     for (char16_t c : name) {
         bool ok = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
                   (c >= u'0' && c <= u'9') || c == u'.' || c == u'-' || c == u'_';
-        if (!ok) return false;
+        if (!ok)
+            return false;
     }
     uint32_t number = 80;
     if (colon != std::u16string_view::npos) {
         std::u16string_view digits = rest.substr(colon + 1);
-        if (digits.empty() || digits.size() > 5) return false;
+        if (digits.empty() || digits.size() > 5)
+            return false;
         number = 0;
         for (char16_t c : digits) {
-            if (c < u'0' || c > u'9') return false;
+            if (c < u'0' || c > u'9')
+                return false;
             number = number * 10 + (c - u'0');
         }
-        if (number == 0 || number > 65535) return false;
+        if (number == 0 || number > 65535)
+            return false;
     }
     host = ToUtf8(name);
     port = static_cast<uint16_t>(number);
@@ -199,15 +210,15 @@ HttpReply HttpQueryLength(const std::string& url, const std::atomic<bool>* cance
     Easy e;
     Transfer t;
     t.pCancel = cancel;
-    if (!Prepare(e, url, t, reply)) return reply;
+    if (!Prepare(e, url, t, reply))
+        return reply;
     curl_easy_setopt(e.p, CURLOPT_NOBODY, 1L);
     Finish(e, curl_easy_perform(e.p), t, reply);
     bool found = reply.nStatus >= 200 && reply.nStatus < 300;
     if (reply.result == HttpResult::Ok && (!found || reply.nLength < 0)) {
         reply.result = HttpResult::NoLength;
-        reply.strDetail = !found
-                              ? "the server answered " + std::to_string(reply.nStatus)
-                              : "the reply has no content length";
+        reply.strDetail = !found ? "the server answered " + std::to_string(reply.nStatus)
+                                 : "the reply has no content length";
     }
     return reply;
 }
@@ -215,7 +226,8 @@ HttpReply HttpQueryLength(const std::string& url, const std::atomic<bool>* cance
 HttpReply HttpGetFile(const std::string& url, std::u16string_view path,
                       std::atomic<int64_t>* received, const std::atomic<bool>* cancel) {
     HttpReply reply;
-    if (received) received->store(0);
+    if (received)
+        received->store(0);
     std::u16string part = std::u16string(path) + u"~part";
     File file = File::Create(part);
     if (!file) {
@@ -253,7 +265,8 @@ HttpReply HttpGetFile(const std::string& url, std::u16string_view path,
         reply.strDetail = "cannot store " + ToUtf8(path) + ": " + GetLastErrorText();
         stored = false;
     }
-    if (!stored) DeleteFile(part);
+    if (!stored)
+        DeleteFile(part);
     return reply;
 }
 

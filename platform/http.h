@@ -24,9 +24,9 @@ enum class HttpResult {
 
 struct HttpReply {
     HttpResult result = HttpResult::Ok;
-    long nStatus = 0;         // the HTTP status, 0 when none came
-    int64_t nLength = -1;     // the content length, -1 when the reply had none
-    std::string strDetail;    // why it failed, for logs and terminals
+    long nStatus = 0;       // the HTTP status, 0 when none came
+    int64_t nLength = -1;   // the content length, -1 when the reply had none
+    std::string strDetail;  // why it failed, for logs and terminals
 };
 
 // Splits "http://HOST[:PORT]" (a trailing "/" allowed); false for anything else.

@@ -17,9 +17,7 @@ using namespace kvo::updater;
 class CTerminalUi : public kvo::CSilentUi {
 public:
     void SetStatus(const std::u16string& text) override { Print(text); }
-    static void Print(std::u16string_view text) {
-        std::cout << ce::ToUtf8(text) << std::endl;
-    }
+    static void Print(std::u16string_view text) { std::cout << ce::ToUtf8(text) << std::endl; }
 };
 
 int Usage() {
@@ -29,7 +27,8 @@ int Usage() {
 
 int Failed(const CUpdaterDoc& doc) {
     CTerminalUi::Print(doc.Message());
-    if (!doc.Detail().empty()) std::cerr << "updater: " << doc.Detail() << "\n";
+    if (!doc.Detail().empty())
+        std::cerr << "updater: " << doc.Detail() << "\n";
     return 1;
 }
 
@@ -63,37 +62,43 @@ int main(int argc, char** argv) {
         return Usage();
     }
     switch (doc.Check()) {
-    case UpdaterEnd::Error: return Failed(doc);
-    case UpdaterEnd::Cancelled: return 1;
-    case UpdaterEnd::AppRunning:
-        CTerminalUi::Print(kAppRunningText);
-        return 1;
-    case UpdaterEnd::NoUpdates:
-        CTerminalUi::Print(kNoUpdatesText);
-        return 0;
-    case UpdaterEnd::SelfUpdate:
-        if (!yes) {
-            std::cerr << "updater: run with --yes to install the new updater\n";
+        case UpdaterEnd::Error:
+            return Failed(doc);
+        case UpdaterEnd::Cancelled:
+            return 1;
+        case UpdaterEnd::AppRunning:
+            CTerminalUi::Print(kAppRunningText);
+            return 1;
+        case UpdaterEnd::NoUpdates:
+            CTerminalUi::Print(kNoUpdatesText);
             return 0;
-        }
-        // The restarted updater goes on in batch mode with the product from "self.tmp".
-        if (doc.SelfUpdate(u"--batch --yes") != UpdaterEnd::Done) return Failed(doc);
-        return 0;
-    case UpdaterEnd::FilesAvailable: break;
-    case UpdaterEnd::Done: return 0;
+        case UpdaterEnd::SelfUpdate:
+            if (!yes) {
+                std::cerr << "updater: run with --yes to install the new updater\n";
+                return 0;
+            }
+            // The restarted updater goes on in batch mode with the product from "self.tmp".
+            if (doc.SelfUpdate(u"--batch --yes") != UpdaterEnd::Done)
+                return Failed(doc);
+            return 0;
+        case UpdaterEnd::FilesAvailable:
+            break;
+        case UpdaterEnd::Done:
+            return 0;
     }
     const CItemList& list = doc.Items();
     for (size_t g = 0; g < list.groups.size(); ++g) {
         bool any = false;
         for (const CDownloadItem& item : list.items) any = any || item.nGroup == int(g);
         if (any)
-            std::cout << ce::ToUtf8(list.groups[g].strLabel) << "\t"
-                      << list.groups[g].nTotal / 1024 << " kb\n";
+            std::cout << ce::ToUtf8(list.groups[g].strLabel) << "\t" << list.groups[g].nTotal / 1024
+                      << " kb\n";
     }
-    std::cout << ce::ToUtf8(kTotalSizeText) << " " << doc.TotalSize() / 1024 << " kb"
-              << std::endl;
-    if (!yes) return 0;
-    if (doc.Update() != UpdaterEnd::Done) return Failed(doc);
+    std::cout << ce::ToUtf8(kTotalSizeText) << " " << doc.TotalSize() / 1024 << " kb" << std::endl;
+    if (!yes)
+        return 0;
+    if (doc.Update() != UpdaterEnd::Done)
+        return Failed(doc);
     CTerminalUi::Print(doc.Message());
     return 0;
 }

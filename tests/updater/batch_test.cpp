@@ -68,7 +68,8 @@ protected:
     }
     std::string Read(std::u16string_view path) {
         std::string bytes;
-        if (!ce::ReadFileBytes(path, bytes)) return "<missing>";
+        if (!ce::ReadFileBytes(path, bytes))
+            return "<missing>";
         return bytes;
     }
     std::string ProductFile(const std::string& name) {
@@ -101,8 +102,10 @@ TEST_F(UpdaterBatchTest, NewerAndNewFilesAreInstalledOlderOnesNot) {
     EXPECT_EQ(check.status, 0) << check.err;
     EXPECT_EQ(check.out,
               "Checking for new RE2003_dezezed_Uza_300 version.\n"
-              "Checking for new " + kTag + " version.\n"
-              "Program Files\t2 kb\nTotal size: 2 kb\n");
+              "Checking for new " +
+                  kTag +
+                  " version.\n"
+                  "Program Files\t2 kb\nTotal size: 2 kb\n");
     EXPECT_EQ(Snapshot(ProductHost()), before);  // a check alone changes nothing
 
     kvo::test::ProgramResult r = Run({"--batch", "--yes"});
@@ -130,9 +133,9 @@ TEST_F(UpdaterBatchTest, NewerAndNewFilesAreInstalledOlderOnesNot) {
 
 TEST_F(UpdaterBatchTest, ARequirementBringsItsLibraryAlong) {
     Product("kvocomm.dll", "old lib");
-    ASSERT_TRUE(ce::WriteFileAtomic(
-        kProduct + u"\\version.info",
-        "<VER>0.01\r\n<FILE>kvocomm.dll\t0200\r\n<FILE>kvo.dat\t0001\r\n"));
+    ASSERT_TRUE(
+        ce::WriteFileAtomic(kProduct + u"\\version.info",
+                            "<VER>0.01\r\n<FILE>kvocomm.dll\t0200\r\n<FILE>kvo.dat\t0001\r\n"));
     // The library's kind has no group of its own: it comes only through the requirement.
     m_server.Set(kList,
                  "<group_db>\r\n<label>Database\r\n<cfg>kvo.dat 0002 kvocomm.dll 0300\r\n"
@@ -159,9 +162,16 @@ TEST_F(UpdaterBatchTest, FaultsLeaveTheProductAsItWas) {
         {"a web page instead of the list",
          [&] { m_server.Set(kList, "<html>\r\n<body>moved</body>\r\n"); },
          "Error, can not connect to Server."},
-        {"no list at all (the server's 404 page)", [&] { m_server.Set(kList, {404, "gone"}); },
+        {"no list at all (the server's 404 page)",
+         [&] {
+             m_server.Set(kList, {404, "gone"});
+         },
          "Error, file on server not found."},
-        {"a missing file", [&] { m_server.Set(kList, list); Offer("a.exe", "new a"); },
+        {"a missing file",
+         [&] {
+             m_server.Set(kList, list);
+             Offer("a.exe", "new a");
+         },
          "Error, file on server not found."},
         {"a file moved elsewhere",
          [&] {
@@ -174,7 +184,8 @@ TEST_F(UpdaterBatchTest, FaultsLeaveTheProductAsItWas) {
          [&] {
              m_server.Set(kList, list);
              Offer("a.exe", "new a");
-             m_server.Set("/auto_update/" + kTag + "/z.exe", {404, "<html>gone</html>", -1, -1, 200});
+             m_server.Set("/auto_update/" + kTag + "/z.exe",
+                          {404, "<html>gone</html>", -1, -1, 200});
          },
          "Error, file on server not found."},
         {"a body cut short",
@@ -188,7 +199,8 @@ TEST_F(UpdaterBatchTest, FaultsLeaveTheProductAsItWas) {
          [&] {
              m_server.Set(kList, list);
              Offer("a.exe", "new a");
-             m_server.Set("/auto_update/" + kTag + "/z.exe", {200, std::string(50000, 'z'), -1, 20000});
+             m_server.Set("/auto_update/" + kTag + "/z.exe",
+                          {200, std::string(50000, 'z'), -1, 20000});
          },
          "Error, file on server not found."},
         {"a file without a length",
@@ -198,8 +210,7 @@ TEST_F(UpdaterBatchTest, FaultsLeaveTheProductAsItWas) {
              m_server.Set("/auto_update/" + kTag + "/z.exe", {200, "z", -2, -1});
          },
          "Error, file on server not found."},
-        {"a list that needs a newer updater",
-         [&] { m_server.Set(kList, "<ver>0.02\r\n" + list); },
+        {"a list that needs a newer updater", [&] { m_server.Set(kList, "<ver>0.02\r\n" + list); },
          "Error, you need a new version of the Updater. Please try again."},
     };
     std::string before = Snapshot(ProductHost());
@@ -251,9 +262,9 @@ TEST_F(UpdaterBatchTest, ARunningProgramOfTheProductBlocksTheUpdate) {
     const std::string program = "r" + std::to_string(getpid()) + ".exe";
     const std::u16string program16 = ce::FromUtf8(program);
     Product(program, "old r");
-    ASSERT_TRUE(ce::WriteFileAtomic(kProduct + u"\\version.info",
-                                    "<VER>0.01\r\n<FILE>a.exe\t0100\r\n<FILE>" + program +
-                                        "\t0100\r\n"));
+    ASSERT_TRUE(
+        ce::WriteFileAtomic(kProduct + u"\\version.info",
+                            "<VER>0.01\r\n<FILE>a.exe\t0100\r\n<FILE>" + program + "\t0100\r\n"));
     m_server.Set(kList, "<group_bin>\r\n<label>Programs\r\n<bin>a.exe 0101\r\n");
     Offer("a.exe", "new a");
     // A program named like the product's, started as the handheld starts programs.
@@ -311,7 +322,8 @@ TEST_F(UpdaterBatchTest, PostResetCopyWaitsForTheSoftReset) {
 
 TEST_F(UpdaterBatchTest, ANewerUpdaterReplacesItselfAndGoesOnWithTheProduct) {
     std::string updater = kvo::test::ReadHostFile(fs::path(KVO_BINARY_DIR) / "bin" / "updater");
-    m_server.Set(kOwnList, "<ver>0.01\r\n<group_bin>\r\n<label>Updater\r\n<bin>updater.exe 0301\r\n");
+    m_server.Set(kOwnList,
+                 "<ver>0.01\r\n<group_bin>\r\n<label>Updater\r\n<bin>updater.exe 0301\r\n");
     m_server.Set("/auto_update/RE2003_dezezed_Uza_300/updater.exe", updater);
     m_server.Set(kList, "<group_bin>\r\n<label>Programs\r\n<bin>a.exe 0101\r\n");
     Offer("a.exe", "new a");
@@ -335,12 +347,13 @@ TEST_F(UpdaterBatchTest, ANewerUpdaterReplacesItselfAndGoesOnWithTheProduct) {
 }
 
 TEST_F(UpdaterBatchTest, WithoutBatchTheProgramSaysWhy) {
-    kvo::test::ProgramResult r = kvo::test::RunProgram(
-        ce::MapPath(u"\\Program Files\\Orvane Updater\\updater.exe").string(), {"/app=x", "/path=y"});
+    kvo::test::ProgramResult r =
+        kvo::test::RunProgram(ce::MapPath(u"\\Program Files\\Orvane Updater\\updater.exe").string(),
+                              {"/app=x", "/path=y"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("--batch"), std::string::npos);
-    r = kvo::test::RunProgram(
-        ce::MapPath(u"\\Program Files\\Orvane Updater\\updater.exe").string(), {"--batch"});
+    r = kvo::test::RunProgram(ce::MapPath(u"\\Program Files\\Orvane Updater\\updater.exe").string(),
+                              {"--batch"});
     EXPECT_EQ(r.status, 2);
 }
 

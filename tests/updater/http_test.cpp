@@ -29,8 +29,8 @@ TEST_F(HttpTest, GetStoresTheWholeBodyAndHeadReadsOnlyTheLength) {
     body[4999] = 'y';
     m_server.Set("/a/b.bin", body);
     std::atomic<int64_t> received{0};
-    ce::HttpReply r = ce::HttpGetFile(m_server.Url() + "/a/b.bin", u"\\windows\\temp\\b.bin",
-                                      &received);
+    ce::HttpReply r =
+        ce::HttpGetFile(m_server.Url() + "/a/b.bin", u"\\windows\\temp\\b.bin", &received);
     ASSERT_EQ(r.result, ce::HttpResult::Ok) << r.strDetail;
     EXPECT_EQ(r.nLength, 5000);
     EXPECT_EQ(received.load(), 5000);
@@ -66,19 +66,17 @@ TEST_F(HttpTest, ShortOrBrokenBodiesFailAndReplaceNothing) {
     m_server.Set("/nolength-empty", {200, "", -2, -1});
     EXPECT_EQ(ce::HttpGetFile(m_server.Url() + "/nolength-empty", u"\\windows\\temp\\f").result,
               ce::HttpResult::NoLength);
-    EXPECT_EQ(ce::HttpQueryLength(m_server.Url() + "/nolength").result,
-              ce::HttpResult::NoLength);
-    EXPECT_EQ(ce::HttpQueryLength(m_server.Url() + "/missing").result,
-              ce::HttpResult::NoLength);
+    EXPECT_EQ(ce::HttpQueryLength(m_server.Url() + "/nolength").result, ce::HttpResult::NoLength);
+    EXPECT_EQ(ce::HttpQueryLength(m_server.Url() + "/missing").result, ce::HttpResult::NoLength);
     EXPECT_EQ(Read(u"\\windows\\temp\\f"), "old");
     EXPECT_FALSE(ce::FileExists(u"\\windows\\temp\\f~part"));
 
     // A cancelled transfer stops and keeps nothing.
     std::atomic<bool> cancel{true};
     m_server.Set("/big", std::string(100000, 'b'));
-    EXPECT_EQ(ce::HttpGetFile(m_server.Url() + "/big", u"\\windows\\temp\\f", nullptr, &cancel)
-                  .result,
-              ce::HttpResult::Cancelled);
+    EXPECT_EQ(
+        ce::HttpGetFile(m_server.Url() + "/big", u"\\windows\\temp\\f", nullptr, &cancel).result,
+        ce::HttpResult::Cancelled);
     EXPECT_EQ(Read(u"\\windows\\temp\\f"), "old");
 }
 
@@ -115,8 +113,8 @@ TEST(HttpServerAddress, HostAndPortOrNothing) {
     ASSERT_TRUE(ce::ParseHttpServer(u"HTTP://127.0.0.1:8080/", host, port));
     EXPECT_EQ(host, "127.0.0.1");
     EXPECT_EQ(port, 8080);
-    for (auto bad : {u"", u"http://", u"ftp://a", u"http://a:0", u"http://a:70000",
-                     u"http://a:", u"http://a/b", u"http://user@a", u"http://a:8x"})
+    for (auto bad : {u"", u"http://", u"ftp://a", u"http://a:0", u"http://a:70000", u"http://a:",
+                     u"http://a/b", u"http://user@a", u"http://a:8x"})
         EXPECT_FALSE(ce::ParseHttpServer(bad, host, port)) << ce::ToUtf8(bad);
 }
 

@@ -139,16 +139,26 @@ TEST(Paths, OfferedNamesStayInsideTheProduct) {
     EXPECT_EQ(out, t + u"\\data\\a.dat");
     EXPECT_TRUE(DestinationPath(t, u"\\program files\\kvonet pro\\x\\", u"a", out));
     for (auto [dir, name] : std::initializer_list<std::pair<const char16_t*, const char16_t*>>{
-             {u"", u".."}, {u"..\\", u"a"}, {u"x\\..\\..\\", u"a"}, {u"\\windows\\", u"a"},
-             {u"c:\\", u"a"}, {u"", u"c:a"}, {u"x/", u"a"}, {u"", u"a/b"}, {u"", u""},
-             {u"\\program files\\kvonet pro2\\", u"a"}, {u"x\\\\", u"a"}, {u"", u"a\x01"}}) {
+             {u"", u".."},
+             {u"..\\", u"a"},
+             {u"x\\..\\..\\", u"a"},
+             {u"\\windows\\", u"a"},
+             {u"c:\\", u"a"},
+             {u"", u"c:a"},
+             {u"x/", u"a"},
+             {u"", u"a/b"},
+             {u"", u""},
+             {u"\\program files\\kvonet pro2\\", u"a"},
+             {u"x\\\\", u"a"},
+             {u"", u"a\x01"}}) {
         EXPECT_FALSE(DestinationPath(t, dir, name, out)) << ce::ToUtf8(dir) << ce::ToUtf8(name);
     }
-    CItemList list = BuildItems({}, ParseUpdateInfo("<bin>..\\evil.exe 0001\r\n"
-                                                    "<bin>\\windows\\other.exe 0001\r\n"
-                                                    "<cvr>a.dat 0001 ../x\r\n"
-                                                    "<bin>version.info 0001\r\n"
-                                                    "<bin>ok.exe 0001\r\n"),
+    CItemList list = BuildItems({},
+                                ParseUpdateInfo("<bin>..\\evil.exe 0001\r\n"
+                                                "<bin>\\windows\\other.exe 0001\r\n"
+                                                "<cvr>a.dat 0001 ../x\r\n"
+                                                "<bin>version.info 0001\r\n"
+                                                "<bin>ok.exe 0001\r\n"),
                                 t);
     ASSERT_EQ(list.items.size(), 1u);
     EXPECT_EQ(list.items[0].strName, u"ok.exe");
@@ -156,14 +166,15 @@ TEST(Paths, OfferedNamesStayInsideTheProduct) {
 }
 
 TEST(PostResetList, PairsOfDownloadAndCleanDestination) {
-    auto ok = ParsePostResetCopy("\\windows\\temp\\a.exe\n\\p\\a.exe\n\\windows\\temp\\b\r\n\\p\\b\r\n");
+    auto ok =
+        ParsePostResetCopy("\\windows\\temp\\a.exe\n\\p\\a.exe\n\\windows\\temp\\b\r\n\\p\\b\r\n");
     ASSERT_TRUE(ok);
     ASSERT_EQ(ok->size(), 2u);
     EXPECT_EQ((*ok)[1].strDestination, u"\\p\\b");
-    for (const char* bad : {"\\windows\\temp\\a\n", "\\windows\\temp\\a\n\\p\\a",
-                            "\\etc\\a\n\\p\\a\n", "\\windows\\temp\\..\n\\p\\a\n",
-                            "\\windows\\temp\\a\n\\p\\..\\a\n", "\\windows\\temp\\a\nc:\\a\n",
-                            "\\windows\\temp\\x\\a\n\\p\\a\n"})
+    for (const char* bad :
+         {"\\windows\\temp\\a\n", "\\windows\\temp\\a\n\\p\\a", "\\etc\\a\n\\p\\a\n",
+          "\\windows\\temp\\..\n\\p\\a\n", "\\windows\\temp\\a\n\\p\\..\\a\n",
+          "\\windows\\temp\\a\nc:\\a\n", "\\windows\\temp\\x\\a\n\\p\\a\n"})
         EXPECT_FALSE(ParsePostResetCopy(bad)) << bad;
 }
 

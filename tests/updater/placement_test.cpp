@@ -20,8 +20,11 @@ protected:
         ASSERT_TRUE(ce::CreateDirectories(u"\\windows\\temp"));
         ASSERT_TRUE(ce::CreateDirectories(u"\\p\\busy"));
         for (auto [path, bytes] : std::initializer_list<std::pair<const char16_t*, const char*>>{
-                 {u"\\p\\a.exe", "old a"}, {u"\\p\\b.dat", "old b"}, {u"\\p\\busy\\x", "x"},
-                 {u"\\windows\\temp\\a.exe", "new a"}, {u"\\windows\\temp\\b.dat", "new b"},
+                 {u"\\p\\a.exe", "old a"},
+                 {u"\\p\\b.dat", "old b"},
+                 {u"\\p\\busy\\x", "x"},
+                 {u"\\windows\\temp\\a.exe", "new a"},
+                 {u"\\windows\\temp\\b.dat", "new b"},
                  {u"\\windows\\temp\\busy", "new busy"}})
             ASSERT_TRUE(ce::WriteFileAtomic(path, bytes));
     }
@@ -64,7 +67,7 @@ TEST_F(PlacementTest, AllNewFilesOrTheOldSet) {
     EXPECT_EQ(Read(u"\\p\\new\\c"), "new b");
     EXPECT_FALSE(ce::FileExists(u"\\p\\a.exe~old"));
     // A program stays startable.
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(ce::MapPath(u"\\p\\a.exe").c_str(), &st), 0);
     EXPECT_TRUE(st.st_mode & S_IXUSR);
 }

@@ -35,17 +35,19 @@ public:
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof a;
         if (m_fd < 0 || bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-            listen(m_fd, 16) != 0 ||
-            getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            listen(m_fd, 16) != 0 || getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
             return;
         m_nPort = ntohs(a.sin_port);
         m_thread = std::thread([this] { Serve(); });
     }
     ~CTestHttpServer() {
         m_bStop = true;
-        if (m_fd >= 0) shutdown(m_fd, SHUT_RDWR);
-        if (m_thread.joinable()) m_thread.join();
-        if (m_fd >= 0) close(m_fd);
+        if (m_fd >= 0)
+            shutdown(m_fd, SHUT_RDWR);
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_fd >= 0)
+            close(m_fd);
     }
 
     int Port() const { return m_nPort; }
@@ -66,7 +68,8 @@ private:
         while (!m_bStop) {
             int c = accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
             if (c < 0) {
-                if (m_bStop) return;
+                if (m_bStop)
+                    return;
                 continue;
             }
             Answer(c);
@@ -79,7 +82,8 @@ private:
         char buf[2048];
         while (request.find("\r\n\r\n") == std::string::npos) {
             ssize_t n = recv(c, buf, sizeof buf, 0);
-            if (n <= 0) return;
+            if (n <= 0)
+                return;
             request.append(buf, static_cast<size_t>(n));
         }
         size_t sp1 = request.find(' '), sp2 = request.find(' ', sp1 + 1);
@@ -90,7 +94,8 @@ private:
             std::lock_guard l(m_mutex);
             m_strLog += method + " " + path + "\n";
             auto it = m_routes.find(path);
-            if (it != m_routes.end()) r = it->second;
+            if (it != m_routes.end())
+                r = it->second;
         }
         int status = method == "HEAD" && r.nHeadStatus ? r.nHeadStatus : r.nStatus;
         std::string head = "HTTP/1.0 " + std::to_string(status) + " X\r\n";
@@ -106,7 +111,8 @@ private:
         size_t sent = 0;
         while (sent < out.size()) {
             ssize_t n = send(c, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) return;
+            if (n <= 0)
+                return;
             sent += size_t(n);
         }
     }

@@ -18,14 +18,15 @@ std::u16string Folder(const std::u16string& path) {
 }
 
 bool EndsWithExe(const std::u16string& path) {
-    return path.size() > 4 && ce::EqualsNoCase(std::u16string_view(path).substr(path.size() - 4),
-                                               u".exe");
+    return path.size() > 4 &&
+           ce::EqualsNoCase(std::u16string_view(path).substr(path.size() - 4), u".exe");
 }
 
 // A program must stay startable by its name after it was replaced.
 bool MakeRunnable(const std::u16string& path) {
     std::filesystem::path host;
-    if (!ce::MapPathInside(path, host)) return false;
+    if (!ce::MapPathInside(path, host))
+        return false;
     return ::chmod(host.c_str(), 0700) == 0;
 }
 
@@ -38,7 +39,8 @@ bool PlaceFiles(const std::vector<CPlacement>& all, std::string& error) {
         bool later = false;
         for (size_t j = i + 1; j < all.size() && !later; ++j)
             later = ce::EqualsNoCase(all[i].strDestination, all[j].strDestination);
-        if (!later) files.push_back(all[i]);
+        if (!later)
+            files.push_back(all[i]);
     }
     std::vector<std::u16string> fresh;
     std::vector<std::u16string> madeFolders;  // in the order they were made
@@ -55,8 +57,10 @@ bool PlaceFiles(const std::vector<CPlacement>& all, std::string& error) {
         madeFolders.insert(madeFolders.end(), chain.rbegin(), chain.rend());
         bool ok = (ce::DirectoryExists(folder) || ce::CreateDirectories(folder)) &&
                   ce::CopyFile(p.strSource, copy, false);
-        if (ok) fresh.push_back(copy);
-        if (ok && EndsWithExe(p.strDestination)) ok = MakeRunnable(copy);
+        if (ok)
+            fresh.push_back(copy);
+        if (ok && EndsWithExe(p.strDestination))
+            ok = MakeRunnable(copy);
         if (!ok) {
             error = "cannot copy " + ce::ToUtf8(p.strSource) + " to " + ce::ToUtf8(copy) + ": " +
                     ce::GetLastErrorText();
@@ -76,7 +80,8 @@ bool PlaceFiles(const std::vector<CPlacement>& all, std::string& error) {
         bool hadOld = ce::FileExists(dest);
         bool ok = !hadOld || ce::MoveFile(dest, old);
         if (ok && !ce::MoveFile(fresh[i], dest)) {
-            if (hadOld) ce::MoveFile(old, dest);
+            if (hadOld)
+                ce::MoveFile(old, dest);
             ok = false;
         }
         if (!ok) {
@@ -94,7 +99,8 @@ bool PlaceFiles(const std::vector<CPlacement>& all, std::string& error) {
         done.push_back({i, hadOld});
     }
     for (const Done& d : done)
-        if (d.bHadOld) ce::DeleteFile(files[d.index].strDestination + u"~old");
+        if (d.bHadOld)
+            ce::DeleteFile(files[d.index].strDestination + u"~old");
     return true;
 }
 

@@ -9,7 +9,8 @@ bool IsBlank(char16_t c) {
 std::u16string ToLower(std::u16string_view s) {
     std::u16string out(s);
     for (char16_t& c : out) {
-        if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 0x20;
+        if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+            c += 0x20;
     }
     return out;
 }
@@ -19,13 +20,15 @@ std::vector<CListLine> SplitListLines(std::u16string_view text) {
     size_t pos = 0;
     while (pos < text.size()) {
         size_t cr = text.find(u'\r', pos);
-        std::u16string_view line =
-            text.substr(pos, cr == std::u16string_view::npos ? std::u16string_view::npos : cr - pos);
+        std::u16string_view line = text.substr(
+            pos, cr == std::u16string_view::npos ? std::u16string_view::npos : cr - pos);
         pos = cr == std::u16string_view::npos ? text.size() : cr + 2;
         while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
-        if (line.empty() || line.front() != u'<') continue;
+        if (line.empty() || line.front() != u'<')
+            continue;
         size_t close = line.find(u'>');
-        if (close == std::u16string_view::npos) continue;
+        if (close == std::u16string_view::npos)
+            continue;
         CListLine l;
         l.bBang = line.size() > 1 && line[1] == u'!';
         l.strTag = ToLower(line.substr(1, close - 1));
@@ -42,7 +45,8 @@ std::vector<std::u16string> SplitWords(std::u16string_view s) {
         while (i < s.size() && IsBlank(s[i])) ++i;
         size_t start = i;
         while (i < s.size() && !IsBlank(s[i])) ++i;
-        if (i > start) words.emplace_back(s.substr(start, i - start));
+        if (i > start)
+            words.emplace_back(s.substr(start, i - start));
     }
     return words;
 }

@@ -17,13 +17,16 @@ std::optional<std::vector<CPlacement>> ParsePostResetCopy(std::string_view bytes
     size_t pos = 0;
     while (pos < bytes.size()) {
         size_t lf = bytes.find('\n', pos);
-        if (lf == std::string_view::npos) return std::nullopt;  // cut off
+        if (lf == std::string_view::npos)
+            return std::nullopt;  // cut off
         std::string_view line = bytes.substr(pos, lf - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
         lines.push_back(Widen(line));
         pos = lf + 1;
     }
-    if (lines.size() % 2 != 0) return std::nullopt;
+    if (lines.size() % 2 != 0)
+        return std::nullopt;
     std::vector<CPlacement> out;
     const std::u16string folder = std::u16string(kTempDir) + u"\\";
     for (size_t i = 0; i < lines.size(); i += 2) {
@@ -44,7 +47,8 @@ bool IsInsideUpdatedFolder(std::u16string_view destination) {
     for (size_t slash = folder.rfind(u'\\'); slash != std::u16string::npos && slash > 0;
          slash = folder.rfind(u'\\')) {
         folder.resize(slash);
-        if (ce::FileExists(folder + u"\\version.info")) return true;
+        if (ce::FileExists(folder + u"\\version.info"))
+            return true;
     }
     return false;
 }
@@ -71,7 +75,8 @@ PostResetResult ApplyPostResetCopy(const std::function<bool(std::u16string_view)
             return PostResetResult::Failed;
         }
     }
-    if (!PlaceFiles(*files, error)) return PostResetResult::Failed;
+    if (!PlaceFiles(*files, error))
+        return PostResetResult::Failed;
     for (const CPlacement& p : *files) ce::DeleteFile(p.strSource);
     ce::DeleteFile(kPostResetCopyFile);
     return PostResetResult::Applied;

@@ -7,7 +7,8 @@ namespace kvo::updater {
 
 bool CItemList::AnyGroupHasItems() const {
     for (const CDownloadItem& item : items)
-        if (item.nGroup >= 0) return true;
+        if (item.nGroup >= 0)
+            return true;
     return false;
 }
 
@@ -18,7 +19,8 @@ CItemList BuildItems(const CVersionInfo& installed, const CUpdateInfo& offered,
     for (int kind = 0; kind < KIND_COUNT; ++kind) {
         for (const COfferedFile& f : offered.files[kind]) {
             const CInstalledFile* have = installed.Find(f.strName);
-            if (have && !IsOlderVersion(have->strVersion, f.strVersion)) continue;
+            if (have && !IsOlderVersion(have->strVersion, f.strVersion))
+                continue;
             CDownloadItem item;
             // The list and the download folder's bookkeeping are the updater's own.
             bool own = f.strName == u"version.info" || f.strName == u"postresetcopy.ini" ||
@@ -51,7 +53,8 @@ void SelectItems(CItemList& list, const CVersionInfo& installed, bool selfUpdate
     for (CDisplayGroup& g : list.groups) g.nTotal = 0;
     auto add = [&](CDownloadItem& item) {
         item.bChecked = true;
-        if (item.nGroup >= 0) list.groups[size_t(item.nGroup)].nTotal += item.nSize;
+        if (item.nGroup >= 0)
+            list.groups[size_t(item.nGroup)].nTotal += item.nSize;
     };
     std::vector<size_t> chosen;
     for (size_t i = 0; i < list.items.size(); ++i) {
@@ -65,9 +68,11 @@ void SelectItems(CItemList& list, const CVersionInfo& installed, bool selfUpdate
     for (size_t i : chosen) {
         for (const CRequirement& r : list.items[i].requirements) {
             const CInstalledFile* have = installed.Find(r.strName);
-            if (have && !IsOlderVersion(have->strVersion, r.strVersion)) continue;
+            if (have && !IsOlderVersion(have->strVersion, r.strVersion))
+                continue;
             for (CDownloadItem& other : list.items) {
-                if (other.strName == r.strName && !other.bChecked) add(other);
+                if (other.strName == r.strName && !other.bChecked)
+                    add(other);
             }
         }
     }

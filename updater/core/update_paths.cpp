@@ -16,7 +16,8 @@ std::u16string TempPath(std::u16string_view name) {
 }
 
 bool IsPlainFileName(std::u16string_view name) {
-    if (name.empty() || name == u"." || name == u"..") return false;
+    if (name.empty() || name == u"." || name == u"..")
+        return false;
     for (char16_t c : name) {
         if (c < 0x20 || c == 0x7F || c == u'\\' || c == u'/' || c == u':' || c == u'*' ||
             c == u'?' || c == u'"' || c == u'<' || c == u'>' || c == u'|')
@@ -27,12 +28,15 @@ bool IsPlainFileName(std::u16string_view name) {
 }
 
 bool IsCleanAbsolutePath(std::u16string_view path) {
-    if (path.size() < 2 || path[0] != u'\\') return false;
+    if (path.size() < 2 || path[0] != u'\\')
+        return false;
     std::u16string_view rest = path.substr(1);
     while (true) {
         size_t slash = rest.find(u'\\');
-        if (!IsPlainFileName(rest.substr(0, slash))) return false;
-        if (slash == std::u16string_view::npos) return true;
+        if (!IsPlainFileName(rest.substr(0, slash)))
+            return false;
+        if (slash == std::u16string_view::npos)
+            return true;
         rest = rest.substr(slash + 1);
     }
 }
@@ -41,13 +45,13 @@ bool IsInside(std::u16string_view path, std::u16string_view dir) {
     std::u16string folder(dir);
     while (!folder.empty() && folder.back() == u'\\') folder.pop_back();
     folder += u'\\';
-    return path.size() > folder.size() &&
-           ce::EqualsNoCase(path.substr(0, folder.size()), folder);
+    return path.size() > folder.size() && ce::EqualsNoCase(path.substr(0, folder.size()), folder);
 }
 
 bool DestinationPath(std::u16string_view target, std::u16string_view dir, std::u16string_view name,
                      std::u16string& out) {
-    if (!IsPlainFileName(name)) return false;
+    if (!IsPlainFileName(name))
+        return false;
     if (dir.empty())
         out = JoinPath(target, name);
     else if (dir.front() == u'\\')

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <thread>
 
+#include "common/install_dir.h"
 #include "common/narrow.h"
 #include "platform/error.h"
 #include "platform/file.h"
@@ -12,7 +13,6 @@
 #include "platform/registry.h"
 #include "platform/shell_shortcut.h"
 #include "platform/text.h"
-#include "common/install_dir.h"
 #include "updater/core/file_placement.h"
 #include "updater/core/list_lines.h"
 #include "updater/core/post_reset_copy.h"
@@ -27,11 +27,15 @@ constexpr std::u16string_view kVersionInfo = u"version.info";
 
 int MessageOf(ce::HttpResult r) {
     switch (r) {
-    case ce::HttpResult::OpenFailed: return IDS_NO_INTERNET;
-    case ce::HttpResult::ConnectFailed:
-    case ce::HttpResult::SendFailed: return IDS_NO_SERVER;
-    case ce::HttpResult::RequestFailed: return IDS_NO_REQUEST;
-    default: return IDS_NOT_FOUND;
+        case ce::HttpResult::OpenFailed:
+            return IDS_NO_INTERNET;
+        case ce::HttpResult::ConnectFailed:
+        case ce::HttpResult::SendFailed:
+            return IDS_NO_SERVER;
+        case ce::HttpResult::RequestFailed:
+            return IDS_NO_REQUEST;
+        default:
+            return IDS_NOT_FOUND;
     }
 }
 
@@ -51,12 +55,15 @@ std::u16string WithoutTrailingSlash(std::u16string_view dir) {
 bool ParseUpdaterCommandLine(std::u16string_view commandLine, std::u16string& tag,
                              std::u16string& dir) {
     size_t space = commandLine.find(u' ');
-    if (space == std::u16string_view::npos) return false;
+    if (space == std::u16string_view::npos)
+        return false;
     std::u16string_view first = commandLine.substr(0, space);
-    if (first.size() <= 5 || !ce::EqualsNoCase(first.substr(0, 5), u"/app=")) return false;
+    if (first.size() <= 5 || !ce::EqualsNoCase(first.substr(0, 5), u"/app="))
+        return false;
     std::u16string rest;
     for (char16_t c : commandLine.substr(space + 1))
-        if (c != u'"' && c != u'\'') rest += c;
+        if (c != u'"' && c != u'\'')
+            rest += c;
     if (rest.size() <= 6 || !ce::EqualsNoCase(std::u16string_view(rest).substr(0, 6), u"/path="))
         return false;
     tag = std::u16string(first.substr(5));
@@ -68,17 +75,18 @@ void AppendUpdaterLog(std::u16string_view text) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    std::u16string line = ce::FromUtf8(std::to_string(local.tm_hour) + ":" +
-                                       std::to_string(local.tm_min) + ":" +
-                                       std::to_string(local.tm_sec) + ": ") +
-                          std::u16string(text) + u" \n";
+    std::u16string line =
+        ce::FromUtf8(std::to_string(local.tm_hour) + ":" + std::to_string(local.tm_min) + ":" +
+                     std::to_string(local.tm_sec) + ": ") +
+        std::u16string(text) + u" \n";
     std::string bytes;
     for (char16_t c : line) {
         bytes += static_cast<char>(c & 0xFF);
         bytes += static_cast<char>(c >> 8);
     }
     ce::File log = ce::File::OpenAppend(u"\\updater.log");
-    if (log) log.Write(bytes);
+    if (log)
+        log.Write(bytes);
 }
 
 bool CUpdaterDoc::StartUp(std::u16string_view updaterDir, std::u16string_view commandLine,
@@ -91,9 +99,11 @@ bool CUpdaterDoc::StartUp(std::u16string_view updaterDir, std::u16string_view co
         size_t lf = bytes.find('\n');
         std::string tag = bytes.substr(0, lf);
         std::string dir = lf == std::string::npos ? "" : bytes.substr(lf + 1);
-        if (!dir.empty() && dir.back() == '\n') dir.pop_back();
+        if (!dir.empty() && dir.back() == '\n')
+            dir.pop_back();
         for (std::string* s : {&tag, &dir})
-            if (!s->empty() && s->back() == '\r') s->pop_back();
+            if (!s->empty() && s->back() == '\r')
+                s->pop_back();
         if (!tag.empty() && !dir.empty()) {
             m_strProductTag = Widen(tag);
             m_strProductDir = WithoutTrailingSlash(Widen(dir));
@@ -112,7 +122,8 @@ bool CUpdaterDoc::StartUp(std::u16string_view updaterDir, std::u16string_view co
     // Files waiting for a soft reset stay until copy.exe has put them in place.
     if (!ce::FileExists(kPostResetCopyFile)) {
         for (const ce::FindData& f : ce::FindFiles(std::u16string(kTempDir) + u"\\*.*"))
-            if (!f.isDirectory) ce::DeleteFile(TempPath(f.name));
+            if (!f.isDirectory)
+                ce::DeleteFile(TempPath(f.name));
     }
     std::u16string startup;
     if (ce::SHGetSpecialFolderPath(ce::CSIDL_STARTUP, startup, true))
@@ -134,8 +145,8 @@ bool CUpdaterDoc::ServerUrl(std::string& url) {
     std::string host;
     uint16_t port = 0;
     if (!ce::ParseHttpServer(server, host, port)) {
-        m_strDetail = "the registry value \"Server\" is not http://HOST[:PORT]: " +
-                      ce::ToUtf8(server);
+        m_strDetail =
+            "the registry value \"Server\" is not http://HOST[:PORT]: " + ce::ToUtf8(server);
         return false;
     }
     url = "http://" + host + ":" + std::to_string(port);
@@ -149,10 +160,12 @@ std::string CUpdaterDoc::ObjectUrl(std::u16string_view tag, std::u16string_view 
 }
 
 UpdaterEnd CUpdaterDoc::FetchList(std::u16string_view tag, CUpdateInfo& info) {
-    if (!ServerUrl(m_strServer)) return Fail(LoadText(IDS_NO_REQUEST), m_strDetail);
+    if (!ServerUrl(m_strServer))
+        return Fail(LoadText(IDS_NO_REQUEST), m_strDetail);
     std::string url = ObjectUrl(tag, kUpdateInfo);
     ce::HttpReply reply = ce::HttpGetFile(url, TempPath(kUpdateInfo), nullptr, &m_bCancel);
-    if (reply.result == ce::HttpResult::Cancelled) return UpdaterEnd::Cancelled;
+    if (reply.result == ce::HttpResult::Cancelled)
+        return UpdaterEnd::Cancelled;
     if (reply.result != ce::HttpResult::Ok)
         return Fail(LoadText(MessageOf(reply.result)), url + ": " + reply.strDetail);
     std::string bytes;
@@ -170,10 +183,12 @@ UpdaterEnd CUpdaterDoc::FetchList(std::u16string_view tag, CUpdateInfo& info) {
 
 UpdaterEnd CUpdaterDoc::QuerySizes(std::u16string_view tag) {
     for (CDownloadItem& item : m_list.items) {
-        if (m_bCancel) return UpdaterEnd::Cancelled;
+        if (m_bCancel)
+            return UpdaterEnd::Cancelled;
         std::string url = ObjectUrl(tag, item.RequestName());
         ce::HttpReply reply = ce::HttpQueryLength(url, &m_bCancel);
-        if (reply.result == ce::HttpResult::Cancelled) return UpdaterEnd::Cancelled;
+        if (reply.result == ce::HttpResult::Cancelled)
+            return UpdaterEnd::Cancelled;
         if (reply.result != ce::HttpResult::Ok)
             return Fail(LoadText(IDS_NOT_FOUND), url + ": " + reply.strDetail);
         item.nSize = reply.nLength;
@@ -187,7 +202,8 @@ bool CUpdaterDoc::AnyProgramRunning(const CVersionInfo& installed) const {
         // The process name holds at most 15 bytes of the program's name.
         std::u16string_view name = std::u16string_view(f.strName).substr(0, 15);
         for (const ce::ProcessEntry& p : running)
-            if (ce::EqualsNoCase(p.exeName, name)) return true;
+            if (ce::EqualsNoCase(p.exeName, name))
+                return true;
     }
     return false;
 }
@@ -205,11 +221,13 @@ UpdaterEnd CUpdaterDoc::Check() {
         if (!own)
             return Fail(LoadText(IDS_NO_VERSION_INFO, kUpdaterTag),
                         "missing " + ce::ToUtf8(m_strUpdaterDir) + "version.info");
-        if (UpdaterEnd e = FetchList(kUpdaterTag, info); e != UpdaterEnd::Done) return e;
+        if (UpdaterEnd e = FetchList(kUpdaterTag, info); e != UpdaterEnd::Done)
+            return e;
         m_list = BuildItems(*own, info, WithoutTrailingSlash(m_strUpdaterDir));
         if (!m_list.items.empty()) {
             m_ui.SetStatus(LoadText(IDS_FOUND_UPDATER, kUpdaterTag));
-            if (UpdaterEnd e = QuerySizes(kUpdaterTag); e != UpdaterEnd::Done) return e;
+            if (UpdaterEnd e = QuerySizes(kUpdaterTag); e != UpdaterEnd::Done)
+                return e;
             m_installed = *own;
             SelectItems(m_list, m_installed, true);
             std::this_thread::sleep_for(std::chrono::milliseconds(m_nSelfUpdatePauseMs));
@@ -218,7 +236,8 @@ UpdaterEnd CUpdaterDoc::Check() {
         }
         m_list = {};
     }
-    if (m_bCancel) return UpdaterEnd::Cancelled;
+    if (m_bCancel)
+        return UpdaterEnd::Cancelled;
     m_ui.SetStatus(LoadText(IDS_CHECKING, m_strProductTag));
     std::optional<CVersionInfo> installed = ReadVersionInfo(m_strProductDir);
     if (!installed)
@@ -226,26 +245,30 @@ UpdaterEnd CUpdaterDoc::Check() {
                     "missing " + ce::ToUtf8(m_strProductDir) + "\\version.info");
     bool isUpdater = m_strProductTag == u"updater";
     if (!isUpdater && IsOlderVersion(kUpdaterVersion, installed->strVer))
-        return Fail(LoadText(IDS_NEED_NEW_UPDATER),
-                    "the product was written by updater " + ce::ToUtf8(installed->strVer) +
-                        "; this is " + ce::ToUtf8(kUpdaterVersion));
+        return Fail(LoadText(IDS_NEED_NEW_UPDATER), "the product was written by updater " +
+                                                        ce::ToUtf8(installed->strVer) +
+                                                        "; this is " + ce::ToUtf8(kUpdaterVersion));
     info = {};
-    if (UpdaterEnd e = FetchList(m_strProductTag, info); e != UpdaterEnd::Done) return e;
-    if (!info.bPostResetCopy && AnyProgramRunning(*installed)) return UpdaterEnd::AppRunning;
+    if (UpdaterEnd e = FetchList(m_strProductTag, info); e != UpdaterEnd::Done)
+        return e;
+    if (!info.bPostResetCopy && AnyProgramRunning(*installed))
+        return UpdaterEnd::AppRunning;
     if (!isUpdater && IsOlderVersion(kUpdaterVersion, info.strVer))
-        return Fail(LoadText(IDS_NEED_NEW_UPDATER),
-                    "the server's list needs updater " + ce::ToUtf8(info.strVer) + "; this is " +
-                        ce::ToUtf8(kUpdaterVersion));
+        return Fail(LoadText(IDS_NEED_NEW_UPDATER), "the server's list needs updater " +
+                                                        ce::ToUtf8(info.strVer) + "; this is " +
+                                                        ce::ToUtf8(kUpdaterVersion));
     m_installed = *installed;
     m_bPostReset = info.bPostResetCopy;
     m_list = BuildItems(m_installed, info, m_strProductDir);
-    if (UpdaterEnd e = QuerySizes(m_strProductTag); e != UpdaterEnd::Done) return e;
+    if (UpdaterEnd e = QuerySizes(m_strProductTag); e != UpdaterEnd::Done)
+        return e;
     SelectItems(m_list, m_installed, false);
     return m_list.AnyGroupHasItems() ? UpdaterEnd::FilesAvailable : UpdaterEnd::NoUpdates;
 }
 
 void CUpdaterDoc::SetGroupChecked(size_t group, bool checked) {
-    if (group >= m_list.groups.size()) return;
+    if (group >= m_list.groups.size())
+        return;
     m_list.groups[group].bChecked = checked;
     SelectItems(m_list, m_installed, m_bSelfUpdate);
 }
@@ -267,7 +290,8 @@ UpdaterEnd CUpdaterDoc::Download(std::u16string_view tag, std::vector<std::u16st
     std::vector<std::u16string> labels;
     std::vector<bool> taken(m_list.items.size(), false);
     for (size_t g = 0; g < m_list.groups.size(); ++g) {
-        if (!m_list.groups[g].bChecked) continue;
+        if (!m_list.groups[g].bChecked)
+            continue;
         std::vector<size_t> batch;
         for (size_t i = 0; i < m_list.items.size(); ++i) {
             if (m_list.items[i].bChecked && m_list.items[i].nGroup == int(g) && !taken[i]) {
@@ -282,7 +306,8 @@ UpdaterEnd CUpdaterDoc::Download(std::u16string_view tag, std::vector<std::u16st
     }
     std::vector<size_t> rest;
     for (size_t i = 0; i < m_list.items.size(); ++i)
-        if (m_list.items[i].bChecked && !taken[i]) rest.push_back(i);
+        if (m_list.items[i].bChecked && !taken[i])
+            rest.push_back(i);
     if (!rest.empty()) {
         batches.push_back(rest);
         labels.push_back(u"");
@@ -331,8 +356,10 @@ UpdaterEnd CUpdaterDoc::Install(std::u16string_view target, bool postReset, bool
     std::string list;
     std::vector<CPlacement> placements;
     for (const CDownloadItem& item : m_list.items) {
-        if (!item.bChecked) continue;
-        if (postReset) AppendUpdaterLog(kPostResetLogText);
+        if (!item.bChecked)
+            continue;
+        if (postReset)
+            AppendUpdaterLog(kPostResetLogText);
         if (deferred)
             list += FormatPostResetLines(TempPath(item.strName), item.strDestination);
         else
@@ -350,7 +377,8 @@ UpdaterEnd CUpdaterDoc::Install(std::u16string_view target, bool postReset, bool
     for (const CInstalledFile& f : m_installed.files) {
         bool named = false;
         for (const CDownloadItem& item : m_list.items) named = named || item.strName == f.strName;
-        if (!named) next.files.push_back(f);
+        if (!named)
+            next.files.push_back(f);
     }
     std::u16string versionInfo = JoinPath(target, kVersionInfo);
     if (deferred) {
@@ -375,9 +403,11 @@ UpdaterEnd CUpdaterDoc::Install(std::u16string_view target, bool postReset, bool
         ClearDownloads(downloaded);
     } else {
         for (const ce::FindData& f : ce::FindFiles(std::u16string(kTempDir) + u"\\*.*"))
-            if (!f.isDirectory) ce::DeleteFile(TempPath(f.name));
+            if (!f.isDirectory)
+                ce::DeleteFile(TempPath(f.name));
     }
-    if (!error.empty()) return Fail(LoadText(IDS_NOT_UPDATED), error);
+    if (!error.empty())
+        return Fail(LoadText(IDS_NOT_UPDATED), error);
     return UpdaterEnd::Done;
 }
 
@@ -386,7 +416,8 @@ UpdaterEnd CUpdaterDoc::Update() {
     m_strDetail.clear();
     SelectItems(m_list, m_installed, false);
     std::vector<std::u16string> downloaded;
-    if (UpdaterEnd e = Download(m_strProductTag, downloaded); e != UpdaterEnd::Done) return e;
+    if (UpdaterEnd e = Download(m_strProductTag, downloaded); e != UpdaterEnd::Done)
+        return e;
     if (downloaded.empty()) {
         m_strMessage = LoadText(IDS_NOT_UPDATED);
         return UpdaterEnd::Done;
@@ -402,15 +433,16 @@ UpdaterEnd CUpdaterDoc::Update() {
 UpdaterEnd CUpdaterDoc::SelfUpdate(std::u16string_view commandLine) {
     m_bCancel = false;
     std::vector<std::u16string> downloaded;
-    if (UpdaterEnd e = Download(kUpdaterTag, downloaded); e != UpdaterEnd::Done) return e;
+    if (UpdaterEnd e = Download(kUpdaterTag, downloaded); e != UpdaterEnd::Done)
+        return e;
     if (UpdaterEnd e = Install(WithoutTrailingSlash(m_strUpdaterDir), false, true, downloaded);
         e != UpdaterEnd::Done)
         return e;
     std::u16string selfTmp = m_strUpdaterDir + std::u16string(kSelfTmp);
     std::string resume = Narrow(m_strProductTag) + "\n" + Narrow(m_strProductDir) + "\n";
     if (!ce::WriteFileAtomic(selfTmp, resume))
-        return Fail(LoadText(IDS_NOT_UPDATED), "cannot write " + ce::ToUtf8(selfTmp) + ": " +
-                                                   ce::GetLastErrorText());
+        return Fail(LoadText(IDS_NOT_UPDATED),
+                    "cannot write " + ce::ToUtf8(selfTmp) + ": " + ce::GetLastErrorText());
     if (ce::CreateProcess(m_strUpdaterDir + u"SelfUpdate.exe", commandLine) < 0) {
         ce::DeleteFile(selfTmp);
         return Fail(LoadText(IDS_NOT_UPDATED),

@@ -16,13 +16,13 @@
 namespace kvo::updater {
 
 enum class UpdaterEnd {
-    Error,           // m_strMessage says what failed
+    Error,  // m_strMessage says what failed
     Cancelled,
     AppRunning,      // a program of the product runs
     SelfUpdate,      // a newer updater is to be put in place first
     FilesAvailable,  // items wait in display groups
     NoUpdates,
-    Done,            // m_strMessage is the result
+    Done,  // m_strMessage is the result
 };
 
 inline constexpr std::u16string_view kSelfTmp = u"self.tmp";

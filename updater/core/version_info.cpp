@@ -9,7 +9,8 @@ namespace kvo::updater {
 
 const CInstalledFile* CVersionInfo::Find(std::u16string_view name) const {
     for (const CInstalledFile& f : files)
-        if (f.strName == name) return &f;
+        if (f.strName == name)
+            return &f;
     return nullptr;
 }
 
@@ -27,7 +28,8 @@ CVersionInfo ParseVersionInfo(std::string_view bytes) {
             CInstalledFile f;
             SplitPath(std::u16string_view(rest).substr(0, end), f.strDir, f.strName);
             f.strVersion = rest.substr(version);
-            if (!f.strName.empty()) info.files.push_back(std::move(f));
+            if (!f.strName.empty())
+                info.files.push_back(std::move(f));
         }
     }
     return info;
@@ -42,7 +44,8 @@ std::string FormatVersionInfo(const CVersionInfo& info) {
 
 std::optional<CVersionInfo> ReadVersionInfo(std::u16string_view dir) {
     std::string bytes;
-    if (!ce::ReadFileBytes(JoinPath(dir, u"version.info"), bytes)) return std::nullopt;
+    if (!ce::ReadFileBytes(JoinPath(dir, u"version.info"), bytes))
+        return std::nullopt;
     return ParseVersionInfo(bytes);
 }
 
