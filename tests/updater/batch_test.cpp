@@ -358,3 +358,49 @@ TEST_F(UpdaterBatchTest, WithoutBatchTheProgramSaysWhy) {
 }
 
 }  // namespace
+
+namespace {
+
+// The copy programs hold to the same bounds as the updater: a recorded list that points
+// elsewhere copies nothing at all.
+TEST_F(UpdaterBatchTest, TheCopyProgramsCopyOnlyIntoFoldersTheUpdaterKeeps) {
+    ASSERT_TRUE(ce::WriteFileAtomic(u"\\windows\\temp\\a.exe", "new a"));
+    ASSERT_TRUE(ce::WriteFileAtomic(u"\\windows\\temp\\evil", "evil"));
+    ASSERT_TRUE(ce::SHCreateShortcut(u"\\Windows\\StartUp\\Updater copy.lnk",
+                                     u"\"\\Program Files\\Orvane Updater\\copy.exe\""));
+    const std::string list =
+        "\\windows\\temp\\a.exe\n\\Program Files\\kvonet pro\\a.exe\n"
+        "\\windows\\temp\\evil\n\\Windows\\StartUp\\evil.lnk\n";
+    ASSERT_TRUE(ce::WriteFileAtomic(u"\\windows\\temp\\postresetcopy.ini", list));
+    fs::path updaterDir = ce::MapPath(u"\\Program Files\\Orvane Updater");
+    kvo::test::ProgramResult r = kvo::test::RunProgram((updaterDir / "copy.exe").string(), {});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("evil.lnk"), std::string::npos) << r.err;
+    EXPECT_EQ(ProductFile("a.exe"), "old a");
+    EXPECT_FALSE(ce::FileExists(u"\\Windows\\StartUp\\evil.lnk"));
+    // Kept for another try after the next reset.
+    EXPECT_TRUE(ce::FileExists(u"\\Windows\\StartUp\\Updater copy.lnk"));
+    EXPECT_EQ(Read(u"\\windows\\temp\\postresetcopy.ini"), list);
+
+    // SelfUpdate.exe replaces the updater's files only, and still restarts the updater.
+    ASSERT_TRUE(
+        ce::WriteFileAtomic(u"\\windows\\temp\\postresetcopy.ini",
+                            "\\windows\\temp\\a.exe\n\\Program Files\\kvonet pro\\a.exe\n"));
+    m_server.Set(kList, "<ver>0.01\r\n");
+    ASSERT_TRUE(ce::WriteFileAtomic(u"\\Program Files\\Orvane Updater\\self.tmp",
+                                    kTag + "\n\\Program Files\\kvonet pro\n"));
+    r = kvo::test::RunProgram((updaterDir / "SelfUpdate.exe").string(), {"--batch"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(ProductFile("a.exe"), "old a");
+    EXPECT_NE(r.out.find("No available updates\n"), std::string::npos) << r.out << r.err;
+
+    // A damaged list is no list.
+    ASSERT_TRUE(
+        ce::WriteFileAtomic(u"\\windows\\temp\\postresetcopy.ini", "\\windows\\temp\\a.exe\n"));
+    r = kvo::test::RunProgram((updaterDir / "copy.exe").string(), {});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("damaged"), std::string::npos) << r.err;
+    EXPECT_EQ(ProductFile("a.exe"), "old a");
+}
+
+}  // namespace
