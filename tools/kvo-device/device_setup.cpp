@@ -140,12 +140,30 @@ bool InstallDatabase(const fs::path& binDir, std::string& error) {
     return true;
 }
 
+// The updater keeps its own files up to date as it does a product's: its "version.info"
+// names them. One that is there already stays, with what the updater wrote into it.
+bool InstallUpdaterList(const fs::path& binDir, std::string& error) {
+    std::error_code ec;
+    if (!fs::exists(binDir / "updater", ec)) return true;  // not built
+    std::u16string target = InstallPath(u"version.info", kUpdaterKey);
+    if (ce::FileExists(target)) return true;
+    const char* list =
+        "<VER>0.01\r\n<FILE>updater.exe\t0300\r\n<FILE>SelfUpdate.exe\t0300\r\n"
+        "<FILE>copy.exe\t0300\r\n";
+    if (!ce::WriteFileAtomic(target, list)) {
+        error = "cannot write " + ce::MapPath(target).string();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 const std::vector<InstalledProgram>& InstalledPrograms() {
     static const std::vector<InstalledProgram> programs = {
         {"telmio", kSuiteDir},   {"connect", kSuiteDir}, {"linkwatch", kSuiteDir},
         {"dialer", kSuiteDir},   {"updater", kUpdaterDir},
+        {"SelfUpdate", kUpdaterDir}, {"copy", kUpdaterDir},
     };
     return programs;
 }
@@ -158,6 +176,7 @@ std::vector<std::pair<std::string, SetupStep>>& SetupSteps() {
         {"ports", RegisterPorts},
         {"modem", RegisterDemoModem},
         {"database", InstallDatabase},
+        {"updater list", InstallUpdaterList},
     };
     return steps;
 }
