@@ -20,7 +20,7 @@ const GUID kInternetDestination = *GuidFromString(u"{436EF144-B4FB-4863-A041-8F9
 const GUID kWapDestination = *GuidFromString(u"{7022E968-5A97-4051-BC1C-C578E2FBA5D9}");
 
 namespace {
-std::atomic<IConnectionDialer*> g_dialer{nullptr};
+std::atomic<IConnectionDialer*> g_dialer{&RasConnectionDialer()};
 }
 
 void SetConnectionDialer(IConnectionDialer* dialer) {

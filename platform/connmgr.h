@@ -68,8 +68,10 @@ public:
     virtual LinkState State(uint32_t hConnection) = 0;
     virtual bool HangUp(uint32_t hConnection) = 0;
 };
-// The dialer the requests use; nullptr (the default) makes every request fail.
+// The dialer the requests use: the dial-up service (RasConnectionDialer) unless a test sets
+// another; nullptr makes every request fail.
 void SetConnectionDialer(IConnectionDialer* dialer);
+IConnectionDialer& RasConnectionDialer();
 
 // The dial-up entry of the enabled connection whose "DestId" is `destination`, if any.
 std::optional<std::u16string> ConnMgrFindConnection(const GUID& destination);

@@ -64,7 +64,7 @@ const GUID kOwnNetwork = *GuidFromString(u"{0000ABCD-1111-2222-3333-444455556666
 class ConnMgrTest : public DeviceTest {
 protected:
     ConnMgrTest() { SetConnectionDialer(&m_dialer); }
-    ~ConnMgrTest() override { SetConnectionDialer(nullptr); }
+    ~ConnMgrTest() override { SetConnectionDialer(&RasConnectionDialer()); }
 
     // A dial-up connection as the provisioning writes it.
     void AddConnection(std::u16string_view entry, const GUID& dest, uint32_t enabled = 1) {

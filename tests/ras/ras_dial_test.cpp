@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/connmgr.h"
 #include "platform/device.h"
 #include "platform/error.h"
 #include "platform/line.h"
@@ -240,6 +241,44 @@ TEST_F(RasDialTest, EnumerationTellsTheSizeItNeeds) {
     EXPECT_EQ(names[1], u"second");
     buf[0].dwSize = 48;
     EXPECT_EQ(ce::RasEnumConnections(buf.data(), &cb, &count), ce::ERROR_INVALID_SIZE);
+}
+
+// A Connection Manager request for a destination dials that connection's entry through the
+// phone; the connection is the one every program sees, and releasing it hangs up.
+TEST_F(RasDialTest, AConnectionRequestDialsThroughThePhoneAndReleaseHangsUp) {
+    auto& phone = AddPhone("speed = 57600\n");
+    AddPhone("fail = *99***1#,BUSY\n", u"busy", u"Cable modem");
+    const ce::GUID internet = ce::kInternetDestination;
+    const ce::GUID wap = ce::kWapDestination;
+    auto addConnection = [](const std::u16string& entry, const ce::GUID& dest) {
+        ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE,
+                                    std::u16string(ce::kConnMgrDialUpConnectionsKey) + u"\\" + entry,
+                                    u"DestId", ce::RegValue::Sz(ce::GuidToString(dest))));
+    };
+    addConnection(kEntry, internet);
+    addConnection(u"busy", wap);
+    ce::CONNMGR_CONNECTIONINFO info;
+    info.dwParams = ce::CONNMGR_PARAM_GUIDDESTNET;
+    info.guidDestNet = internet;
+    uint32_t h = 0, status = 0;
+    ASSERT_EQ(ce::ConnMgrEstablishConnectionSync(info, &h, 30000, &status), ce::S_OK)
+        << ce::GetLastErrorText();
+    EXPECT_EQ(status, ce::CONNMGR_STATUS_CONNECTED);
+    EXPECT_TRUE(phone.WaitForJournal("CONNECT 57600", 1000));
+    std::vector<ce::RASCONN> conns = Enumerate();
+    ASSERT_EQ(conns.size(), 1u);
+    EXPECT_EQ(conns[0].hrasconn, h);
+    ASSERT_EQ(ce::ConnMgrConnectionStatus(h, &status), ce::S_OK);
+    EXPECT_EQ(status, ce::CONNMGR_STATUS_CONNECTED);
+    EXPECT_EQ(ce::ConnMgrReleaseConnection(h, 0), ce::S_OK);
+    EXPECT_TRUE(WaitUntil([&] { return Enumerate().empty() && RasFiles().empty(); }));
+
+    // A destination whose entry the phone refuses fails and leaves nothing up.
+    info.guidDestNet = wap;
+    EXPECT_NE(ce::ConnMgrEstablishConnectionSync(info, &h, 30000, &status), ce::S_OK);
+    EXPECT_EQ(status, ce::CONNMGR_STATUS_CONNECTIONFAILED);
+    EXPECT_NE(ce::GetLastErrorText().find("BUSY"), std::string::npos) << ce::GetLastErrorText();
+    EXPECT_TRUE(Enumerate().empty());
 }
 
 TEST_F(RasDialTest, FailedDialsSayWhyAndLeaveNoRecord) {
