@@ -3,7 +3,7 @@
 # and each fuzz harness briefly on its corpus.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-fuzz_seconds=${KVO_FUZZ_SECONDS:-15}
+fuzz_seconds=${KVO_FUZZ_SECONDS:-10}
 "$root/scripts/deps.sh"
 
 step() { printf '\n=== %s ===\n' "$*" >&2; }
@@ -28,19 +28,24 @@ fi
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     "${runner[@]}" ctest --test-dir "$b" --output-on-failure -j 2 -L threads
 
-step "fuzz harnesses, ${fuzz_seconds}s each"
+step "fuzz harnesses, ${fuzz_seconds}s each, two at a time"
 b=$("$root/scripts/build.sh" fuzz)
-shopt -s nullglob
-for fuzzer in "$b"/bin/fuzz_*; do
-    [[ -x "$fuzzer" && -f "$fuzzer" ]] || continue
+run_fuzzer() {
+    local fuzzer=$1 name work seeds
     name=$(basename "$fuzzer")
     work=$(mktemp -d)
     seeds="$root/fuzz/corpus/$name"
     [[ -d "$seeds" ]] || seeds=$work
-    echo "--- $name" >&2
-    "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$work" "$seeds" 2>"$work.log" || {
-        tail -50 "$work.log" >&2; echo "FAILED: $name" >&2; exit 1; }
-    grep -E '^#[0-9]+.*DONE' "$work.log" >&2 || tail -1 "$work.log" >&2
+    if ! "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$work" "$seeds" \
+        >"$work.log" 2>&1; then
+        { tail -50 "$work.log"; echo "FAILED: $name"; } >&2
+        return 1
+    fi
+    echo "--- $name: $(grep -E '^#[0-9]+.*DONE' "$work.log" || tail -1 "$work.log")" >&2
     rm -rf "$work" "$work.log"
-done
+}
+export -f run_fuzzer
+export root fuzz_seconds
+find "$b/bin" -maxdepth 1 -type f -name 'fuzz_*' -perm -u+x | sort |
+    xargs -r -P 2 -n 1 bash -c 'run_fuzzer "$0"' || { echo "a fuzz harness failed" >&2; exit 1; }
 step "all tests passed"
