@@ -217,6 +217,8 @@ bool CTelmioDoc::IdentifyOperator() {
 int CTelmioDoc::BuildPart(const std::u16string& number, const std::u16string& text,
                           bool bFlash, std::string& hex) const {
     CSmsPdu pdu;
+    if (!pdu.FitsGsm(text))
+        return pdu.EncodeSubmitUcs2(hex, text, Narrow(number), Narrow(m_strCentre), bFlash);
     std::u16string gsm = text;
     pdu.UnicodeToGsm(gsm);
     return pdu.EncodeSubmit(hex, Narrow(gsm), Narrow(number), Narrow(m_strCentre), bFlash);

@@ -126,6 +126,13 @@ bool CSmsPdu::FitsGsm(std::u16string_view text) const {
     return true;
 }
 
+size_t CSmsPdu::GsmSeptets(std::u16string_view text) const {
+    static const CInverseTable table;
+    size_t septets = 0;
+    for (char16_t c : text) septets += table.codes[c] < 0 && ExtensionCode(c) >= 0 ? 2 : 1;
+    return septets;
+}
+
 void CSmsPdu::ExpandLineBreaks(std::u16string& text) const {
     std::u16string out;
     out.reserve(text.size() + 8);

@@ -75,6 +75,8 @@ public:
     // True when every character has a GSM code (the extension table included): such a text
     // goes out as septets, any other as UCS2.
     bool FitsGsm(std::u16string_view text) const;
+    // Septets the text takes: two for a character of the extension table.
+    size_t GsmSeptets(std::u16string_view text) const;
     // Inserts a CR before every LF.
     void ExpandLineBreaks(std::u16string& text) const;
 

@@ -200,26 +200,28 @@ TEST_F(KvoSmsCliTest, TheOutboxCanBeEmptiedOneByOne) {
     ASSERT_EQ(Run({"sms", "outbox", "delete", "1"}), 1);
 }
 
-TEST_F(KvoSmsCliTest, TextsThatWouldNotArriveAsWrittenNeedForce) {
-    EXPECT_EQ(Run({"sms", "send", "0171", "5\xE2\x82\xAC [net]"}), 1);
-    EXPECT_EQ(m_err.str(),
-              "kvo: warning: the phone's alphabet has no \"\xE2\x82\xAC\" \"[\" \"]\"; they will "
-              "arrive as other characters or blanks\nkvo: nothing sent; add --force to send it "
-              "anyway\n");
-    EXPECT_EQ(Run({"sms", "send", "--force", "0171", "5\xE2\x82\xAC [net]"}), 0);
-    EXPECT_NE(m_err.str().find("warning"), std::string::npos);
-    // What the alphabet has passes without a word: umlauts, line breaks, "@", "$".
-    EXPECT_EQ(Run({"sms", "send", "0171", "Gr\xC3\xBC\xC3\x9F" "e\n@ $5"}), 0);
+TEST_F(KvoSmsCliTest, TextsOutsideTheGsmAlphabetGoWithoutForce) {
+    // The extension table and UCS2 carry these as written; --force is still accepted.
+    EXPECT_EQ(Run({"sms", "send", "0171", "5\xE2\x82\xAC [net]"}), 0);
     EXPECT_EQ(m_err.str().find("warning"), std::string::npos) << m_err.str();
+    EXPECT_EQ(Run({"sms", "send", "--force", "0171", "Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 \xF0\x9F\x98\x80"}), 0);
+    EXPECT_EQ(m_err.str().find("warning"), std::string::npos) << m_err.str();
+    EXPECT_EQ(Run({"sms", "send", "0171", "Gr\xC3\xBC\xC3\x9F" "e\n@ $5"}), 0);
+    ASSERT_EQ(Run({"sms", "list", "outbox"}), 0);
+    ASSERT_EQ(Lines().size(), 3u);
+    EXPECT_NE(Lines()[0].find("5\xE2\x82\xAC [net]"), std::string::npos) << Lines()[0];
+    EXPECT_NE(Lines()[1].find("Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 \xF0\x9F\x98\x80"), std::string::npos)
+        << Lines()[1];
 
     // A text of 100 parts or more never leaves in part.
     EXPECT_EQ(Run({"sms", "send", "0171", std::string(99 * 154 + 1, 'a')}), 1);
     EXPECT_NE(m_err.str().find(
               "kvo: the text cannot be sent: 100 parts are more than a phone takes (at most 99 "
-              "parts, 15246 characters); nothing was queued or sent\n"),
+              "parts, 15246 characters, or 6354 with characters outside the GSM alphabet); "
+              "nothing was queued or sent\n"),
               std::string::npos);
     ASSERT_EQ(Run({"sms", "list", "outbox"}), 0);
-    EXPECT_EQ(Lines().size(), 2u);
+    EXPECT_EQ(Lines().size(), 3u);
 }
 
 TEST_F(KvoSmsCliTest, UsageErrorsNameTheWordAndHelpNamesTheStates) {
