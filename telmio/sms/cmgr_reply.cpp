@@ -82,7 +82,9 @@ int CSmsPdu::ParseCmgrReply(std::u16string_view reply, std::u16string_view stora
         status == kStoredSent ? std::string("00000000000000") : decoded.m_strStamp;
     std::u16string text = std::move(decoded.m_strText);
     ExpandLineBreaks(text);
-    Trim(text);
+    // A part's blanks at either end belong between the words of its long message.
+    if (!decoded.m_part.IsPart())
+        Trim(text);
     if (text.empty())
         return CMGR_EMPTY_TEXT;
 
