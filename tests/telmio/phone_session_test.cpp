@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "common/install_dir.h"
@@ -624,6 +626,24 @@ TEST_F(NetworkFormsTest, TextsOutsideTheGsmAlphabetLeaveAsUcs2AndArriveAsWritten
     EXPECT_NE(std::find(journal.begin(), journal.end(),
                         "TEXT +48601234567 Zażółć gęślą jaźń 😀 €"),
               journal.end());
+}
+
+TEST_F(NetworkFormsTest, TheDemoInboxShowsTheOperatorsNameAndTheJoinedMessage) {
+    std::ifstream in(std::string(KVO_SOURCE_DIR) + "/tools/kvophone/scenarios/demo.scn");
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string error;
+    ASSERT_TRUE(phone::ParseScenario(text.str(), m_scenario, error)) << error;
+    StartPhone();
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    CSmsMessage* operatorMessage = From(u"T-Mobile", SMS_READ);
+    ASSERT_NE(operatorMessage, nullptr);
+    EXPECT_EQ(operatorMessage->m_strText,
+              u"Your balance is 12.50 \u20AC. Top up at [www.t-mobile.de].");
+    CSmsMessage* joined = From(u"+491709876543", SMS_UNREAD);
+    ASSERT_NE(joined, nullptr);
+    EXPECT_EQ(joined->m_strText, u"The client shows the parts of a long message, joined.");
 }
 
 }  // namespace
