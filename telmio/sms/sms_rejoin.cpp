@@ -49,10 +49,12 @@ std::vector<CSmsMessage*> RejoinParts(CSmsStore::List& list) {
         joined->m_nIndex = first.m_nIndex;
         joined->m_part = CSmsPart{first.m_part.m_nReference, count, 0};
         for (int32_t i = 1; i <= count; ++i) {
-            CSmsMessage* part = bySeq[i];
-            joined->m_strText += part->m_strText;
-            if (part->m_nState == SMS_UNREAD)
+            joined->m_strText += bySeq[i]->m_strText;
+            if (bySeq[i]->m_nState == SMS_UNREAD)
                 joined->m_nState = SMS_UNREAD;
+        }
+        // A part the network delivered twice hides with the others: its slot is one of them.
+        for (CSmsMessage* part : members) {
             part->m_nState = SMS_JOINED_PART;
             changed.push_back(part);
         }
