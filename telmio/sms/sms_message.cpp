@@ -70,13 +70,12 @@ RecordResult ReadSmsRecord(BinReader& in, CSmsMessage& msg) {
     msg.m_bMarked = (flags & kFlagMarked) != 0;
     msg.m_bFlash = (flags & kFlagFlash) != 0;
     msg.m_part = CSmsPart{};
-    if ((flags & kFlagPart) && msg.m_nState != SMS_USER_FOLDER && msg.m_nFolder >= 0) {
-        msg.m_part.m_nReference = msg.m_nFolder;
-        msg.m_part.m_nSeq = static_cast<int32_t>((flags >> 8) & 0xFF);
-        msg.m_part.m_nCount = static_cast<int32_t>((flags >> 16) & 0xFF);
+    int32_t seq = static_cast<int32_t>((flags >> 8) & 0xFF);
+    int32_t count = static_cast<int32_t>((flags >> 16) & 0xFF);
+    if ((flags & kFlagPart) && msg.m_nState != SMS_USER_FOLDER && msg.m_nFolder >= 0 &&
+        count > 0 && seq <= count) {
+        msg.m_part = CSmsPart{msg.m_nFolder, count, seq};
         msg.m_nFolder = 0;
-        if (msg.m_part.m_nCount == 0)
-            msg.m_part = CSmsPart{};
     }
     return RecordResult::ok;
 }

@@ -86,6 +86,19 @@ TEST(Rejoin, PartFieldsSurviveTheRecordAndStayOutOfOldFields) {
     EXPECT_EQ(back.m_nFolder, 4);
     EXPECT_FALSE(back.m_part.IsPart());
 
+    // Part bits that make no sense leave the record as it was: no part, the folder kept.
+    MemWriter w4;
+    CSmsMessage odd;
+    odd.m_nFolder = 77;
+    ASSERT_TRUE(WriteSmsRecord(w4, odd));
+    std::string bytes = w4.Bytes();
+    size_t flagsAt = bytes.size() - 16;  // flags, storage, folder, index
+    bytes[flagsAt] = 4;                 // the part flag with count 0
+    MemReader r4(bytes);
+    ASSERT_EQ(ReadSmsRecord(r4, back), RecordResult::ok);
+    EXPECT_FALSE(back.m_part.IsPart());
+    EXPECT_EQ(back.m_nFolder, 77);
+
     // A record without part fields reads as a whole message.
     CSmsMessage plain;
     MemWriter w3;
