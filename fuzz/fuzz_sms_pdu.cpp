@@ -1,5 +1,5 @@
-// PDU hex decoding, deliver and submit, plain and full: a message or an error, never neither, and never a
-// read outside the input. The input is the hex text as the phone sends it.
+// PDU hex decoding, deliver and submit, plain and full: a message or an error, never neither, and
+// never a read outside the input. The input is the hex text as the phone sends it.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (static_cast<size_t>(n) != decoded.m_strText.size() || decoded.m_strText.size() > 510)
             abort();
         const kvo::CSmsPart& part = decoded.m_part;
-        if (part.IsPart() && (part.m_nCount > 255 || part.m_nSeq < 1 || part.m_nSeq > part.m_nCount ||
-                              part.m_nReference > 0xFFFF))
+        if (part.IsPart() && (part.m_nCount > 255 || part.m_nSeq < 1 ||
+                              part.m_nSeq > part.m_nCount || part.m_nReference > 0xFFFF))
             abort();
         for (size_t i = 0; i < decoded.m_strText.size(); ++i) {
             char16_t c = decoded.m_strText[i];

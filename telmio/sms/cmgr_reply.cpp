@@ -91,8 +91,8 @@ int CSmsPdu::ParseCmgrReply(std::u16string_view reply, std::u16string_view stora
     std::u16string wideNumber = std::move(decoded.m_strNumber);
     if (mode == CMGR_IMPORT) {
         if (import)
-            import->ImportPart(wideNumber, timestamp, text, status, std::u16string(storage),
-                               index, decoded.m_part);
+            import->ImportPart(wideNumber, timestamp, text, status, std::u16string(storage), index,
+                               decoded.m_part);
         return CMGR_DONE;
     }
     if (out) {

@@ -34,8 +34,8 @@ public:
     // A message with its place in a long message; a list that does not rejoin parts takes
     // it as a message of its own.
     virtual void ImportPart(const std::u16string& number, const std::string& timestamp,
-                            const std::u16string& text, char status,
-                            const std::u16string& storage, int index, const CSmsPart& part) {
+                            const std::u16string& text, char status, const std::u16string& storage,
+                            int index, const CSmsPart& part) {
         (void)part;
         ImportMessage(number, timestamp, text, status, storage, index);
     }

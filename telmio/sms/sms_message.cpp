@@ -48,8 +48,7 @@ bool WriteSmsRecord(BinWriter& out, const CSmsMessage& msg) {
     return out.WriteI32(msg.m_nState) && WriteStoredString(out, msg.m_strNumber) &&
            WriteStoredString(out, msg.m_strText) && out.WriteDouble(msg.m_time.m_dt) &&
            out.WriteI32(msg.m_time.m_status) && out.WriteU32(flags) &&
-           out.WriteI32(msg.m_nStorage) && out.WriteI32(folder) &&
-           out.WriteI32(msg.m_nIndex);
+           out.WriteI32(msg.m_nStorage) && out.WriteI32(folder) && out.WriteI32(msg.m_nIndex);
 }
 
 RecordResult ReadSmsRecord(BinReader& in, CSmsMessage& msg) {
@@ -72,8 +71,8 @@ RecordResult ReadSmsRecord(BinReader& in, CSmsMessage& msg) {
     msg.m_part = CSmsPart{};
     int32_t seq = static_cast<int32_t>((flags >> 8) & 0xFF);
     int32_t count = static_cast<int32_t>((flags >> 16) & 0xFF);
-    if ((flags & kFlagPart) && msg.m_nState != SMS_USER_FOLDER && msg.m_nFolder >= 0 &&
-        count > 0 && seq <= count) {
+    if ((flags & kFlagPart) && msg.m_nState != SMS_USER_FOLDER && msg.m_nFolder >= 0 && count > 0 &&
+        seq <= count) {
         msg.m_part = CSmsPart{msg.m_nFolder, count, seq};
         msg.m_nFolder = 0;
     }

@@ -222,9 +222,8 @@ int CSmsPdu::ReadMessage(std::string_view hex, bool bSubmit, CDecodedSms& out) c
     return ReadUserData(in, dcs, (firstOctet & kFirstOctetUdhi) != 0, out);
 }
 
-int CSmsPdu::EncodeSubmitUcs2(std::string& hex, std::u16string_view text,
-                              std::string_view number, std::string_view centre,
-                              bool bFlash) const {
+int CSmsPdu::EncodeSubmitUcs2(std::string& hex, std::u16string_view text, std::string_view number,
+                              std::string_view centre, bool bFlash) const {
     hex.clear();
     if (text.size() > static_cast<size_t>(kMaxUcs2Units))
         return -1;

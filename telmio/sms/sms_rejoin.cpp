@@ -8,11 +8,12 @@ namespace {
 
 bool Joinable(const CSmsMessage& m) {
     return m.m_part.IsPart() && m.m_part.m_nSeq >= 1 && m.m_part.m_nSeq <= m.m_part.m_nCount &&
-           (m.m_nState == SMS_UNREAD || m.m_nState == SMS_READ ||
-            m.m_nState == SMS_SENT_ON_PHONE);
+           (m.m_nState == SMS_UNREAD || m.m_nState == SMS_READ || m.m_nState == SMS_SENT_ON_PHONE);
 }
 
-bool Received(int32_t state) { return state != SMS_SENT_ON_PHONE; }
+bool Received(int32_t state) {
+    return state != SMS_SENT_ON_PHONE;
+}
 
 bool IsBlank(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f';

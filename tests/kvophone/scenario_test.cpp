@@ -94,17 +94,21 @@ smsc = +491710760000
 TEST(Scenario, SlotWordsShapeWhatNetworksDeliver) {
     Scenario s;
     std::string error;
-    ASSERT_TRUE(ParseScenario("[sms ME]\nsize = 5\n"
-                              "1 = 0 part=2/3 ref=7,+4917,2026-01-01 00:00:00,hi\n"
-                              "2 = 1 ref16=300 part=1/2,+4917,2026-01-01 00:00:00,\xE4\xB8\xAD\n"
-                              "3 = 0 data port=2948,+4917,2026-01-01 00:00:00,00FF\n"
-                              "4 = 0,Bank,2026-01-01 00:00:00,\xC5\x81\n",
-                              s, error))
+    ASSERT_TRUE(
+        ParseScenario("[sms ME]\nsize = 5\n"
+                      "1 = 0 part=2/3 ref=7,+4917,2026-01-01 00:00:00,hi\n"
+                      "2 = 1 ref16=300 part=1/2,+4917,2026-01-01 00:00:00,\xE4\xB8\xAD\n"
+                      "3 = 0 data port=2948,+4917,2026-01-01 00:00:00,00FF\n"
+                      "4 = 0,Bank,2026-01-01 00:00:00,\xC5\x81\n",
+                      s, error))
         << error;
     const SmsStorage& me = s.smsStorages.at(0);
     // Centre and sender, then first octet with the header indicator, coding scheme, user data.
-    const std::string head = "07919471016700F0";
-    auto ud = [&](int slot) { return me.slots.at(slot).strPdu.substr(head.size() + 2 + 8 + 4 + 14); };
+    const std::string head = "0791947101670000";
+    auto ud = [&](int slot) {
+        return me.slots.at(slot).strPdu.substr(head.size() + 2 + 8 + 4 + 14);
+    };
+    EXPECT_EQ(me.slots.at(1).strPdu.substr(0, head.size()), head);
     EXPECT_EQ(me.slots.at(1).strPdu.substr(head.size(), 2), "44");
     // 7-bit after a 6-octet header: 7 septets of header (one fill bit), then "hi".
     EXPECT_EQ(ud(1), "09050003070302D069");
@@ -121,15 +125,17 @@ TEST(Scenario, SubmittedTextsDecodeForTheJournal) {
     std::string to, text;
     ASSERT_TRUE(DecodeSubmitText("0011000C919471917856340008FF044E2D0041", to, text));
     EXPECT_EQ(to, "+491719876543");
-    EXPECT_EQ(text, "\xE4\xB8\xAD" "A");
+    EXPECT_EQ(text,
+              "\xE4\xB8\xAD"
+              "A");
     ASSERT_TRUE(DecodeSubmitText("0051000C919471917856340000FF09050003070302D069", to, text));
     EXPECT_EQ(text, "hi");
     ASSERT_TRUE(DecodeSubmitText("0011000C919471917856340000FF04D3B29B0E", to, text));
     EXPECT_EQ(text, "Sent");
     ASSERT_TRUE(DecodeSubmitText("0011000C919471917856340004FF0200FF", to, text));
     EXPECT_EQ(text, "00FF");
-    EXPECT_FALSE(DecodeSubmitText("0011000C919471917856340008FF08", to, text));  // cut short
-    EXPECT_FALSE(DecodeSubmitText(kHello, to, text));  // a deliver
+    EXPECT_FALSE(DecodeSubmitText("0011000C919471917856340008FF08", to, text));    // cut short
+    EXPECT_FALSE(DecodeSubmitText(kHello, to, text));                              // a deliver
     EXPECT_FALSE(DecodeSubmitText("0051000C919471917856340000FF0109", to, text));  // header past
 }
 

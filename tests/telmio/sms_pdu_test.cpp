@@ -211,27 +211,43 @@ TEST(SmsPduHeader, ConcatenationElementsAndWhatDoesNotFit) {
     CSmsPdu pdu;
     CDecodedSms d;
     // 8-bit and 16-bit references; the text follows the header.
-    ASSERT_EQ(pdu.DecodeMessage(Delivered("44", "08", "08", "050003070302" "0041"), false, d), 1);
+    ASSERT_EQ(pdu.DecodeMessage(Delivered("44", "08", "08",
+                                          "050003070302"
+                                          "0041"),
+                                false, d),
+              1);
     EXPECT_EQ(d.m_part, (CSmsPart{7, 3, 2}));
     EXPECT_EQ(d.m_strText, u"A");
-    ASSERT_EQ(pdu.DecodeMessage(Delivered("44", "04", "09", "060804ABCD0303" "6869"), false, d), 2);
+    ASSERT_EQ(pdu.DecodeMessage(Delivered("44", "04", "09",
+                                          "060804ABCD0303"
+                                          "6869"),
+                                false, d),
+              2);
     EXPECT_EQ(d.m_part, (CSmsPart{0xABCD, 3, 3}));
     EXPECT_EQ(d.m_strText, u"hi");
     EXPECT_EQ(d.m_strNumber, u"1234");
     // Count 255 is a long message like any other; count 0 and a part past the count are
     // ignored, the text still read.
-    ASSERT_EQ(pdu.DecodeMessage(Delivered("44", "08", "08", "050003FFFFFF" "0042"), false, d), 1);
+    ASSERT_EQ(pdu.DecodeMessage(Delivered("44", "08", "08",
+                                          "050003FFFFFF"
+                                          "0042"),
+                                false, d),
+              1);
     EXPECT_EQ(d.m_part, (CSmsPart{255, 255, 255}));
     for (const char* header : {"050003010001", "050003010203", "050003010200"}) {
-        ASSERT_EQ(pdu.DecodeMessage(Delivered("44", "08", "08", std::string(header) + "0043"),
-                                    false, d),
-                  1)
+        ASSERT_EQ(
+            pdu.DecodeMessage(Delivered("44", "08", "08", std::string(header) + "0043"), false, d),
+            1)
             << header;
         EXPECT_FALSE(d.m_part.IsPart()) << header;
         EXPECT_EQ(d.m_strText, u"C");
     }
     // An element running past its header ends the header walk, not the message.
-    ASSERT_EQ(pdu.DecodeMessage(Delivered("44", "04", "04", "020003" "41"), false, d), 1);
+    ASSERT_EQ(pdu.DecodeMessage(Delivered("44", "04", "04",
+                                          "020003"
+                                          "41"),
+                                false, d),
+              1);
     EXPECT_FALSE(d.m_part.IsPart());
     // A header longer than the user data, or no room for the header in 7-bit, fails.
     EXPECT_EQ(pdu.DecodeMessage(Delivered("44", "04", "03", "050003"), false, d), PDU_USER_DATA);
@@ -258,7 +274,9 @@ TEST(SmsPduEncode, Ucs2SubmitReadsBack) {
     std::u16string text = u"Za\u017C\u00F3\u0142\u0107 \U0001F600";
     int n = pdu.EncodeSubmitUcs2(hex, text, "+4917", "", true);
     ASSERT_GT(n, 0);
-    EXPECT_EQ(hex.substr(0, 18), "0011000491947100" "18");  // flash UCS2
+    EXPECT_EQ(hex.substr(0, 18),
+              "0011000491947100"
+              "18");  // flash UCS2
     CDecodedSms d;
     ASSERT_GE(pdu.DecodeMessage(hex, true, d), 0);
     EXPECT_EQ(d.m_strText, text);
@@ -287,8 +305,8 @@ TEST(GsmAlphabet, MapsBothWaysWithTheHandheldsExceptions) {
     std::u16string extended = u"[\\]^{|}~\u20AC\f";
     EXPECT_TRUE(pdu.FitsGsm(extended));
     pdu.UnicodeToGsm(extended);
-    EXPECT_EQ(extended, (std::u16string{27, 0x3C, 27, 0x2F, 27, 0x3E, 27, 0x14, 27, 0x28, 27, 0x40,
-                                        27, 0x29, 27, 0x3D, 27, 0x65, 27, 0x0A}));
+    EXPECT_EQ(extended, (std::u16string{27, 0x3C, 27, 0x2F, 27, 0x3E, 27, 0x14, 27, 0x28,
+                                        27, 0x40, 27, 0x29, 27, 0x3D, 27, 0x65, 27, 0x0A}));
     pdu.GsmToUnicode(extended);
     EXPECT_EQ(extended, u"[\\]^{|}~\u20AC\f");
     // Outside the alphabet: such texts go as UCS2.

@@ -9,8 +9,7 @@ using namespace kvo;
 namespace {
 
 std::unique_ptr<CSmsMessage> Part(const std::u16string& number, int ref, int count, int seq,
-                                  const std::u16string& text, int state = SMS_READ,
-                                  int index = 1) {
+                                  const std::u16string& text, int state = SMS_READ, int index = 1) {
     auto m = std::make_unique<CSmsMessage>();
     m->m_nState = state;
     m->m_strNumber = number;
@@ -93,7 +92,7 @@ TEST(Rejoin, PartFieldsSurviveTheRecordAndStayOutOfOldFields) {
     ASSERT_TRUE(WriteSmsRecord(w4, odd));
     std::string bytes = w4.Bytes();
     size_t flagsAt = bytes.size() - 16;  // flags, storage, folder, index
-    bytes[flagsAt] = 4;                 // the part flag with count 0
+    bytes[flagsAt] = 4;                  // the part flag with count 0
     MemReader r4(bytes);
     ASSERT_EQ(ReadSmsRecord(r4, back), RecordResult::ok);
     EXPECT_FALSE(back.m_part.IsPart());

@@ -19,8 +19,8 @@ bool EncodeTimestamp(std::string_view text, std::string& octets, std::string& er
 
 // How a received message is built beyond sender, time and text.
 struct DeliverForm {
-    bool bData = false;  // the text is hex octets, sent as 8-bit data
-    int nRef = -1;       // part of a long message: its reference (above 255: a 16-bit one)
+    bool bData = false;   // the text is hex octets, sent as 8-bit data
+    int nRef = -1;        // part of a long message: its reference (above 255: a 16-bit one)
     bool bRef16 = false;  // a 16-bit reference element even for a small reference
     int nSeq = 0, nCount = 0;
     int nPort = -1;  // application port (16-bit port addressing), -1 for none
