@@ -389,3 +389,34 @@ TEST(KvoSmsList, EveryMessageStaysOnOneLine) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(KvoSmsCliTest, ListShowsSenderNamesUcs2AndLongMessagesJoined) {
+    StartPhone();
+    std::string hex, error;
+    ASSERT_TRUE(kvo::phone::EncodeDeliver("+491710760000", "T-Mobile", "2026-12-08 09:00:00",
+                                          "Dzie\xC5\x84 dobry \xF0\x9F\x98\x80", hex, error))
+        << error;
+    ASSERT_TRUE(m_sim.InjectSms("ME", hex, error)) << error;
+    for (int seq : {2, 1}) {
+        kvo::phone::DeliverForm form;
+        form.nRef = 5;
+        form.nSeq = seq;
+        form.nCount = 2;
+        ASSERT_TRUE(kvo::phone::EncodeDeliver("+491710760000", "+4917", "2026-12-08 09:01:00",
+                                              seq == 1 ? "first half, " : "second half", hex,
+                                              error, form))
+            << error;
+        ASSERT_TRUE(m_sim.InjectSms("ME", hex, error)) << error;
+    }
+    ASSERT_EQ(Run({"sms", "sync"}), 0) << m_err.str();
+    ASSERT_EQ(Run({"sms", "list", "inbox"}), 0);
+    auto lines = Lines();
+    ASSERT_EQ(lines.size(), 2u) << m_out.str();
+    EXPECT_EQ(lines[0].substr(0, 11), "0\tT-Mobile\t");
+    EXPECT_NE(lines[0].find("\tDzie\xC5\x84 dobry \xF0\x9F\x98\x80"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("\tfirst half, second half"), std::string::npos) << lines[1];
+}
+
+}  // namespace
