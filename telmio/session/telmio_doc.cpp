@@ -224,7 +224,7 @@ int CTelmioDoc::BuildPart(const std::u16string& number, const std::u16string& te
     if (!pdu.FitsGsm(text))
         return pdu.EncodeSubmitUcs2(hex, text, Narrow(number), Narrow(m_strCentre), bFlash);
     std::u16string gsm = text;
-    pdu.UnicodeToGsm(gsm);
+    pdu.UnicodeToSeptets(gsm);
     return pdu.EncodeSubmit(hex, Narrow(gsm), Narrow(number), Narrow(m_strCentre), bFlash);
 }
 

@@ -72,6 +72,26 @@ struct CInverseTable {
 }  // namespace
 
 void CSmsPdu::GsmToUnicode(std::u16string& text) const {
+    for (char16_t& c : text) {
+        unsigned code = c & 0xFF;
+        if (code < 128)
+            c = kGsmToUnicode[code];
+    }
+}
+
+void CSmsPdu::UnicodeToGsm(std::u16string& text) const {
+    static const CInverseTable table;
+    for (char16_t& c : text) {
+        int code = table.codes[c];
+        if (code >= 0) {
+            c = static_cast<char16_t>(code);
+        } else if ((c & 0xFF) > 127) {
+            c = u' ';
+        }
+    }
+}
+
+void CSmsPdu::SeptetsToUnicode(std::u16string& text) const {
     std::u16string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -100,7 +120,7 @@ void CSmsPdu::GsmToUnicode(std::u16string& text) const {
     text.swap(out);
 }
 
-void CSmsPdu::UnicodeToGsm(std::u16string& text) const {
+void CSmsPdu::UnicodeToSeptets(std::u16string& text) const {
     static const CInverseTable table;
     std::u16string out;
     out.reserve(text.size());

@@ -133,7 +133,7 @@ bool CSmsPdu::DecodeAnyAddress(CPduCursor& in, std::u16string& number) const {
     if (!UnpackSeptets(p, octets, length * 4u / 7, codes))
         return false;
     number.assign(codes.begin(), codes.end());
-    GsmToUnicode(number);
+    SeptetsToUnicode(number);
     while (!number.empty() && number.back() == u'@' && codes.back() == 0) {
         number.pop_back();  // a name padded with zero septets
         codes.pop_back();
@@ -167,7 +167,7 @@ int CSmsPdu::ReadUserData(CPduCursor& in, uint8_t dcs, bool bHeader, CDecodedSms
             return PDU_USER_DATA;
         std::u16string text(codes.begin() + static_cast<std::ptrdiff_t>(headerSeptets),
                             codes.end());
-        GsmToUnicode(text);
+        SeptetsToUnicode(text);
         out.m_strText = std::move(text);
     } else if (alphabet == Alphabet::ucs2) {
         out.m_strText = Ucs2Text(p + skip, octets - skip);

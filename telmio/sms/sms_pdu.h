@@ -69,9 +69,14 @@ public:
         return BytesToHex(bytes.data(), bytes.size());
     }
 
-    // In place: GSM codes to the handheld's characters and back.
+    // In place, one code per character: GSM codes to the handheld's characters and back,
+    // without the extension table (the escape reads as a space). The phonebook's texts.
     void GsmToUnicode(std::u16string& text) const;
     void UnicodeToGsm(std::u16string& text) const;
+    // The same for message texts, with the extension table: an escape and the code after it
+    // are one character, and '[', '\\', '€' and the like go out as such pairs.
+    void SeptetsToUnicode(std::u16string& text) const;
+    void UnicodeToSeptets(std::u16string& text) const;
     // True when every character has a GSM code (the extension table included): such a text
     // goes out as septets, any other as UCS2.
     bool FitsGsm(std::u16string_view text) const;

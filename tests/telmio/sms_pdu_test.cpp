@@ -286,32 +286,47 @@ TEST(SmsPduEncode, Ucs2SubmitReadsBack) {
     EXPECT_EQ(pdu.EncodeSubmitUcs2(hex, u"x", "12a", "", false), -1);
 }
 
-TEST(GsmAlphabet, MapsBothWaysWithTheHandheldsExceptions) {
+TEST(GsmAlphabet, MessageTextsUseTheExtensionTable) {
     CSmsPdu pdu;
     // An escape before a code the extension table lacks shows that code (27 36 is the '¤').
-    std::u16string codes = {0, 2, 9, 17, 27, 36, 64, 91, 95, 96, 127, 'A', 0xE9};
-    pdu.GsmToUnicode(codes);
-    EXPECT_EQ(codes, (std::u16string{u'@', u'$', u'\u00E7', u'_', u'\u00A4', u'\u00A1', u'\u00C4',
-                                     u'\u00A7', u'\u00BF', u'\u00E0', u'A', 0xE9}));
-    std::u16string lone = {u'a', 27};
-    pdu.GsmToUnicode(lone);
-    EXPECT_EQ(lone, u"a ");
+    std::u16string codes = {0, 9, 27, 36, 27, 0x65, 'A', 27};
+    pdu.SeptetsToUnicode(codes);
+    EXPECT_EQ(codes, u"@\u00E7\u00A4\u20ACA ");
 
-    std::u16string text = u"@$_\u00C4\u00A1\u00A4\u00A7\u00BF\u00E0\u00E7\u0394";
-    EXPECT_TRUE(pdu.FitsGsm(text));
-    pdu.UnicodeToGsm(text);
-    EXPECT_EQ(text, (std::u16string{0, 2, 17, 91, 64, 36, 95, 96, 127, 9, 16}));
-    // The extension table both ways: each character travels as the escape and its code.
+    // Each character of the extension table travels as the escape and its code.
     std::u16string extended = u"[\\]^{|}~\u20AC\f";
     EXPECT_TRUE(pdu.FitsGsm(extended));
-    pdu.UnicodeToGsm(extended);
+    EXPECT_EQ(pdu.GsmSeptets(extended), 20u);
+    pdu.UnicodeToSeptets(extended);
     EXPECT_EQ(extended, (std::u16string{27, 0x3C, 27, 0x2F, 27, 0x3E, 27, 0x14, 27, 0x28,
                                         27, 0x40, 27, 0x29, 27, 0x3D, 27, 0x65, 27, 0x0A}));
-    pdu.GsmToUnicode(extended);
+    pdu.SeptetsToUnicode(extended);
     EXPECT_EQ(extended, u"[\\]^{|}~\u20AC\f");
+    std::u16string plain = u"@$_\u00C4\u0394";
+    EXPECT_TRUE(pdu.FitsGsm(plain));
+    pdu.UnicodeToSeptets(plain);
+    EXPECT_EQ(plain, (std::u16string{0, 2, 17, 91, 16}));
     // Outside the alphabet: such texts go as UCS2.
-    for (std::u16string_view s : {u"`", u"\u00C7", u"\u0142", u"\U0001F600"})
-        EXPECT_FALSE(pdu.FitsGsm(s));
+    for (std::u16string_view t : {u"`", u"\u00C7", u"\u0142", u"\U0001F600"})
+        EXPECT_FALSE(pdu.FitsGsm(t));
+}
+
+TEST(GsmAlphabet, MapsBothWaysWithTheHandheldsExceptions) {
+    CSmsPdu pdu;
+    std::u16string codes = {0, 2, 9, 17, 27, 36, 64, 91, 95, 96, 127, 'A', 0xE9};
+    pdu.GsmToUnicode(codes);
+    EXPECT_EQ(codes, (std::u16string{u'@', u'$', u'\u00E7', u'_', u' ', u'\u00A4', u'\u00A1',
+                                     u'\u00C4', u'\u00A7', u'\u00BF', u'\u00E0', u'A', 0xE9}));
+
+    std::u16string text = u"@$_\u00C4\u00A1\u00A4\u00A7\u00BF\u00E0\u00E7\u0394";
+    pdu.UnicodeToGsm(text);
+    EXPECT_EQ(text, (std::u16string{0, 2, 17, 91, 64, 36, 95, 96, 127, 9, 16}));
+    // Not in the table: kept when the low byte is 7-bit, else a space.
+    std::u16string other = u"[\\]^`{|}~\u20AC\u00C7";
+    pdu.UnicodeToGsm(other);
+    EXPECT_EQ(other, u"[\\]^`{|}~  ");
+    pdu.GsmToUnicode(other);
+    EXPECT_EQ(other, u"\u00C4\u00D6\u00D1\u00DC\u00BF\u00E4\u00F6\u00F1\u00FC  ");
 
     // Every code of the alphabet but the escape survives a round trip.
     for (char16_t code = 0; code < 128; ++code) {
