@@ -5,12 +5,48 @@
 #include "common/stored_string.h"
 #include "platform/file.h"
 #include "platform/process.h"
+#include "telmio/sms/sms_pdu.h"
 
 namespace kvo {
 namespace {
 
 constexpr uint32_t kMaxHandoffUnits = 65536;
 constexpr size_t kPartLength = 154;
+// A text with characters outside the GSM alphabet goes as UCS2: 70 units in one message,
+// 66 per part of a long one (so that "i/n:" fits), fewer once the header grows.
+constexpr size_t kUcs2Single = 70;
+constexpr size_t kUcs2Part = 66;
+
+std::u16string PartHeader(size_t i, size_t n) {
+    std::string head = std::to_string(i) + "/" + std::to_string(n) + ":";
+    return std::u16string(head.begin(), head.end());
+}
+
+// Consecutive pieces of at most `limit` cost each; an extension character (two septets) or
+// a surrogate pair is never cut in two.
+std::vector<std::u16string> Pieces(const std::u16string& text, size_t limit, bool bUcs2) {
+    CSmsPdu pdu;
+    std::vector<std::u16string> pieces;
+    std::u16string piece;
+    size_t cost = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        size_t units = 1;
+        if (bUcs2 && text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size())
+            units = 2;
+        size_t c = bUcs2 ? units : pdu.GsmSeptets(std::u16string_view(&text[i], 1));
+        if (cost + c > limit) {
+            pieces.push_back(std::move(piece));
+            piece.clear();
+            cost = 0;
+        }
+        piece.append(text, i, units);
+        cost += c;
+        i += units - 1;
+    }
+    if (!piece.empty())
+        pieces.push_back(std::move(piece));
+    return pieces;
+}
 
 }  // namespace
 
@@ -47,20 +83,31 @@ bool LaunchDialer(const std::u16string& appDir) {
 }
 
 std::vector<std::u16string> SplitMessage(const std::u16string& text) {
-    if (text.size() <= kPartLength) return {text};
-    size_t n = (text.size() + kPartLength - 1) / kPartLength;
-    std::vector<std::u16string> parts;
-    for (size_t i = 0; i < n; ++i) {
-        std::string head = std::to_string(i + 1) + "/" + std::to_string(n) + ":";
-        parts.push_back(std::u16string(head.begin(), head.end()) +
-                        text.substr(i * kPartLength, kPartLength));
+    CSmsPdu pdu;
+    bool bUcs2 = !pdu.FitsGsm(text);
+    size_t cost = bUcs2 ? text.size() : pdu.GsmSeptets(text);
+    if (cost <= (bUcs2 ? kUcs2Single : kPartLength))
+        return {text};
+    std::vector<std::u16string> pieces;
+    if (!bUcs2) {
+        pieces = Pieces(text, kPartLength, false);
+    } else {
+        // From the tenth part on the header is longer: shorter pieces keep it within 70.
+        for (size_t limit = kUcs2Part;; limit -= 2) {
+            pieces = Pieces(text, limit, true);
+            if (PartHeader(pieces.size(), pieces.size()).size() + limit <= kUcs2Single ||
+                limit <= 2)
+                break;
+        }
     }
+    std::vector<std::u16string> parts;
+    for (size_t i = 0; i < pieces.size(); ++i)
+        parts.push_back(PartHeader(i + 1, pieces.size()) + pieces[i]);
     return parts;
 }
 
 int MessageCount(const std::u16string& text) {
-    if (text.empty()) return 1;
-    return static_cast<int>((text.size() - 1) / kPartLength + 1);
+    return static_cast<int>(SplitMessage(text).size());
 }
 
 }  // namespace kvo

@@ -18,8 +18,9 @@ bool WriteHandoffFile(const std::u16string& appDir, const std::u16string& recipi
 bool LaunchConnect(const std::u16string& appDir);
 bool LaunchDialer(const std::u16string& appDir);
 
-// A message text cut into the parts sent one by one: unchanged up to 154 characters, else
-// pieces of 154 headed "i/n:".
+// A message text cut into the parts sent one by one: unchanged up to 154 septets, else
+// pieces of 154 septets headed "i/n:"; a text the GSM alphabet cannot hold goes as UCS2,
+// unchanged up to 70 characters, else pieces of 66 (64 from ten parts on) headed "i/n:".
 std::vector<std::u16string> SplitMessage(const std::u16string& text);
 // What the editor shows: how many messages the text takes.
 int MessageCount(const std::u16string& text);

@@ -15,6 +15,7 @@
 #include "platform/text.h"
 #include "telmio/session/handoff.h"
 #include "telmio/sms/sms_pdu.h"
+#include "telmio/sms/sms_rejoin.h"
 
 namespace kvo {
 namespace {
@@ -45,6 +46,9 @@ std::string Format(const char* fmt, int value) {
 bool SameState(int32_t a, int32_t b) {
     if (a == b) return true;
     if (a == SMS_DELETED || b == SMS_DELETED || a == SMS_USER_FOLDER || b == SMS_USER_FOLDER)
+        return true;
+    // A part already joined into its long message is still the message in that slot.
+    if (a == SMS_JOINED_PART || b == SMS_JOINED_PART)
         return true;
     return (a == SMS_UNREAD && b == SMS_READ) || (a == SMS_READ && b == SMS_UNREAD);
 }
@@ -223,8 +227,10 @@ bool CTelmioDoc::IdentifyOperator() {
 int CTelmioDoc::BuildPart(const std::u16string& number, const std::u16string& text,
                           bool bFlash, std::string& hex) const {
     CSmsPdu pdu;
+    if (!pdu.FitsGsm(text))
+        return pdu.EncodeSubmitUcs2(hex, text, Narrow(number), Narrow(m_strCentre), bFlash);
     std::u16string gsm = text;
-    pdu.UnicodeToGsm(gsm);
+    pdu.UnicodeToSeptets(gsm);
     return pdu.EncodeSubmit(hex, Narrow(gsm), Narrow(number), Narrow(m_strCentre), bFlash);
 }
 
@@ -388,6 +394,12 @@ bool CTelmioDoc::ReadAll(bool bShowProgress, bool bDeleteAfter) {
             }
         }
     }
+    {
+        // Long messages whose parts have all arrived, in this read or earlier ones.
+        std::lock_guard lock(m_storeMutex);
+        for (CSmsMessage* m : RejoinParts(m_store.Messages()))
+            if (bDeleteAfter && !m_store.WriteMessage(*m)) AddError(kSaveFailed);
+    }
     if (bShowProgress) m_ui.SetProgress(0, 0);
     return true;
 }
@@ -395,7 +407,14 @@ bool CTelmioDoc::ReadAll(bool bShowProgress, bool bDeleteAfter) {
 void CTelmioDoc::ImportMessage(const std::u16string& number, const std::string& timestamp,
                                const std::u16string& text, char status,
                                const std::u16string& storage, int index) {
+    ImportPart(number, timestamp, text, status, storage, index, CSmsPart{});
+}
+
+void CTelmioDoc::ImportPart(const std::u16string& number, const std::string& timestamp,
+                            const std::u16string& text, char status,
+                            const std::u16string& storage, int index, const CSmsPart& part) {
     auto msg = std::make_unique<CSmsMessage>();
+    msg->m_part = part;
     msg->m_nState = StateFromStatus(status);
     msg->m_strNumber = number;
     msg->m_strText = text;
@@ -445,7 +464,8 @@ bool CTelmioDoc::DeleteOnPhone(CSmsMessage& msg) {
                   Exchange(Format("AT+CMGD=%i", msg.m_nIndex), reply);
     }
     std::lock_guard lock(m_storeMutex);
-    msg.m_nState = SMS_DELETED;
+    // A part's copy stood for the long message the user deleted: it leaves no trace.
+    msg.m_nState = msg.m_part.IsPart() && msg.m_part.m_nSeq > 0 ? SMS_PURGED : SMS_DELETED;
     if (!m_store.WriteMessage(msg)) AddError(kSaveFailed);
     return !error && deleted;
 }
@@ -474,11 +494,19 @@ bool CTelmioDoc::DeleteMessage(CSmsMessage& msg, int where) {
     std::lock_guard lock(m_storeMutex);
     bool ok = true;
     if (where == 1 || where == 2) {
-        auto copy = std::make_unique<CSmsMessage>(msg);
-        copy->m_nState = SMS_DELETE_ON_PHONE;
-        copy->m_nFilePos = -1;
-        copy->m_bMarked = false;
-        m_store.AddMessage(std::move(copy));
+        // A long message lives in the slots of its parts: each gets its copy.
+        std::vector<CSmsMessage*> slots = PartsOf(m_store.Messages(), msg);
+        if (slots.empty())
+            slots.push_back(&msg);
+        std::vector<std::unique_ptr<CSmsMessage>> copies;
+        for (CSmsMessage* m : slots) {
+            auto copy = std::make_unique<CSmsMessage>(*m);
+            copy->m_nState = SMS_DELETE_ON_PHONE;
+            copy->m_nFilePos = -1;
+            copy->m_bMarked = false;
+            copies.push_back(std::move(copy));
+        }
+        for (auto& copy : copies) m_store.AddMessage(std::move(copy));
     }
     if (where == 0 || where == 2) ok = m_store.DeleteMessage(msg);
     return ok;

@@ -72,6 +72,10 @@ public:
     void ImportMessage(const std::u16string& number, const std::string& timestamp,
                        const std::u16string& text, char status, const std::u16string& storage,
                        int index) override;
+    // A part of a long message; rejoined with the others at the end of the read.
+    void ImportPart(const std::u16string& number, const std::string& timestamp,
+                    const std::u16string& text, char status, const std::u16string& storage,
+                    int index, const CSmsPart& part) override;
 
     // Parts of a session, for the sessions of other features (phonebook) and the tests.
     bool OpenPhone();

@@ -75,30 +75,24 @@ int CSmsPdu::ParseCmgrReply(std::u16string_view reply, std::u16string_view stora
         return CMGR_PDU_TOO_LONG;
     std::string pdu = Narrow(pduLine);
 
-    std::string gsmText, number, timestamp;
-    int septets;
-    if (status == kStoredSent) {
-        septets = DecodeSubmit(pdu, gsmText, number);
-        timestamp = "00000000000000";
-    } else {
-        septets = DecodeDeliver(pdu, gsmText, number, timestamp);
-    }
-    if (septets < 0)
+    CDecodedSms decoded;
+    if (DecodeMessage(pdu, status == kStoredSent, decoded) < 0)
         return CMGR_UNDECODABLE;
-
-    // Widen byte by byte: code 0 is the '@', not the end of the text.
-    std::u16string text = Widen(gsmText);
-    GsmToUnicode(text);
+    std::string timestamp =
+        status == kStoredSent ? std::string("00000000000000") : decoded.m_strStamp;
+    std::u16string text = std::move(decoded.m_strText);
     ExpandLineBreaks(text);
-    Trim(text);
+    // A part's blanks at either end belong between the words of its long message.
+    if (!decoded.m_part.IsPart())
+        Trim(text);
     if (text.empty())
         return CMGR_EMPTY_TEXT;
 
-    std::u16string wideNumber = Widen(number);
+    std::u16string wideNumber = std::move(decoded.m_strNumber);
     if (mode == CMGR_IMPORT) {
         if (import)
-            import->ImportMessage(wideNumber, timestamp, text, status, std::u16string(storage),
-                                  index);
+            import->ImportPart(wideNumber, timestamp, text, status, std::u16string(storage), index,
+                               decoded.m_part);
         return CMGR_DONE;
     }
     if (out) {
@@ -112,6 +106,7 @@ int CSmsPdu::ParseCmgrReply(std::u16string_view reply, std::u16string_view stora
         out->m_nFilePos = -1;
         out->m_nFolder = 0;
         out->m_bFlash = false;
+        out->m_part = decoded.m_part;
     }
     return CMGR_DONE;
 }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/datetime.h"
+#include "telmio/sms/sms_message.h"
 
 namespace kvo {
 
@@ -30,6 +31,14 @@ public:
     virtual void ImportMessage(const std::u16string& number, const std::string& timestamp,
                                const std::u16string& text, char status,
                                const std::u16string& storage, int index) = 0;
+    // A message with its place in a long message; a list that does not rejoin parts takes
+    // it as a message of its own.
+    virtual void ImportPart(const std::u16string& number, const std::string& timestamp,
+                            const std::u16string& text, char status, const std::u16string& storage,
+                            int index, const CSmsPart& part) {
+        (void)part;
+        ImportMessage(number, timestamp, text, status, storage, index);
+    }
 };
 
 // 1 for "ME", 2 for any other storage name.

@@ -1,4 +1,4 @@
-// The GSM 03.38 default alphabet, without the extension table.
+// The GSM 03.38 default alphabet and its extension table (reached through the escape, code 27).
 #include <array>
 
 #include "telmio/sms/sms_pdu.h"
@@ -37,6 +37,30 @@ int GsmCode(char16_t c) {
     return -1;
 }
 
+// The extension table: the code after an escape and the character it stands for.
+struct CExtension {
+    uint8_t code;
+    char16_t c;
+};
+constexpr std::array<CExtension, 10> kExtension = {{{0x0A, u'\f'},
+                                                    {0x14, u'^'},
+                                                    {0x28, u'{'},
+                                                    {0x29, u'}'},
+                                                    {0x2F, u'\\'},
+                                                    {0x3C, u'['},
+                                                    {0x3D, u'~'},
+                                                    {0x3E, u']'},
+                                                    {0x40, u'|'},
+                                                    {0x65, u'\u20AC'}}};
+constexpr unsigned kEscape = 27;
+
+int ExtensionCode(char16_t c) {
+    for (const auto& e : kExtension)
+        if (e.c == c)
+            return e.code;
+    return -1;
+}
+
 struct CInverseTable {
     std::array<int16_t, 65536> codes;
     CInverseTable() {
@@ -65,6 +89,68 @@ void CSmsPdu::UnicodeToGsm(std::u16string& text) const {
             c = u' ';
         }
     }
+}
+
+void CSmsPdu::SeptetsToUnicode(std::u16string& text) const {
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned code = text[i] & 0xFF;
+        if (code >= 128) {
+            out.push_back(text[i]);
+            continue;
+        }
+        if (code != kEscape) {
+            out.push_back(kGsmToUnicode[code]);
+            continue;
+        }
+        // An escape before a code the extension table lacks shows that code as usual; one
+        // at the very end stands alone as a space.
+        if (i + 1 == text.size()) {
+            out.push_back(u' ');
+            continue;
+        }
+        unsigned next = text[++i] & 0xFF;
+        char16_t c = next < 128 ? kGsmToUnicode[next] : text[i];
+        for (const auto& e : kExtension)
+            if (e.code == next)
+                c = e.c;
+        out.push_back(c);
+    }
+    text.swap(out);
+}
+
+void CSmsPdu::UnicodeToSeptets(std::u16string& text) const {
+    static const CInverseTable table;
+    std::u16string out;
+    out.reserve(text.size());
+    for (char16_t c : text) {
+        int code = table.codes[c];
+        if (code >= 0) {
+            out.push_back(static_cast<char16_t>(code));
+        } else if (int ext = ExtensionCode(c); ext >= 0) {
+            out.push_back(static_cast<char16_t>(kEscape));
+            out.push_back(static_cast<char16_t>(ext));
+        } else {
+            out.push_back((c & 0xFF) > 127 ? u' ' : c);
+        }
+    }
+    text.swap(out);
+}
+
+bool CSmsPdu::FitsGsm(std::u16string_view text) const {
+    static const CInverseTable table;
+    for (char16_t c : text)
+        if (table.codes[c] < 0 && ExtensionCode(c) < 0)
+            return false;
+    return true;
+}
+
+size_t CSmsPdu::GsmSeptets(std::u16string_view text) const {
+    static const CInverseTable table;
+    size_t septets = 0;
+    for (char16_t c : text) septets += table.codes[c] < 0 && ExtensionCode(c) >= 0 ? 2 : 1;
+    return septets;
 }
 
 void CSmsPdu::ExpandLineBreaks(std::u16string& text) const {

@@ -26,6 +26,19 @@ enum SmsState : int32_t {
 
 enum SmsStorage : int32_t { STORAGE_ME = 1, STORAGE_SM = 2, STORAGE_NONE = 3 };
 
+// State of a part of a long message once the parts were rejoined: hidden, kept so that the
+// phone's slots are still known (for deletion and for the duplicate rule).
+inline constexpr int32_t SMS_JOINED_PART = 21;
+
+// Where a message stands in a long message sent as concatenated parts.
+struct CSmsPart {
+    int32_t m_nReference = -1;  // -1: not part of a long message
+    int32_t m_nCount = 0;
+    int32_t m_nSeq = 0;  // 1..count for a part; 0 for the message rejoined from them
+    bool IsPart() const { return m_nReference >= 0 && m_nCount > 0; }
+    bool operator==(const CSmsPart&) const = default;
+};
+
 class CSmsMessage {
 public:
     virtual ~CSmsMessage() = default;
@@ -40,6 +53,7 @@ public:
     int32_t m_nFilePos = -1;  // -1 while it has no record
     int32_t m_nFolder = 0;    // user folder id in state 20
     bool m_bFlash = false;
+    CSmsPart m_part;
 
     // Bytes its record takes.
     uint64_t RecordSize() const;

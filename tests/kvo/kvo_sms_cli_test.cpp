@@ -200,26 +200,28 @@ TEST_F(KvoSmsCliTest, TheOutboxCanBeEmptiedOneByOne) {
     ASSERT_EQ(Run({"sms", "outbox", "delete", "1"}), 1);
 }
 
-TEST_F(KvoSmsCliTest, TextsThatWouldNotArriveAsWrittenNeedForce) {
-    EXPECT_EQ(Run({"sms", "send", "0171", "5\xE2\x82\xAC [net]"}), 1);
-    EXPECT_EQ(m_err.str(),
-              "kvo: warning: the phone's alphabet has no \"\xE2\x82\xAC\" \"[\" \"]\"; they will "
-              "arrive as other characters or blanks\nkvo: nothing sent; add --force to send it "
-              "anyway\n");
-    EXPECT_EQ(Run({"sms", "send", "--force", "0171", "5\xE2\x82\xAC [net]"}), 0);
-    EXPECT_NE(m_err.str().find("warning"), std::string::npos);
-    // What the alphabet has passes without a word: umlauts, line breaks, "@", "$".
-    EXPECT_EQ(Run({"sms", "send", "0171", "Gr\xC3\xBC\xC3\x9F" "e\n@ $5"}), 0);
+TEST_F(KvoSmsCliTest, TextsOutsideTheGsmAlphabetGoWithoutForce) {
+    // The extension table and UCS2 carry these as written; --force is still accepted.
+    EXPECT_EQ(Run({"sms", "send", "0171", "5\xE2\x82\xAC [net]"}), 0);
     EXPECT_EQ(m_err.str().find("warning"), std::string::npos) << m_err.str();
+    EXPECT_EQ(Run({"sms", "send", "--force", "0171", "Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 \xF0\x9F\x98\x80"}), 0);
+    EXPECT_EQ(m_err.str().find("warning"), std::string::npos) << m_err.str();
+    EXPECT_EQ(Run({"sms", "send", "0171", "Gr\xC3\xBC\xC3\x9F" "e\n@ $5"}), 0);
+    ASSERT_EQ(Run({"sms", "list", "outbox"}), 0);
+    ASSERT_EQ(Lines().size(), 3u);
+    EXPECT_NE(Lines()[0].find("5\xE2\x82\xAC [net]"), std::string::npos) << Lines()[0];
+    EXPECT_NE(Lines()[1].find("Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 \xF0\x9F\x98\x80"), std::string::npos)
+        << Lines()[1];
 
     // A text of 100 parts or more never leaves in part.
     EXPECT_EQ(Run({"sms", "send", "0171", std::string(99 * 154 + 1, 'a')}), 1);
     EXPECT_NE(m_err.str().find(
               "kvo: the text cannot be sent: 100 parts are more than a phone takes (at most 99 "
-              "parts, 15246 characters); nothing was queued or sent\n"),
+              "parts, 15246 characters, or 6354 with characters outside the GSM alphabet); "
+              "nothing was queued or sent\n"),
               std::string::npos);
     ASSERT_EQ(Run({"sms", "list", "outbox"}), 0);
-    EXPECT_EQ(Lines().size(), 2u);
+    EXPECT_EQ(Lines().size(), 3u);
 }
 
 TEST_F(KvoSmsCliTest, UsageErrorsNameTheWordAndHelpNamesTheStates) {
@@ -384,6 +386,37 @@ TEST_F(KvoSmsCliTest, PhoneInfoTakesThePortOfTheSessions) {
 TEST(KvoSmsList, EveryMessageStaysOnOneLine) {
     EXPECT_EQ(kvo::cli::ListLine(1, u"+49", "2026-12-08 10:00:00", u"a\r\nb\nc\td\\e"),
               "1\t+49\t2026-12-08 10:00:00\ta\\nb\\nc\\td\\\\e");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(KvoSmsCliTest, ListShowsSenderNamesUcs2AndLongMessagesJoined) {
+    StartPhone();
+    std::string hex, error;
+    ASSERT_TRUE(kvo::phone::EncodeDeliver("+491710760000", "T-Mobile", "2026-12-08 09:00:00",
+                                          "Dzie\xC5\x84 dobry \xF0\x9F\x98\x80", hex, error))
+        << error;
+    ASSERT_TRUE(m_sim.InjectSms("ME", hex, error)) << error;
+    for (int seq : {2, 1}) {
+        kvo::phone::DeliverForm form;
+        form.nRef = 5;
+        form.nSeq = seq;
+        form.nCount = 2;
+        ASSERT_TRUE(kvo::phone::EncodeDeliver("+491710760000", "+4917", "2026-12-08 09:01:00",
+                                              seq == 1 ? "first half, " : "second half", hex,
+                                              error, form))
+            << error;
+        ASSERT_TRUE(m_sim.InjectSms("ME", hex, error)) << error;
+    }
+    ASSERT_EQ(Run({"sms", "sync"}), 0) << m_err.str();
+    ASSERT_EQ(Run({"sms", "list", "inbox"}), 0);
+    auto lines = Lines();
+    ASSERT_EQ(lines.size(), 2u) << m_out.str();
+    EXPECT_EQ(lines[0].substr(0, 11), "0\tT-Mobile\t");
+    EXPECT_NE(lines[0].find("\tDzie\xC5\x84 dobry \xF0\x9F\x98\x80"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("\tfirst half, second half"), std::string::npos) << lines[1];
 }
 
 }  // namespace

@@ -91,6 +91,54 @@ smsc = +491710760000
     EXPECT_EQ(me.slots.at(4).strPdu.substr(48), "029B32");
 }
 
+TEST(Scenario, SlotWordsShapeWhatNetworksDeliver) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(
+        ParseScenario("[sms ME]\nsize = 5\n"
+                      "1 = 0 part=2/3 ref=7,+4917,2026-01-01 00:00:00,hi\n"
+                      "2 = 1 ref16=300 part=1/2,+4917,2026-01-01 00:00:00,\xE4\xB8\xAD\n"
+                      "3 = 0 data port=2948,+4917,2026-01-01 00:00:00,00FF\n"
+                      "4 = 0,Bank,2026-01-01 00:00:00,\xC5\x81\n",
+                      s, error))
+        << error;
+    const SmsStorage& me = s.smsStorages.at(0);
+    // Centre and sender, then first octet with the header indicator, coding scheme, user data.
+    const std::string head = "0791947101670000";
+    auto ud = [&](int slot) {
+        return me.slots.at(slot).strPdu.substr(head.size() + 2 + 8 + 4 + 14);
+    };
+    EXPECT_EQ(me.slots.at(1).strPdu.substr(0, head.size()), head);
+    EXPECT_EQ(me.slots.at(1).strPdu.substr(head.size(), 2), "44");
+    // 7-bit after a 6-octet header: 7 septets of header (one fill bit), then "hi".
+    EXPECT_EQ(ud(1), "09050003070302D069");
+    EXPECT_EQ(me.slots.at(2).strPdu.substr(head.size() + 2 + 8 + 2, 2), "08");
+    EXPECT_EQ(ud(2), "09060804012C02014E2D");
+    EXPECT_EQ(me.slots.at(3).strPdu.substr(head.size() + 2 + 8 + 2, 2), "04");
+    EXPECT_EQ(ud(3), "090605040B84000000FF");
+    // A text the GSM alphabet lacks goes as UCS2 without a header.
+    EXPECT_EQ(me.slots.at(4).strPdu.substr(head.size(), 2), "04");
+    EXPECT_EQ(me.slots.at(4).strPdu.substr(me.slots.at(4).strPdu.size() - 6), "020141");
+}
+
+TEST(Scenario, SubmittedTextsDecodeForTheJournal) {
+    std::string to, text;
+    ASSERT_TRUE(DecodeSubmitText("0011000C919471917856340008FF044E2D0041", to, text));
+    EXPECT_EQ(to, "+491719876543");
+    EXPECT_EQ(text,
+              "\xE4\xB8\xAD"
+              "A");
+    ASSERT_TRUE(DecodeSubmitText("0051000C919471917856340000FF09050003070302D069", to, text));
+    EXPECT_EQ(text, "hi");
+    ASSERT_TRUE(DecodeSubmitText("0011000C919471917856340000FF04D3B29B0E", to, text));
+    EXPECT_EQ(text, "Sent");
+    ASSERT_TRUE(DecodeSubmitText("0011000C919471917856340004FF0200FF", to, text));
+    EXPECT_EQ(text, "00FF");
+    EXPECT_FALSE(DecodeSubmitText("0011000C919471917856340008FF08", to, text));    // cut short
+    EXPECT_FALSE(DecodeSubmitText(kHello, to, text));                              // a deliver
+    EXPECT_FALSE(DecodeSubmitText("0051000C919471917856340000FF0109", to, text));  // header past
+}
+
 TEST(Scenario, SeptetPackingAndAddresses) {
     EXPECT_EQ(BytesToHex(PackSeptets(std::string("hellohello"))), "E8329BFD4697D9EC37");
     std::string octets, error;
@@ -125,8 +173,32 @@ TEST(Scenario, RejectsMalformedLinesNamingTheLine) {
         {"[sms ME]\nsize = 2\n1 = 4,0011000100\n", "line 3: status must be 0..3"},
         {"[sms ME]\nsize = 2\n1 = 1,0011000100\n1 = 1,0011000100\n", "line 4: slot 1 given twice"},
         {"[sms ME]\nsize = 2\n2 = 0,+4917,2026-13-01 00:00:00,x\n", "line 3: bad time"},
-        {"[sms ME]\nsize = 2\n2 = 0,+4917,2026-01-01 00:00:00,\xE4\xB8\xAD\n",
+        {"[sms ME]\nsize = 2\n2 = 3,+4917,,\xE4\xB8\xAD\n",
          "line 3: character U+4E2D is not in the GSM alphabet"},
+        {"[sms ME]\nsize = 2\n2 = 0 part=2/3,+4917,2026-01-01 00:00:00,x\n",
+         "line 3: part and ref come together"},
+        {"[sms ME]\nsize = 2\n2 = 0 part=4/3 ref=1,+4917,2026-01-01 00:00:00,x\n",
+         "line 3: part wants I/N with 1 <= I <= N <= 255"},
+        {"[sms ME]\nsize = 2\n2 = 0 ref=300 part=1/2,+4917,2026-01-01 00:00:00,x\n",
+         "line 3: ref must be 0..255"},
+        {"[sms ME]\nsize = 2\n2 = 3 data,+4917,,00\n",
+         "line 3: data, part, ref and port shape received messages given as text"},
+        {"[sms ME]\nsize = 2\n2 = 0 colour,+4917,2026-01-01 00:00:00,x\n",
+         "line 3: unknown word 'colour' after the status"},
+        {"[sms ME]\nsize = 2\n2 = 0 data,+4917,2026-01-01 00:00:00,0F0\n",
+         "line 3: data must be hex octets"},
+        {"[sms ME]\nsize = 2\n2 = 0 part=1/2 ref=1,+4917,2026-01-01 00:00:00,"
+         "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"
+         "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"
+         "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"
+         "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"
+         "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"
+         "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"
+         "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"
+         "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"
+         "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"
+         "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\n",
+         "line 3: UCS2 text longer than 67 characters"},
         {"[sms ME]\nsize = 2\n2 = 0,+4917,2026-01-01 00:00:00\n",
          "line 3: slot wants status,PDU or status,number,time,text"},
         {"[sms me]\n", "line 1: storage name must be 1-4 capitals or digits"},

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "common/install_dir.h"
@@ -499,6 +501,149 @@ TEST_F(PhoneSessionTest, MessagesQueuedElsewhereBeforeOrDuringASyncAreKept) {
     EXPECT_EQ(has(u"queued during", SMS_SENT), 1);
     EXPECT_EQ(has(u"queued during", SMS_OUTBOX), 0);
     EXPECT_EQ(Submitted().size(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+// A phone holding what networks really deliver, in the scenario's slot forms: a sender name
+// with the extension table, UCS2 with an emoji, 8-bit data to a port, and a long message whose
+// third part lies before its first and whose second has not arrived yet.
+const char kNetworkScenario[] = R"([phone]
+smsc = +491710760000
+[sms ME]
+size = 10
+1 = 0,T-Mobile,2026-12-08 09:00:00+01:00,Your balance: 12.50 € [prepaid]
+2 = 0,+48601234567,2026-12-08 09:01:00+01:00,Zażółć gęślą jaźń 😀
+3 = 1 data port=2948,+491711234567,2026-12-08 09:02:00+01:00,00FF1020
+4 = 0 part=3/3 ref=200,+491709999999,2026-12-08 09:03:00+01:00,the third.
+6 = 0 part=1/3 ref=200,+491709999999,2026-12-08 09:03:00+01:00,"This is the first, "
+[sms SM]
+size = 3
+)";
+
+class NetworkFormsTest : public PhoneSessionTest {
+protected:
+    void SetUp() override {
+        PhoneSessionTest::SetUp();
+        std::string error;
+        ASSERT_TRUE(phone::ParseScenario(kNetworkScenario, m_scenario, error)) << error;
+    }
+    CSmsMessage* From(const std::u16string& number, int state) {
+        for (auto* m : InState(state))
+            if (m->m_strNumber == number) return m;
+        return nullptr;
+    }
+};
+
+TEST_F(NetworkFormsTest, EveryFormReadsBackAndALongMessageRejoinsWhenItsLastPartArrives) {
+    StartPhone();
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    CSmsMessage* name = From(u"T-Mobile", SMS_UNREAD);
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->m_strText, u"Your balance: 12.50 \u20AC [prepaid]");
+    CSmsMessage* polish = From(u"+48601234567", SMS_UNREAD);
+    ASSERT_NE(polish, nullptr);
+    EXPECT_EQ(polish->m_strText, ce::FromUtf8("Zażółć gęślą jaźń 😀"));
+    CSmsMessage* data = From(u"+491711234567", SMS_READ);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->m_strText, u"00FF1020");
+    // Two of three parts: each shown as it came, nothing joined yet.
+    std::vector<CSmsMessage*> parts;
+    for (auto* m : InState(SMS_UNREAD))
+        if (m->m_strNumber == u"+491709999999") parts.push_back(m);
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_TRUE(InState(SMS_JOINED_PART).empty());
+
+    // The missing part arrives before the next sync; the parts become one message.
+    std::string hex, error;
+    phone::DeliverForm form;
+    form.nRef = 200;
+    form.nSeq = 2;
+    form.nCount = 3;
+    ASSERT_TRUE(phone::EncodeDeliver("+491710760000", "+491709999999", "2026-12-08 09:04:00",
+                                     "then the second; ", hex, error, form))
+        << error;
+    int slot = 0;
+    ASSERT_TRUE(m_sim->InjectSms("ME", hex, error, &slot)) << error;
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    CSmsMessage* joined = From(u"+491709999999", SMS_UNREAD);
+    ASSERT_NE(joined, nullptr);
+    EXPECT_EQ(joined->m_strText, u"This is the first, then the second; the third.");
+    EXPECT_EQ(joined->m_nIndex, 6);  // where part 1 is
+    EXPECT_EQ(InState(SMS_JOINED_PART).size(), 3u);
+    size_t total = Doc().Store().Messages().size();
+
+    // Reloaded from the store, it is still one message made of its parts.
+    CSmsStore reloaded(m_ui);
+    ASSERT_TRUE(reloaded.LoadStore());
+    ASSERT_EQ(reloaded.Messages().size(), total);
+    int hidden = 0;
+    for (const auto& m : reloaded.Messages()) {
+        if (m->m_nState == SMS_JOINED_PART) {
+            ++hidden;
+            EXPECT_EQ(m->m_part.m_nReference, 200);
+            EXPECT_EQ(m->m_part.m_nCount, 3);
+        }
+    }
+    EXPECT_EQ(hidden, 3);
+
+    // A third read imports nothing; deleting it on the phone empties every part's slot.
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Store().Messages().size(), total);
+    ASSERT_TRUE(Doc().DeleteMessage(*joined, 1));
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    phone::Scenario state = m_sim->State();
+    const phone::SmsStorage* me = phone::FindStorage(state, "ME");
+    ASSERT_NE(me, nullptr);
+    EXPECT_EQ(me->slots.count(4), 0u);
+    EXPECT_EQ(me->slots.count(6), 0u);
+    EXPECT_EQ(me->slots.count(slot), 0u);
+    EXPECT_EQ(me->slots.count(1), 1u);
+    EXPECT_NE(From(u"+491709999999", SMS_UNREAD), nullptr);  // still on the handheld
+}
+
+TEST_F(NetworkFormsTest, TextsOutsideTheGsmAlphabetLeaveAsUcs2AndArriveAsWritten) {
+    StartPhone();
+    std::u16string text = ce::FromUtf8("Zażółć gęślą jaźń 😀 €");
+    EXPECT_EQ(Doc().SendNow(u"+48601234567", text, false), u"SMS was sent successfully.");
+    std::u16string longText = std::u16string(100, u'\u0436');
+    EXPECT_EQ(Doc().SendNow(u"+48601234567", longText, false), u"SMS was sent successfully.");
+    auto pdus = Submitted();
+    ASSERT_EQ(pdus.size(), 3u);
+    CSmsPdu pdu;
+    CDecodedSms d;
+    ASSERT_GE(pdu.DecodeMessage(pdus[0], true, d), 0);
+    EXPECT_EQ(d.m_strText, text);
+    ASSERT_GE(pdu.DecodeMessage(pdus[2], true, d), 0);
+    EXPECT_EQ(d.m_strText, u"2/2:" + std::u16string(34, u'\u0436'));
+    // The phone's journal shows what it was given.
+    auto journal = m_sim->Journal();
+    EXPECT_NE(std::find(journal.begin(), journal.end(),
+                        "TEXT +48601234567 Zażółć gęślą jaźń 😀 €"),
+              journal.end());
+}
+
+TEST_F(NetworkFormsTest, TheDemoInboxShowsTheOperatorsNameAndTheJoinedMessage) {
+    std::ifstream in(std::string(KVO_SOURCE_DIR) + "/tools/kvophone/scenarios/demo.scn");
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string error;
+    ASSERT_TRUE(phone::ParseScenario(text.str(), m_scenario, error)) << error;
+    StartPhone();
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    CSmsMessage* operatorMessage = From(u"T-Mobile", SMS_READ);
+    ASSERT_NE(operatorMessage, nullptr);
+    EXPECT_EQ(operatorMessage->m_strText,
+              u"Your balance is 12.50 \u20AC. Top up at [www.t-mobile.de].");
+    CSmsMessage* joined = From(u"+491709876543", SMS_UNREAD);
+    ASSERT_NE(joined, nullptr);
+    EXPECT_EQ(joined->m_strText, u"The client shows the parts of a long message, joined.");
 }
 
 }  // namespace

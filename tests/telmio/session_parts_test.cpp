@@ -173,6 +173,34 @@ TEST(SplitMessage, PartsAndHeaders) {
     EXPECT_EQ(MessageCount(t308), 2);
 }
 
+TEST(SplitMessage, Ucs2TextsAndExtensionCharacters) {
+    // One character outside the GSM alphabet makes it UCS2: 70 in one part, 66 per part.
+    std::u16string t70 = std::u16string(69, u'a') + u"\u0142";
+    EXPECT_EQ(SplitMessage(t70), std::vector<std::u16string>{t70});
+    auto p = SplitMessage(t70 + u"b");
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p[0], u"1/2:" + std::u16string(66, u'a'));
+    EXPECT_EQ(p[1], u"2/2:aaa\u0142b");
+    EXPECT_EQ(MessageCount(t70 + u"b"), 2);
+    // An emoji (a surrogate pair) is never cut in two.
+    std::u16string emoji = std::u16string(65, u'x') + u"\U0001F600" + std::u16string(10, u'y');
+    p = SplitMessage(emoji);
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p[0], u"1/2:" + std::u16string(65, u'x'));
+    EXPECT_EQ(p[1].substr(0, 6), u"2/2:\U0001F600");
+    // From ten parts on the longer header leaves 64 characters, all parts within 70.
+    p = SplitMessage(std::u16string(700, u'\u0436'));
+    ASSERT_EQ(p.size(), 11u);
+    for (const auto& part : p) EXPECT_LE(part.size(), 70u);
+    EXPECT_EQ(p[9].substr(0, 6), u"10/11:");
+    // The extension table keeps a text GSM, each such character taking two septets.
+    std::u16string euros(77, u'\u20AC');
+    EXPECT_EQ(SplitMessage(euros).size(), 1u);
+    p = SplitMessage(euros + u"\u20AC");
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p[0], u"1/2:" + std::u16string(77, u'\u20AC'));
+}
+
 class AutoSyncTest : public ::testing::Test {
 protected:
     std::vector<std::u16string> Statuses() {

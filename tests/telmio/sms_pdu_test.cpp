@@ -200,6 +200,117 @@ TEST(SmsPduDecode, OtherCodingSchemesAndHeadersGiveCharactersNotFailures) {
     for (char c : text) EXPECT_LT(static_cast<uint8_t>(c), 128);
 }
 
+// An SMS-DELIVER from "1234" with the given first octet, coding scheme and user data.
+std::string Delivered(std::string_view firstOctet, std::string_view dcs, std::string_view udl,
+                      std::string_view ud) {
+    return "00" + std::string(firstOctet) + "04812143" + "00" + std::string(dcs) +
+           "20806291731408" + std::string(udl) + std::string(ud);
+}
+
+TEST(SmsPduHeader, ConcatenationElementsAndWhatDoesNotFit) {
+    CSmsPdu pdu;
+    CDecodedSms d;
+    // 8-bit and 16-bit references; the text follows the header.
+    ASSERT_EQ(pdu.DecodeMessage(Delivered("44", "08", "08",
+                                          "050003070302"
+                                          "0041"),
+                                false, d),
+              1);
+    EXPECT_EQ(d.m_part, (CSmsPart{7, 3, 2}));
+    EXPECT_EQ(d.m_strText, u"A");
+    ASSERT_EQ(pdu.DecodeMessage(Delivered("44", "04", "09",
+                                          "060804ABCD0303"
+                                          "6869"),
+                                false, d),
+              2);
+    EXPECT_EQ(d.m_part, (CSmsPart{0xABCD, 3, 3}));
+    EXPECT_EQ(d.m_strText, u"hi");
+    EXPECT_EQ(d.m_strNumber, u"1234");
+    // Count 255 is a long message like any other; count 0 and a part past the count are
+    // ignored, the text still read.
+    ASSERT_EQ(pdu.DecodeMessage(Delivered("44", "08", "08",
+                                          "050003FFFFFF"
+                                          "0042"),
+                                false, d),
+              1);
+    EXPECT_EQ(d.m_part, (CSmsPart{255, 255, 255}));
+    for (const char* header : {"050003010001", "050003010203", "050003010200"}) {
+        ASSERT_EQ(
+            pdu.DecodeMessage(Delivered("44", "08", "08", std::string(header) + "0043"), false, d),
+            1)
+            << header;
+        EXPECT_FALSE(d.m_part.IsPart()) << header;
+        EXPECT_EQ(d.m_strText, u"C");
+    }
+    // An element running past its header ends the header walk, not the message.
+    ASSERT_EQ(pdu.DecodeMessage(Delivered("44", "04", "04",
+                                          "020003"
+                                          "41"),
+                                false, d),
+              1);
+    EXPECT_FALSE(d.m_part.IsPart());
+    // A header longer than the user data, or no room for the header in 7-bit, fails.
+    EXPECT_EQ(pdu.DecodeMessage(Delivered("44", "04", "03", "050003"), false, d), PDU_USER_DATA);
+    EXPECT_TRUE(d.m_strNumber.empty());
+    EXPECT_EQ(pdu.DecodeMessage(Delivered("44", "08", "00", ""), false, d), PDU_USER_DATA);
+    EXPECT_EQ(pdu.DecodeMessage(Delivered("44", "00", "02", "0500"), false, d), PDU_USER_DATA);
+    // UCS2 of odd length: the dangling octet is dropped; a lone surrogate shows as U+FFFD.
+    ASSERT_EQ(pdu.DecodeMessage(Delivered("04", "08", "03", "004100"), false, d), 1);
+    EXPECT_EQ(d.m_strText, u"A");
+    ASSERT_EQ(pdu.DecodeMessage(Delivered("04", "08", "04", "D83D0041"), false, d), 2);
+    EXPECT_EQ(d.m_strText, u"\uFFFDA");
+    // 8-bit data: text when it is printable, hex otherwise.
+    ASSERT_GE(pdu.DecodeMessage(Delivered("04", "F4", "03", "4F4B0A"), false, d), 0);
+    EXPECT_EQ(d.m_strText, u"OK\n");
+    EXPECT_FALSE(d.m_bBinary);
+    ASSERT_GE(pdu.DecodeMessage(Delivered("04", "04", "02", "00FF"), false, d), 0);
+    EXPECT_EQ(d.m_strText, u"00FF");
+    EXPECT_TRUE(d.m_bBinary);
+}
+
+TEST(SmsPduEncode, Ucs2SubmitReadsBack) {
+    CSmsPdu pdu;
+    std::string hex;
+    std::u16string text = u"Za\u017C\u00F3\u0142\u0107 \U0001F600";
+    int n = pdu.EncodeSubmitUcs2(hex, text, "+4917", "", true);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(hex.substr(0, 18),
+              "0011000491947100"
+              "18");  // flash UCS2
+    CDecodedSms d;
+    ASSERT_GE(pdu.DecodeMessage(hex, true, d), 0);
+    EXPECT_EQ(d.m_strText, text);
+    EXPECT_EQ(d.m_strNumber, u"+4917");
+    EXPECT_GT(pdu.EncodeSubmitUcs2(hex, std::u16string(70, u'\u0142'), "1", "", false), 0);
+    EXPECT_EQ(pdu.EncodeSubmitUcs2(hex, std::u16string(71, u'\u0142'), "1", "", false), -1);
+    EXPECT_EQ(pdu.EncodeSubmitUcs2(hex, u"x", "12a", "", false), -1);
+}
+
+TEST(GsmAlphabet, MessageTextsUseTheExtensionTable) {
+    CSmsPdu pdu;
+    // An escape before a code the extension table lacks shows that code (27 36 is the '¤').
+    std::u16string codes = {0, 9, 27, 36, 27, 0x65, 'A', 27};
+    pdu.SeptetsToUnicode(codes);
+    EXPECT_EQ(codes, u"@\u00E7\u00A4\u20ACA ");
+
+    // Each character of the extension table travels as the escape and its code.
+    std::u16string extended = u"[\\]^{|}~\u20AC\f";
+    EXPECT_TRUE(pdu.FitsGsm(extended));
+    EXPECT_EQ(pdu.GsmSeptets(extended), 20u);
+    pdu.UnicodeToSeptets(extended);
+    EXPECT_EQ(extended, (std::u16string{27, 0x3C, 27, 0x2F, 27, 0x3E, 27, 0x14, 27, 0x28,
+                                        27, 0x40, 27, 0x29, 27, 0x3D, 27, 0x65, 27, 0x0A}));
+    pdu.SeptetsToUnicode(extended);
+    EXPECT_EQ(extended, u"[\\]^{|}~\u20AC\f");
+    std::u16string plain = u"@$_\u00C4\u0394";
+    EXPECT_TRUE(pdu.FitsGsm(plain));
+    pdu.UnicodeToSeptets(plain);
+    EXPECT_EQ(plain, (std::u16string{0, 2, 17, 91, 16}));
+    // Outside the alphabet: such texts go as UCS2.
+    for (std::u16string_view t : {u"`", u"\u00C7", u"\u0142", u"\U0001F600"})
+        EXPECT_FALSE(pdu.FitsGsm(t));
+}
+
 TEST(GsmAlphabet, MapsBothWaysWithTheHandheldsExceptions) {
     CSmsPdu pdu;
     std::u16string codes = {0, 2, 9, 17, 27, 36, 64, 91, 95, 96, 127, 'A', 0xE9};

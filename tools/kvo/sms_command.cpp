@@ -229,18 +229,8 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     std::u16string recipients;
     for (const auto& n : numbers) recipients += (recipients.empty() ? u"" : u";") + n;
     std::u16string text = StoreText(rest[1]);
-    // Until texts go out in UCS2, what the GSM alphabet lacks arrives as something else.
-    std::u16string lost = CharactersLostInGsm(text);
-    if (!lost.empty()) {
-        err << "kvo: warning: the phone's alphabet has no ";
-        for (size_t i = 0; i < lost.size(); ++i)
-            err << (i ? " " : "") << "\"" << ce::ToUtf8(lost.substr(i, 1)) << "\"";
-        err << "; they will arrive as other characters or blanks\n";
-        if (!force) {
-            err << "kvo: nothing sent; add --force to send it anyway\n";
-            return kExitFailed;
-        }
-    }
+    // A text the GSM alphabet cannot hold goes as UCS2; --force stays accepted for scripts.
+    (void)force;
     CTerminalUi ui(err);
     CTelmioDoc doc(ui);
     if (!StartDoc(doc, err))
@@ -248,7 +238,8 @@ int RunSend(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (!doc.CanSend(numbers.front(), text, flash)) {
         err << "kvo: the text cannot be sent: " << MessageCount(text)
             << " parts are more than a phone takes (at most 99 parts, " << 99 * 154
-            << " characters); nothing was queued or sent\n";
+            << " characters, or " << 9 * 66 + 90 * 64
+            << " with characters outside the GSM alphabet); nothing was queued or sent\n";
         return kExitFailed;
     }
     if (!now) {
@@ -388,7 +379,7 @@ int RunSms(const std::vector<std::string>& args, std::ostream& out, std::ostream
          {"sms send [--flash] [--now] [--force] [--group NAME]... RECIPIENTS TEXT",
           "queue a message in the Outbox, or send it at once with --now; RECIPIENTS are "
           "numbers separated by \";\" (may be \"\" with --group, whose numbers come first); "
-          "--force sends characters the phone's alphabet lacks",
+          "--force is accepted and changes nothing (texts the GSM alphabet cannot hold go as UCS2)",
           RunSend}},
         {"outbox",
          {"sms outbox [delete N]",

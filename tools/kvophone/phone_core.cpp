@@ -303,6 +303,8 @@ void CPhoneCore::PromptByte(char c) {
             m_nNextMr = (m_nNextMr + 1) % 256;
             m_s.submitted.push_back(pdu);
             Journal("SMS " + pdu);
+            std::string to, text;
+            if (DecodeSubmitText(pdu, to, text)) Journal("TEXT " + to + " " + JournalText(text));
             Reply("\r\n+CMGS: " + std::to_string(mr) + "\r\n", FinalText(Res{RES_OK, 0}));
             FinishPrompt();
             return;

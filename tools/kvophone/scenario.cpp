@@ -121,6 +121,7 @@ struct PendingText {
     size_t nStorage;
     int nSlot;
     std::string strAddress, strTime, strText;
+    DeliverForm form;
 };
 
 class CParser {
@@ -155,6 +156,7 @@ private:
     std::set<std::string> m_seenSections;
     bool m_bHadSms = false, m_bHadPhonebook = false;
     std::vector<PendingText> m_pending;
+    bool SlotForm(std::string_view words, DeliverForm& form);
 };
 
 bool CParser::Run(std::string_view text) {
@@ -178,7 +180,7 @@ bool CParser::Run(std::string_view text) {
         SmsSlot& slot = m_out.smsStorages[p.nStorage].slots[p.nSlot];
         bool ok = slot.nStatus <= SMS_REC_READ
                       ? EncodeDeliver(m_out.phone.strSmsc, p.strAddress, p.strTime, p.strText,
-                                      slot.strPdu, err)
+                                      slot.strPdu, err, p.form)
                       : EncodeStoredSubmit(p.strAddress, p.strText, slot.strPdu, err);
         if (!ok) {
             m_nLine = p.nLine;
@@ -290,7 +292,21 @@ bool CParser::SmsKey(std::string_view key, std::string_view value) {
     if (st.slots.count(index)) return Fail("slot " + std::to_string(index) + " given twice");
     std::vector<std::string_view> f = SplitFields(value, 4);
     SmsSlot slot;
-    if (!ParseInt(f[0], 0, 3, slot.nStatus)) return Fail("status must be 0..3");
+    // The status may be followed by words that shape a received message: "data" (the text
+    // is hex octets), "part=I/N" with "ref=R" (one part of a long message; "ref16=R" for a
+    // 16-bit reference) and "port=P".
+    std::string_view status = f[0];
+    std::string_view words;
+    if (size_t sp = status.find(' '); sp != std::string_view::npos) {
+        words = status.substr(sp + 1);
+        status = status.substr(0, sp);
+    }
+    if (!ParseInt(status, 0, 3, slot.nStatus)) return Fail("status must be 0..3");
+    DeliverForm form;
+    if (!SlotForm(words, form)) return false;
+    bool bShaped = !(form == DeliverForm{});
+    if (bShaped && (slot.nStatus > SMS_REC_READ || f.size() != 4))
+        return Fail("data, part, ref and port shape received messages given as text");
     if (f.size() == 2) {
         std::string pdu;
         if (!Text(f[1], pdu)) return false;
@@ -300,18 +316,51 @@ bool CParser::SmsKey(std::string_view key, std::string_view value) {
         return true;
     }
     if (f.size() != 4) return Fail("slot wants status,PDU or status,number,time,text");
-    PendingText p{m_nLine, m_nIndex, index, {}, {}, {}};
+    PendingText p{m_nLine, m_nIndex, index, {}, {}, {}, form};
     if (!Text(f[1], p.strAddress) || !Text(f[2], p.strTime) || !Text(f[3], p.strText)) {
         return false;
     }
     // Check now so that the error names this line; encode at the end with the final smsc.
     std::string hex, err;
     bool ok = slot.nStatus <= SMS_REC_READ
-                  ? EncodeDeliver("", p.strAddress, p.strTime, p.strText, hex, err)
+                  ? EncodeDeliver("", p.strAddress, p.strTime, p.strText, hex, err, form)
                   : EncodeStoredSubmit(p.strAddress, p.strText, hex, err);
     if (!ok) return Fail(err);
     st.slots[index] = slot;
     m_pending.push_back(p);
+    return true;
+}
+
+bool CParser::SlotForm(std::string_view words, DeliverForm& form) {
+    bool bPart = false, bRef = false;
+    while (!words.empty()) {
+        size_t sp = words.find(' ');
+        std::string_view w = words.substr(0, sp);
+        words = sp == std::string_view::npos ? std::string_view() : words.substr(sp + 1);
+        if (w.empty()) continue;
+        std::string_view key = w.substr(0, w.find('='));
+        std::string_view val = key.size() < w.size() ? w.substr(key.size() + 1) : "";
+        if (w == "data") {
+            form.bData = true;
+        } else if (key == "part") {
+            size_t slash = val.find('/');
+            if (slash == std::string_view::npos ||
+                !ParseInt(val.substr(slash + 1), 1, 255, form.nCount) ||
+                !ParseInt(val.substr(0, slash), 1, form.nCount, form.nSeq))
+                return Fail("part wants I/N with 1 <= I <= N <= 255");
+            bPart = true;
+        } else if (key == "ref" || key == "ref16") {
+            if (!ParseInt(val, 0, key == "ref" ? 255 : 65535, form.nRef))
+                return Fail(std::string(key) + (key == "ref" ? " must be 0..255" : " must be 0..65535"));
+            form.bRef16 = key == "ref16";
+            bRef = true;
+        } else if (key == "port") {
+            if (!ParseInt(val, 0, 65535, form.nPort)) return Fail("port must be 0..65535");
+        } else {
+            return Fail("unknown word '" + std::string(w) + "' after the status");
+        }
+    }
+    if (bPart != bRef) return Fail("part and ref come together");
     return true;
 }
 
