@@ -12,6 +12,7 @@
 #include "platform/device.h"
 #include "platform/profile.h"
 #include "platform/text.h"
+#include "telmio/contacts/address_book.h"
 #include "telmio/session/telmio_doc.h"
 #include "telmio/sms/sms_message.h"
 #include "tests/support/temp_device.h"
@@ -38,9 +39,10 @@ public:
 
 std::vector<std::string> Profiles() {
     std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(fs::path(KVO_SOURCE_DIR) /
-                                                "tools/kvophone/scenarios/profiles")) {
-        if (e.path().extension() == ".scn") out.push_back(e.path().stem().string());
+    for (const auto& e :
+         fs::directory_iterator(fs::path(KVO_SOURCE_DIR) / "tools/kvophone/scenarios/profiles")) {
+        if (e.path().extension() == ".scn")
+            out.push_back(e.path().stem().string());
     }
     std::sort(out.begin(), out.end());
     return out;
@@ -52,8 +54,8 @@ protected:
         std::string error;
         ASSERT_TRUE(device::CreateDevice(fs::path(KVO_BINARY_DIR) / "bin", error)) << error;
         ce::SetAppName(u"telmio");
-        fs::path file = fs::path(KVO_SOURCE_DIR) / "tools/kvophone/scenarios/profiles" /
-                        (GetParam() + ".scn");
+        fs::path file =
+            fs::path(KVO_SOURCE_DIR) / "tools/kvophone/scenarios/profiles" / (GetParam() + ".scn");
         std::ifstream in(file);
         std::stringstream text;
         text << in.rdbuf();
@@ -63,7 +65,8 @@ protected:
     }
     void TearDown() override {
         m_doc.reset();
-        if (m_sim) m_sim->Stop();
+        if (m_sim)
+            m_sim->Stop();
     }
 
     phone::Scenario m_scenario;
@@ -83,13 +86,17 @@ TEST_P(CProfileTest, WholeSynchronisationImportsEveryMessageOnceAndSends) {
     // What the client reads: ME and SM, received and sent messages (stored unsent ones stay).
     size_t expected = 0;
     for (const phone::SmsStorage& st : m_scenario.smsStorages) {
-        if (st.strName != "ME" && st.strName != "SM") continue;
-        for (const auto& [index, slot] : st.slots) expected += slot.nStatus != phone::SMS_STO_UNSENT;
+        if (st.strName != "ME" && st.strName != "SM")
+            continue;
+        for (const auto& [index, slot] : st.slots)
+            expected += slot.nStatus != phone::SMS_STO_UNSENT;
     }
     size_t imported = 0, sent = 0;
     for (const auto& m : m_doc->Store().Messages()) {
-        if (m->m_nState == SMS_SENT) ++sent;
-        else ++imported;
+        if (m->m_nState == SMS_SENT)
+            ++sent;
+        else
+            ++imported;
     }
     EXPECT_EQ(imported, expected) << GetParam();
     EXPECT_EQ(sent, 1u);
@@ -102,10 +109,35 @@ TEST_P(CProfileTest, WholeSynchronisationImportsEveryMessageOnceAndSends) {
     EXPECT_EQ(m_doc->Store().Messages().size(), imported + sent);
 }
 
+TEST_P(CProfileTest, PhonebookReadsEveryEntry) {
+    m_doc = std::make_unique<CTelmioDoc>(m_ui);
+    ASSERT_TRUE(m_doc->OnNewDocument(false));
+    CAddressBook book(*m_doc, m_ui);
+    book.LoadPhonebook();
+    book.m_nReadTimeout = 5;
+    std::u16string result = book.SynchronizePhonebook();
+    std::string log;
+    for (const std::string& line : m_sim->Journal()) log += line + "\n";
+    for (const std::u16string& box : m_ui.m_boxes) log += ce::ToUtf8(box) + "\n";
+    ASSERT_EQ(result, kSyncCompleted) << GetParam() << "\n" << log;
+    for (const auto& [name, flag] :
+         {std::pair{"SM", STORAGE_SIM}, std::pair{"ME", STORAGE_PHONE}}) {
+        const phone::Phonebook* pb = phone::FindPhonebook(m_scenario, name);
+        ASSERT_NE(pb, nullptr);
+        for (const auto& [location, entry] : pb->entries) {
+            CPhonebookEntry* got = book.m_phonebook.FindEntryById(flag | location);
+            ASSERT_NE(got, nullptr) << GetParam() << " location " << location;
+            EXPECT_EQ(got->m_strName, ce::FromUtf8(entry.strName));
+            EXPECT_EQ(got->m_strNumber, ce::FromUtf8(entry.strNumber));
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Profiles, CProfileTest, ::testing::ValuesIn(Profiles()),
                          [](const auto& info) {
                              std::string name;
-                             for (char c : info.param) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             for (char c : info.param)
+                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                              return name;
                          });
 
