@@ -142,3 +142,62 @@ INSTANTIATE_TEST_SUITE_P(Profiles, CProfileTest, ::testing::ValuesIn(Profiles())
                          });
 
 }  // namespace
+
+namespace {
+
+// A phone another program left in text mode and UCS2, numbering slots from 0, answering
+// empty slots with "+CMGR: 0,,0", its SIM still busy, status lines everywhere.
+const char kLeftBehind[] = R"([phone]
+operator = T-Mobile D
+smsc = +491710760000
+echo = on
+[sms ME]
+size = 10
+1 = 1,+491701234567,2026-12-07 18:42:10+01:00,Slot zero as the phone counts
+5 = 0,+4930123456,2026-12-08 07:05:00+01:00,Slot four
+[sms SM]
+size = 5
+[dialect]
+cmgf = 1
+charset = UCS2
+ucs2_replies = yes
+first_index = 0
+empty_slot = cmgr0
+sim_busy_ms = 1200
+no_space = yes
+unsolicited = ^RSSI:17
+unsolicited = +CREG: 1
+unsolicited_at = inside
+)";
+
+class CLeftBehindTest : public test::DeviceTest {};
+
+TEST_F(CLeftBehindTest, TextModeUcs2ZeroBasedPhoneStillReadsAndSends) {
+    std::string error;
+    ASSERT_TRUE(device::CreateDevice(fs::path(KVO_BINARY_DIR) / "bin", error)) << error;
+    ce::SetAppName(u"telmio");
+    phone::Scenario s;
+    ASSERT_TRUE(phone::ParseScenario(kLeftBehind, s, error)) << error;
+    phone::CPhoneSim sim(s);
+    ASSERT_TRUE(sim.Start((m_device.Root() / "dev" / "COM3").string(), 0, error)) << error;
+    CRecordingUi ui;
+    {
+        CTelmioDoc doc(ui);
+        ASSERT_TRUE(doc.OnNewDocument(false));
+        EXPECT_EQ(doc.QueueMessage(u"+491711111111", u"Sent in PDU mode", false), 1);
+        doc.SynchronizeSms();
+        EXPECT_EQ(doc.Errors().Text(), u"");
+        std::vector<std::u16string> texts;
+        for (const auto& m : doc.Store().Messages()) texts.push_back(m->m_strText);
+        std::sort(texts.begin(), texts.end());
+        EXPECT_EQ(texts, (std::vector<std::u16string>{u"Sent in PDU mode", u"Slot four",
+                                                      u"Slot zero as the phone counts"}));
+        // The operator came through in plain text, not UCS2 hex.
+        EXPECT_FALSE(doc.CentreNumber().empty());
+    }
+    ASSERT_EQ(sim.State().submitted.size(), 1u);
+    for (const std::string& line : sim.Journal()) EXPECT_NE(line.rfind("SMSTEXT", 0), 0u) << line;
+    sim.Stop();
+}
+
+}  // namespace
