@@ -34,7 +34,8 @@ kvo::phone::Scenario HundredInHundredFifty(int delayMs) {
         st.strName = name;
         st.nSize = size;
         for (int i = 1, placed = 0; placed < used; ++i) {
-            if (i % 3 == 0 && size - i >= used - placed) continue;  // leave gaps
+            if (i % 3 == 0 && size - i >= used - placed)
+                continue;  // leave gaps
             std::string hex, error;
             std::string text = "Message number " + std::to_string(++n) +
                                " of the benchmark, long enough to look like a real one.";
@@ -68,7 +69,8 @@ struct CBenchDevice {
 void BM_KvoSmsSync(benchmark::State& state) {
     CBenchDevice device;
     std::string error;
-    if (!device.Make(error)) return state.SkipWithError(error.c_str());
+    if (!device.Make(error))
+        return state.SkipWithError(error.c_str());
     kvo::phone::CPhoneSim sim(HundredInHundredFifty(static_cast<int>(state.range(0))));
     if (!sim.Start((fs::path(device.strDir) / "dev" / "COM3").string(), kBaud, error)) {
         return state.SkipWithError(error.c_str());
@@ -84,7 +86,8 @@ void BM_KvoSmsSync(benchmark::State& state) {
         doc.SynchronizeSms();
         state.PauseTiming();
         imported = doc.Store().Messages().size();
-        if (!doc.Errors().Text().empty()) state.SkipWithError("the session reported errors");
+        if (!doc.Errors().Text().empty())
+            state.SkipWithError("the session reported errors");
         state.ResumeTiming();
     }
     sim.Stop();
@@ -94,10 +97,12 @@ void BM_KvoSmsSync(benchmark::State& state) {
 void BM_GammuGetAllSms(benchmark::State& state) {
     CBenchDevice device;
     std::string error;
-    if (!device.Make(error)) return state.SkipWithError(error.c_str());
+    if (!device.Make(error))
+        return state.SkipWithError(error.c_str());
     fs::path link = fs::path(device.strDir) / "phone";
     kvo::phone::CPhoneSim sim(HundredInHundredFifty(static_cast<int>(state.range(0))));
-    if (!sim.Start(link.string(), kBaud, error)) return state.SkipWithError(error.c_str());
+    if (!sim.Start(link.string(), kBaud, error))
+        return state.SkipWithError(error.c_str());
     fs::path rc = fs::path(device.strDir) / "gammurc";
     std::ofstream(rc) << "[gammu]\nport = " << link.string() << "\nconnection = at115200\n";
     std::string command = "gammu -c " + rc.string() + " getallsms > " +
@@ -111,8 +116,18 @@ void BM_GammuGetAllSms(benchmark::State& state) {
     sim.Stop();
 }
 
-BENCHMARK(BM_KvoSmsSync)->Arg(0)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
-BENCHMARK(BM_GammuGetAllSms)->Arg(0)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_KvoSmsSync)
+    ->Arg(0)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
+BENCHMARK(BM_GammuGetAllSms)
+    ->Arg(0)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 }  // namespace
 

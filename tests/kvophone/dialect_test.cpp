@@ -27,8 +27,7 @@ protected:
     void Start(const std::string& dialect) {
         Scenario s;
         std::string error;
-        ASSERT_TRUE(ParseScenario(std::string(kBase) + "[dialect]\n" + dialect, s, error))
-            << error;
+        ASSERT_TRUE(ParseScenario(std::string(kBase) + "[dialect]\n" + dialect, s, error)) << error;
         m_core = std::make_unique<CPhoneCore>(s);
     }
     std::string Say(const std::string& line) {
@@ -89,8 +88,9 @@ TEST_F(CDialectTest, EveryEmptySlotForm) {
 }
 
 TEST_F(CDialectTest, ZeroBasedIndexesHeadersAndCpmsForms) {
-    Start("first_index = 0\ncmgr_header = quoted\nno_space = yes\ncpms_numbers = 4\n"
-          "cpms_test = plain\n");
+    Start(
+        "first_index = 0\ncmgr_header = quoted\nno_space = yes\ncpms_numbers = 4\n"
+        "cpms_test = plain\n");
     EXPECT_EQ(Say("AT+CMGR=0\r").substr(0, 19), "\r\n+CMGR:1,\"\",24\r\n07");
     EXPECT_EQ(Say("AT+CMGR=5\r"), "\r\n+CMS ERROR: 321\r\n");
     EXPECT_EQ(Say("AT+CPMS=\"ME\"\r"), "\r\n+CPMS:2,5,2,5\r\n\r\nOK\r\n");
@@ -140,8 +140,9 @@ TEST_F(CDialectTest, SimBusyAfterPowerOnThenReady) {
 }
 
 TEST_F(CDialectTest, OddEndingsAndRefusals) {
-    Start("no_final_ok = AT+CGMI\nunknown = not_support\nphonebook_empty = cme22\n"
-          "cmgs_delay_ms = 1500\n");
+    Start(
+        "no_final_ok = AT+CGMI\nunknown = not_support\nphonebook_empty = cme22\n"
+        "cmgs_delay_ms = 1500\n");
     EXPECT_EQ(Say("AT+CGMI\r"), "\r\nKVO Mobile\r\n");
     EXPECT_EQ(Say("AT^SYSINFO\r"), "\r\nCOMMAND NOT SUPPORT\r\n");
     EXPECT_EQ(Say("AT+CPBR=2\r"), "\r\n+CME ERROR: 22\r\n");
@@ -169,9 +170,10 @@ TEST_F(CDialectTest, DamagedEchoLosesAByte) {
 TEST(DialectScenario, ReadsWritesAndRefuses) {
     Scenario s;
     std::string error;
-    const char* text = "[dialect]\ncmgf = 1\ncharset = ucs2\nunsolicited = ^MODE:5,4\n"
-                       "unsolicited = *RADIOPOWER: 1\nempty_slot = cmgr0\nfirst_index = 0\n"
-                       "no_final_ok = AT+CSCA?\nsim_busy_ms = 3000\n[sms ME]\nsize = 1000\n";
+    const char* text =
+        "[dialect]\ncmgf = 1\ncharset = ucs2\nunsolicited = ^MODE:5,4\n"
+        "unsolicited = *RADIOPOWER: 1\nempty_slot = cmgr0\nfirst_index = 0\n"
+        "no_final_ok = AT+CSCA?\nsim_busy_ms = 3000\n[sms ME]\nsize = 1000\n";
     ASSERT_TRUE(ParseScenario(text, s, error)) << error;
     EXPECT_EQ(s.dialect.strCharset, "UCS2");
     EXPECT_EQ(s.dialect.unsolicited.size(), 2u);

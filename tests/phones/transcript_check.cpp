@@ -25,21 +25,33 @@ bool Unescape(const std::string& in, std::string& out) {
             out += in[i];
             continue;
         }
-        if (++i >= in.size()) return false;
+        if (++i >= in.size())
+            return false;
         switch (in[i]) {
-        case 'r': out += '\r'; break;
-        case 'n': out += '\n'; break;
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case 'x': {
-            if (i + 2 >= in.size()) return false;
-            unsigned v = 0;
-            if (std::sscanf(in.substr(i + 1, 2).c_str(), "%2x", &v) != 1) return false;
-            out += static_cast<char>(v);
-            i += 2;
-            break;
-        }
-        default: return false;
+            case 'r':
+                out += '\r';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case 'x': {
+                if (i + 2 >= in.size())
+                    return false;
+                unsigned v = 0;
+                if (std::sscanf(in.substr(i + 1, 2).c_str(), "%2x", &v) != 1)
+                    return false;
+                out += static_cast<char>(v);
+                i += 2;
+                break;
+            }
+            default:
+                return false;
         }
     }
     return true;
@@ -52,9 +64,11 @@ bool Quoted(const std::string& line, std::vector<std::string>& out) {
     while ((i = line.find('"', i)) != std::string::npos) {
         size_t j = i + 1;
         while (j < line.size() && line[j] != '"') j += line[j] == '\\' ? 2 : 1;
-        if (j >= line.size()) return false;
+        if (j >= line.size())
+            return false;
         std::string text;
-        if (!Unescape(line.substr(i + 1, j - i - 1), text)) return false;
+        if (!Unescape(line.substr(i + 1, j - i - 1), text))
+            return false;
         out.push_back(text);
         i = j + 1;
     }
@@ -85,14 +99,16 @@ Outcome Frame(const std::string& command, const std::string& bytes) {
     std::u16string wide = kvo::Widen(command);
     kvocomm::CReplyFramer framer(0, wide);
     for (char c : bytes) {
-        if (c == 0 || o.verdict != kvocomm::FrameVerdict::More) continue;
+        if (c == 0 || o.verdict != kvocomm::FrameVerdict::More)
+            continue;
         o.verdict = framer.Feed(static_cast<char16_t>(static_cast<unsigned char>(c)));
     }
     o.nIndications = framer.MessageIndications();
-    if (o.verdict == kvocomm::FrameVerdict::More && framer.ShapeComplete()) o.bByShape = true;
+    if (o.verdict == kvocomm::FrameVerdict::More && framer.ShapeComplete())
+        o.bByShape = true;
     if (o.verdict == kvocomm::FrameVerdict::Complete || o.bByShape) {
-        o.shaped = kvocomm::ShapeReply(o.bByShape ? framer.Reply() + u"\r\nOK\r\n" : framer.Reply(),
-                                       wide);
+        o.shaped =
+            kvocomm::ShapeReply(o.bByShape ? framer.Reply() + u"\r\nOK\r\n" : framer.Reply(), wide);
     }
     return o;
 }
@@ -117,7 +133,8 @@ int main(int argc, char** argv) {
     };
     while (std::getline(in, line)) {
         ++nLine;
-        if (line.empty() || line[0] == '#') continue;
+        if (line.empty() || line[0] == '#')
+            continue;
         std::vector<std::string> q;
         if (!Quoted(line, q)) {
             fail("bad quoting");
@@ -129,8 +146,10 @@ int main(int argc, char** argv) {
             continue;
         }
         if (line.rfind("< ", 0) == 0) {
-            if (q.size() != 1) fail("a reply line wants one quoted string");
-            else reply += q[0];
+            if (q.size() != 1)
+                fail("a reply line wants one quoted string");
+            else
+                reply += q[0];
             continue;
         }
         if (line.rfind("= ", 0) != 0) {
@@ -145,7 +164,8 @@ int main(int argc, char** argv) {
         bool bDone = o.verdict == kvocomm::FrameVerdict::Complete || o.bByShape;
         std::string got = ce::ToUtf8(o.shaped.text);
         if (kind == "error") {
-            if (o.verdict != kvocomm::FrameVerdict::Error) fail("not read as an error reply");
+            if (o.verdict != kvocomm::FrameVerdict::Error)
+                fail("not read as an error reply");
         } else if (kind == "payload") {
             if (!bDone || o.shaped.status != 1 || q.size() != 1 || got != q[0]) {
                 fail("payload \"" + got + "\"");
@@ -153,7 +173,8 @@ int main(int argc, char** argv) {
         } else if (kind == "indications") {
             int n = -1;
             words >> n;
-            if (o.nIndications != n) fail("indications " + std::to_string(o.nIndications));
+            if (o.nIndications != n)
+                fail("indications " + std::to_string(o.nIndications));
         } else if (kind == "empty") {
             // Every form of an empty slot: an error reply, a bare OK, or an empty header.
             kvo::CSmsPdu pdu;
@@ -163,12 +184,14 @@ int main(int argc, char** argv) {
                            (o.shaped.text.empty() ||
                             pdu.ParseCmgrReply(o.shaped.text, u"ME", 1, kvo::CMGR_IMPORT, &c,
                                                nullptr) == kvo::CMGR_EMPTY_SLOT));
-            if (!bEmpty || c.m_nCount) fail("not read as an empty slot: \"" + got + "\"");
+            if (!bEmpty || c.m_nCount)
+                fail("not read as an empty slot: \"" + got + "\"");
         } else if (kind == "message") {
             kvo::CSmsPdu pdu;
             CCollect c;
-            int r = bDone ? pdu.ParseCmgrReply(o.shaped.text, u"SM", 1, kvo::CMGR_IMPORT, &c, nullptr)
-                          : -1;
+            int r = bDone
+                        ? pdu.ParseCmgrReply(o.shaped.text, u"SM", 1, kvo::CMGR_IMPORT, &c, nullptr)
+                        : -1;
             if (r != kvo::CMGR_DONE || c.m_nCount != 1 || q.size() != 2 ||
                 ce::ToUtf8(c.m_number) != q[0] || ce::ToUtf8(c.m_text) != q[1]) {
                 fail("message not imported as expected (result " + std::to_string(r) + ", \"" +
