@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             size_t end = r.find(u"\r\n", start);
             if (end == std::u16string::npos)
                 break;
-            if (kvocomm::IsUnsolicitedLine(std::u16string_view(r).substr(start, end - start), command) &&
+            if (kvocomm::IsUnsolicitedLine(std::u16string_view(r).substr(start, end - start),
+                                           command) &&
                 (start == 0 || r[start - 1] == u'\n'))
                 abort();
             start = end + 2;

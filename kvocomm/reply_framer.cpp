@@ -12,9 +12,9 @@ bool EndsWithCrLf(std::u16string_view s) {
 }
 
 constexpr std::u16string_view kUnsolicited[] = {
-    u"+CMTI:", u"+CREG:", u"+CGREG:", u"+CEREG:", u"^RSSI:", u"^MODE:", u"^BOOT:",
-    u"*RADIOPOWER:", u"^SRVST:", u"^SIMST:", u"^HCSQ:", u"^DSFLOWRPT:", u"+CIEV:", u"+CDSI:",
-    u"^SYSSTART", u"+PBREADY", u"RING", u"+CRING:", u"+CLIP:", u"*ESIMSR:", u"+PACSP",
+    u"+CMTI:",       u"+CREG:",   u"+CGREG:", u"+CEREG:", u"^RSSI:",      u"^MODE:",   u"^BOOT:",
+    u"*RADIOPOWER:", u"^SRVST:",  u"^SIMST:", u"^HCSQ:",  u"^DSFLOWRPT:", u"+CIEV:",   u"+CDSI:",
+    u"^SYSSTART",    u"+PBREADY", u"RING",    u"+CRING:", u"+CLIP:",      u"*ESIMSR:", u"+PACSP",
 };
 
 bool StartsWith(std::u16string_view s, std::u16string_view head) {
@@ -28,8 +28,8 @@ std::u16string_view CommandName(std::u16string_view command) {
     command.remove_prefix(2);
     size_t end = 1;
     while (end < command.size() && ((command[end] >= u'A' && command[end] <= u'Z') ||
-                                     (command[end] >= u'a' && command[end] <= u'z') ||
-                                     (command[end] >= u'0' && command[end] <= u'9')))
+                                    (command[end] >= u'a' && command[end] <= u'z') ||
+                                    (command[end] >= u'0' && command[end] <= u'9')))
         ++end;
     return command.substr(0, end);
 }
@@ -37,9 +37,9 @@ std::u16string_view CommandName(std::u16string_view command) {
 // Commands whose whole answer is known by its shape: one line, or +CMGR's two.
 bool OneLineAnswer(std::u16string_view command) {
     constexpr std::u16string_view kOneLine[] = {
-        u"AT+CGMI", u"AT+CGMM", u"AT+CGMR", u"AT+CGSN", u"AT+CIMI", u"AT+GMI", u"AT+GMM",
-        u"AT+COPS?", u"AT+CSCA?", u"AT+CSCS?", u"AT+CMGF?", u"AT+CFUN?", u"AT+CPMS=",
-        u"AT+CPMS?", u"AT+CPIN?", u"AT+CSQ",
+        u"AT+CGMI",  u"AT+CGMM",  u"AT+CGMR",  u"AT+CGSN",  u"AT+CIMI",  u"AT+GMI",
+        u"AT+GMM",   u"AT+COPS?", u"AT+CSCA?", u"AT+CSCS?", u"AT+CMGF?", u"AT+CFUN?",
+        u"AT+CPMS=", u"AT+CPMS?", u"AT+CPIN?", u"AT+CSQ",
     };
     for (std::u16string_view c : kOneLine)
         if (command == c || (c.back() == u'=' && StartsWith(command, c)))
@@ -131,8 +131,9 @@ void CReplyFramer::LineEnded() {
             blankBefore = m_strReply[i] == u'\r' || m_strReply[i] == u'\n';
         if (blankBefore) {
             from = 0;
-        } else if (from >= 3 && (std::u16string_view(m_strReply).substr(from - 3, 3) == u"\n\r\n" ||
-                                 std::u16string_view(m_strReply).substr(from - 3, 3) == u"\r\r\n")) {
+        } else if (from >= 3 &&
+                   (std::u16string_view(m_strReply).substr(from - 3, 3) == u"\n\r\n" ||
+                    std::u16string_view(m_strReply).substr(from - 3, 3) == u"\r\r\n")) {
             from -= 2;  // "\r\n<line>\r\n" came after the echo or between two lines
         }
         m_strReply.erase(from);

@@ -38,9 +38,12 @@ char HeaderStatus(std::u16string_view reply, std::u16string_view pdu) {
     if (pdu.size() >= 4) {
         unsigned sca = 0, first = 0;
         auto hex = [](char16_t c) -> int {
-            if (c >= u'0' && c <= u'9') return c - u'0';
-            if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-            if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+            if (c >= u'0' && c <= u'9')
+                return c - u'0';
+            if (c >= u'A' && c <= u'F')
+                return c - u'A' + 10;
+            if (c >= u'a' && c <= u'f')
+                return c - u'a' + 10;
             return -1;
         };
         int a = hex(pdu[0]), b = hex(pdu[1]);
@@ -75,7 +78,9 @@ bool ParseCpmsCounts(std::u16string_view reply, int& used, int& total) {
     if (reply.substr(0, kCpms.size()) != kCpms)
         return false;
     size_t p = kCpms.size();
-    auto skip = [&] { while (p < reply.size() && IsBlank(reply[p])) ++p; };
+    auto skip = [&] {
+        while (p < reply.size() && IsBlank(reply[p])) ++p;
+    };
     skip();
     // The query form names the storage first.
     if (p < reply.size() && reply[p] == u'"') {

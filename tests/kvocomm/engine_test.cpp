@@ -90,7 +90,8 @@ TEST_F(EngineTest, ModeOneRunsPastPromptToOk) {
 
 TEST_F(EngineTest, IndicationsAreTakenOutAndCountedTheReplyRunsOn) {
     // Ahead of the reply, inside it, and a +CREG that answers its own command stays.
-    m_phone.Add({"AT+CPMS?", "\r\n+CMTI: \"SM\",4\r\n\r\n+CPMS: \"ME\",1,20\r\n^RSSI:17\r\n\r\nOK\r\n"});
+    m_phone.Add(
+        {"AT+CPMS?", "\r\n+CMTI: \"SM\",4\r\n\r\n+CPMS: \"ME\",1,20\r\n^RSSI:17\r\n\r\nOK\r\n"});
     m_phone.Add({"AT+CREG?", "\r\n+CREG: 0,1\r\n\r\n+CMTI: \"SM\",5\r\n\r\nOK\r\n"});
     int32_t before = m_engine.MessageIndications();
     EXPECT_EQ(Exchange("AT+CPMS?"), Expect(1, u"+CPMS: \"ME\",1,20"));

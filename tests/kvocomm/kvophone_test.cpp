@@ -93,9 +93,9 @@ TEST_F(SimEngineTest, UnsolicitedLinesBeforeTheEchoInsideAndAtThePromptLoseNothi
         EXPECT_EQ(m_engine.SendAndReceive("0011000C919471113254760000FF05C8329BFD06\x1A", reply,
                                           CKvoComm::MODE_BODY, 5),
                   1);
-        EXPECT_NE(reply.find(u"+CMGS: " +
-                             ce::FromUtf8(std::to_string(m_sim.State().submitted.size()))),
-                  std::u16string::npos)
+        EXPECT_NE(
+            reply.find(u"+CMGS: " + ce::FromUtf8(std::to_string(m_sim.State().submitted.size()))),
+            std::u16string::npos)
             << at;
     }
 }

@@ -34,8 +34,7 @@ TEST_F(SimTest, EveryCommandTheSuiteSendsGetsThePhonesReply) {
         // Reading the unread message makes it read.
         {"AT+CMGR=2\r", "\r\n+CMGR: 0,,24\r\n" + Hello() + "\r\n\r\nOK\r\n"},
         {"AT+CMGR=2\r", "\r\n+CMGR: 1,,24\r\n" + Hello() + "\r\n\r\nOK\r\n"},
-        {"AT+CMGR=3\r",
-         "\r\n+CMGR: 3,,18\r\n0011000C919471917856340000FF04D3B29B0E\r\n\r\nOK\r\n"},
+        {"AT+CMGR=3\r", "\r\n+CMGR: 3,,18\r\n0011000C919471917856340000FF04D3B29B0E\r\n\r\nOK\r\n"},
         {"AT+CMGR=4\r", "\r\n+CMS ERROR: 321\r\n"},
         {"AT+CMGR=21\r", "\r\n+CMS ERROR: 321\r\n"},
         {"AT+CMGD=3\r", "\r\nOK\r\n"},

@@ -143,11 +143,8 @@ TEST(CmgrReplyDialects, HeaderVariantsAndEmptySlots) {
     CSmsPdu pdu;
     std::u16string body = DeliverReply('1', "hi").substr(std::u16string(u"+CMGR: 1,,40").size());
     const std::pair<std::u16string, char> headers[] = {
-        {u"+CMGR:1,,40", '1'},
-        {u"+CMGR: 1,\"\",40", '1'},
-        {u"+CMGR: 0,\"Anna\",40", '0'},
-        {u"+CMGR: ,,40", '0'},
-        {u"+CMGR:  1 ,,40", '1'},
+        {u"+CMGR:1,,40", '1'}, {u"+CMGR: 1,\"\",40", '1'}, {u"+CMGR: 0,\"Anna\",40", '0'},
+        {u"+CMGR: ,,40", '0'}, {u"+CMGR:  1 ,,40", '1'},
     };
     for (const auto& [header, status] : headers) {
         CRecordingImport import;
@@ -160,7 +157,8 @@ TEST(CmgrReplyDialects, HeaderVariantsAndEmptySlots) {
         EXPECT_EQ(import.m_items[0].index, 0);
     }
     CRecordingImport none;
-    for (const char16_t* empty : {u"+CMGR: 0,,0", u"+CMGR:0,,0\r\n", u"+CMGR: ,,0", u"+CMGR: 0,\"\",0"}) {
+    for (const char16_t* empty :
+         {u"+CMGR: 0,,0", u"+CMGR:0,,0\r\n", u"+CMGR: ,,0", u"+CMGR: 0,\"\",0"}) {
         EXPECT_EQ(pdu.ParseCmgrReply(empty, u"ME", 1, CMGR_IMPORT, &none, nullptr), CMGR_EMPTY_SLOT)
             << ce::ToUtf8(empty);
     }
@@ -188,8 +186,8 @@ TEST(CmgrReplyDialects, CpmsCountsInEveryForm) {
         EXPECT_EQ(t, total);
     }
     int u, t;
-    for (const char16_t* bad : {u"", u"+CPMS:", u"+CPMS: 3", u"+CPMS: \"ME", u"+CPMS: x,1",
-                                u"+CPMS: 3,", u"CPMS: 1,2"}) {
+    for (const char16_t* bad :
+         {u"", u"+CPMS:", u"+CPMS: 3", u"+CPMS: \"ME", u"+CPMS: x,1", u"+CPMS: 3,", u"CPMS: 1,2"}) {
         EXPECT_FALSE(ParseCpmsCounts(bad, u, t)) << ce::ToUtf8(bad);
     }
 }
