@@ -3,3 +3,7 @@ if(TARGET kvophonesim)
     kvo_bench(bench_telmio_sync SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/telmio_sync_bench.cpp
         LIBS telmiosession kvophonesim kvodevice)
 endif()
+if(TARGET kvophonesim)
+    kvo_bench(bench_gammu_compare SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/gammu_compare_bench.cpp
+        LIBS telmiosession kvophonesim kvodevice)
+endif()

@@ -23,7 +23,7 @@ public:
 };
 
 bool Known(int r) {
-    return r == 0 || r == 1 || r == 2 || r == 4 || r == 5 || r == 6;
+    return r == 0 || r == 1 || r == 2 || r == 4 || r == 5 || r == 6 || r == 7;
 }
 
 }  // namespace
@@ -40,7 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         abort();
     if (import.m_nCount > 1)
         abort();
-    bool skipped = reply.size() > 7 && reply[7] == u'2';
+    // A stored unsent message is skipped: its status, the first field after the colon, is 2.
+    size_t at = 6;
+    while (at < reply.size() && reply[at] == u' ') ++at;
+    bool skipped = reply.size() > at && reply[at] == u'2';
     if (r == 0 && !skipped && import.m_nCount != 1)
         abort();
 
@@ -49,6 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (r1 != r)
         abort();
     if (r1 == 0 && !skipped && (msg.m_strText.empty() || msg.m_nStorage != 2 || msg.m_nIndex != 2))
+        abort();
+    // The storage counts of a +CPMS reply: digits only, never more than six of them.
+    int used = -1, total = -1;
+    if (kvo::ParseCpmsCounts(reply, used, total) &&
+        (used < 0 || total < 0 || used > 999999 || total > 999999))
         abort();
     return 0;
 }

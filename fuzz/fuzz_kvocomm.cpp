@@ -46,6 +46,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (framer.MessageInfo() != kvocomm::HoldsMessageInfo(framer.Reply()))
             abort();
     }
+    // With the command, unsolicited lines are taken out: the reply never grows past the bytes
+    // fed, never keeps a whole unsolicited line, and shaping stays within it.
+    kvocomm::CReplyFramer cleaning(mode, command);
+    size_t fed = 0;
+    for (size_t k = 1 + command.size(); k < size; ++k) {
+        if (data[k] == 0)
+            continue;
+        ++fed;
+        kvocomm::FrameVerdict v = cleaning.Feed(static_cast<char16_t>(data[k]));
+        if (cleaning.Reply().size() > fed)
+            abort();
+        if (v != kvocomm::FrameVerdict::More)
+            break;
+    }
+    {
+        const std::u16string& r = cleaning.Reply();
+        size_t start = 0;
+        while (start < r.size()) {
+            size_t end = r.find(u"\r\n", start);
+            if (end == std::u16string::npos)
+                break;
+            if (kvocomm::IsUnsolicitedLine(std::u16string_view(r).substr(start, end - start),
+                                           command) &&
+                (start == 0 || r[start - 1] == u'\n'))
+                abort();
+            start = end + 2;
+        }
+        kvocomm::ShapedReply s2 = kvocomm::ShapeReply(r + u"\r\nOK\r\n", command);
+        if (s2.text.size() > r.size() + 6)
+            abort();
+    }
     if (verdict != kvocomm::FrameVerdict::Complete)
         return 0;
     kvocomm::ShapedReply shaped = kvocomm::ShapeReply(framer.Reply(), command);

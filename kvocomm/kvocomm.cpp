@@ -21,6 +21,9 @@ namespace {
 // How long a worker waits for a byte before it looks whether it was retired. Bounds the time
 // a retired worker lives on, not any result.
 constexpr int kReadSliceMs = 50;
+// A phone that leaves out the final OK of a reply whose shape is whole: how long the line
+// must stay quiet before the reply counts as complete.
+constexpr int kShapeGraceMs = 300;
 constexpr auto kIdleLook = 100ms;
 constexpr auto kStopGrace = 5s;
 // After the line is set: drop what a phone still sends for a session that was killed in the
@@ -161,6 +164,11 @@ void CKvoComm::_SetBuf(char* pBuf, size_t nBufSize, const char* pszCommand) {
 
 int CKvoComm::IsPDUMsg(const std::u16string& strReply) {
     return kvocomm::HoldsPduMessage(strReply) ? 1 : 0;
+}
+
+std::u16string CKvoComm::LastErrorReply() const {
+    std::lock_guard lock(m_pSync->mutex);
+    return m_strLastError;
 }
 
 int CKvoComm::IsMsgInfo(const std::u16string& strReply) {
@@ -361,6 +369,7 @@ void CKvoComm::Exchange(uint64_t nGeneration, Request& req) {
             return;
         if (req.pReply)
             req.pReply->clear();
+        m_strLastError.clear();
     }
     // A command the buffer cannot hold would go out cut: refuse it.
     if (!req.hPort || req.strCommand.size() + 2 > kTransmitBufferSize) {
@@ -381,14 +390,21 @@ void CKvoComm::Exchange(uint64_t nGeneration, Request& req) {
     }
     ce::Trace("write done");
 
-    kvocomm::CReplyFramer framer(req.nMode);
+    kvocomm::CReplyFramer framer(req.nMode, strCommand);
     kvocomm::FrameVerdict verdict = kvocomm::FrameVerdict::More;
+    bool bWithoutOk = false;
+    int nQuietMs = 0;
     while (verdict == kvocomm::FrameVerdict::More) {
         if (!req.hPort->WaitReadable(kReadSliceMs)) {
             if (ce::GetLastError() == ce::ERROR_TIMEOUT) {
                 std::lock_guard lock(m_pSync->mutex);
                 if (Stale(nGeneration))
                     return;
+                nQuietMs = framer.ShapeComplete() ? nQuietMs + kReadSliceMs : 0;
+                if (nQuietMs >= kShapeGraceMs) {
+                    bWithoutOk = true;
+                    break;
+                }
                 continue;
             }
             Finish(nGeneration, req, STATUS_FAILED, nullptr);
@@ -406,6 +422,7 @@ void CKvoComm::Exchange(uint64_t nGeneration, Request& req) {
         }
         if (got == 0 || byte == 0)
             continue;
+        nQuietMs = 0;
         char16_t c = static_cast<char16_t>(byte);
         if (req.pReply)
             req.pReply->push_back(c);
@@ -415,14 +432,21 @@ void CKvoComm::Exchange(uint64_t nGeneration, Request& req) {
             ce::Trace(u"reading: <s>" + framer.Reply() + u"</s>");
     }
 
+    m_nIndications += framer.MessageIndications();
     if (verdict == kvocomm::FrameVerdict::Error) {
         ce::Trace(u"ERROR: " + framer.Reply());
+        {
+            std::lock_guard lock(m_pSync->mutex);
+            m_strLastError = framer.Reply();
+        }
         const std::u16string empty;
         Finish(nGeneration, req, STATUS_DONE, &empty);
         return;
     }
     ce::Trace(u"OUT: " + framer.Reply());
-    kvocomm::ShapedReply shaped = kvocomm::ShapeReply(framer.Reply(), strCommand);
+    // A reply whole by its shape is shaped as if its OK had come.
+    kvocomm::ShapedReply shaped = kvocomm::ShapeReply(
+        bWithoutOk ? framer.Reply() + u"\r\nOK\r\n" : framer.Reply(), strCommand);
     switch (shaped.kind) {
         case kvocomm::ReplyKind::MessageInfo:
             ce::Trace("Is msg info");

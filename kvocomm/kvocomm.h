@@ -61,6 +61,12 @@ public:
     int DisablePIN(std::u16string strPort, std::u16string strPin, int nBaudRate, int nParity,
                    int nDataBits, int nStopBits);
 
+    // New-message indications (+CMTI lines) taken out of replies since the engine was made.
+    int32_t MessageIndications() const { return m_nIndications.load(); }
+    // The raw reply of the last exchange that ended in an error ("+CMS ERROR: 314" ...);
+    // empty when the last exchange did not.
+    std::u16string LastErrorReply() const;
+
     // For tests and tools: the worker's state as the counters show it.
     int32_t Running() const { return m_nRunning.load(); }
     bool Started() const { return m_bStarted.load() != 0; }
@@ -89,6 +95,8 @@ private:
     std::shared_ptr<ce::SerialPort> m_hPort;
     std::unique_ptr<std::thread> m_pThread;  // guarded by the engine lock
     std::unique_ptr<CSarSync> m_pSync;
+    std::atomic<int32_t> m_nIndications{0};
+    std::u16string m_strLastError;  // guarded by the engine lock
 };
 
 // The process's shared engine, made on first use and never destroyed.

@@ -25,8 +25,13 @@ ShapedReply ShapeReply(std::u16string_view reply, std::u16string_view command) {
 
     std::u16string_view s = reply;
     // The echo: the command and its CR. Cut at most what is there.
-    if (s.find(command) != std::u16string_view::npos)
+    if (s.find(command) != std::u16string_view::npos) {
         s.remove_prefix(std::min(s.size(), command.size() + 1));
+    } else if (size_t cr = s.find(u"\r\r\n");
+               !command.empty() && cr != std::u16string_view::npos && s.substr(0, 2) != u"\r\n") {
+        // An echo with bytes lost or changed on the line still ends in the command's CR.
+        s.remove_prefix(cr + 1);
+    }
     // The final CR LF, OK, CR LF.
     s.remove_suffix(std::min<size_t>(s.size(), 6));
     if (s.empty())

@@ -146,10 +146,34 @@ bool CTelmioDoc::OpenPhone() {
     for (int attempt = 0; attempt < 3; ++attempt) {
         m_comm.SetParams(m_nBaudRate, m_nParity, m_nDataBits, m_nStopBits);
         std::u16string reply;
-        if (Exchange("AT", reply) && reply.empty()) return true;
+        if (Exchange("AT", reply) && reply.empty()) {
+            PreparePhone();
+            return true;
+        }
     }
     AddError(kNoConnection);
     return false;
+}
+
+void CTelmioDoc::PreparePhone() {
+    // Another program may have left the phone in text mode or in UCS2; every message and
+    // operator exchange here expects PDU mode and plain text. Phones that refuse either
+    // command work without it.
+    std::u16string ignored;
+    Exchange("AT+CMGF=0", ignored);
+    Exchange("AT+CSCS=\"GSM\"", ignored);
+    // Just after power-on or the PIN many phones answer "SIM busy" for some seconds.
+    constexpr int kSimBusyTries = 30;
+    for (int attempt = 0; attempt < kSimBusyTries; ++attempt) {
+        std::u16string reply;
+        if (!Exchange("AT+CPMS?", reply)) return;
+        std::u16string error = m_comm.LastErrorReply();
+        bool busy = error.find(u"+CMS ERROR: 314") != std::u16string::npos ||
+                    error.find(u"+CME ERROR: 14") != std::u16string::npos ||
+                    error.find(u"SIM busy") != std::u16string::npos;
+        if (!busy) return;
+        ce::Sleep(500);
+    }
 }
 
 bool CTelmioDoc::IdentifyPhone() {
@@ -329,19 +353,12 @@ bool CTelmioDoc::SelectStorage(const char* storage, std::u16string& reply) {
 }
 
 bool CTelmioDoc::StorageSize(const std::u16string& reply, int& count) {
-    size_t colon = reply.find(u':');
-    size_t comma1 = reply.find(u',');
-    size_t comma2 = comma1 == std::u16string::npos ? comma1 : reply.find(u',', comma1 + 1);
-    std::u16string used, total;
-    if (colon != std::u16string::npos && comma1 != std::u16string::npos && comma1 > colon + 1)
-        used = reply.substr(colon + 2, comma1 - colon - 2);
-    if (comma1 != std::u16string::npos && comma2 != std::u16string::npos)
-        total = reply.substr(comma1 + 1, comma2 - comma1 - 1);
-    if (used.empty() || total.empty()) {
+    // "+CPMS:3,20", four numbers or six: only the first storage's pair counts.
+    int used = 0;
+    if (!ParseCpmsCounts(reply, used, count)) {
         AddError(u"Bad response from device -5-");
         return false;
     }
-    count = connect::ParseDecimal(total);
     if (count == 0) count = m_phone.m_nMemoryFallback;
     if (count <= 0) {
         AddError(u"Can not get phone's memory size.");
@@ -363,10 +380,15 @@ bool CTelmioDoc::ReadAll(bool bShowProgress, bool bDeleteAfter) {
             if (std::string(storage) == "SM") break;
             continue;
         }
-        int count = 0;
+        int count = 0, used = 0, found = 0, total = 0;
         if (!StorageSize(reply, count)) return false;
+        ParseCpmsCounts(reply, used, total);
         if (bShowProgress) m_ui.SetProgress(0, count);
-        for (int i = 1; i <= count; ++i) {
+        for (int n = 1; n <= count + 1; ++n) {
+            // Phones that number their slots from 0: slot 0 comes last, read only when the
+            // slots 1..count held fewer messages than the phone reported.
+            if (n > count && found >= used) break;
+            const int i = n <= count ? n : 0;
             if (bShowProgress) m_ui.SetProgress(i, count);
             std::u16string slot;
             if (!Exchange(Format("AT+CMGR=%i", i), slot)) {
@@ -380,7 +402,8 @@ bool CTelmioDoc::ReadAll(bool bShowProgress, bool bDeleteAfter) {
                 std::lock_guard lock(m_storeMutex);
                 m_bStoreEachImport = bDeleteAfter;
                 m_bSlotStored = false;
-                pdu.ParseCmgrReply(slot, Widen(storage), i, CMGR_IMPORT, this, nullptr);
+                int parsed = pdu.ParseCmgrReply(slot, Widen(storage), i, CMGR_IMPORT, this, nullptr);
+                if (parsed != CMGR_EMPTY_SLOT && parsed != CMGR_NOT_CMGR) ++found;
                 m_bStoreEachImport = false;
                 stored = m_bSlotStored;
             }

@@ -122,6 +122,8 @@ private:
     bool Exchange(const std::string& command, std::u16string& reply, int mode = 0,
                   int timeout = 10);
     bool IdentifyOperator();
+    // PDU mode, the GSM character set, and a SIM that has finished starting up.
+    void PreparePhone();
     void AddError(const std::u16string& text) { m_errors.Add(text); }
     void CloseSession();
 

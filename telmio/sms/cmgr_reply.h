@@ -15,7 +15,12 @@ enum CmgrResult : int {
     CMGR_PDU_TOO_LONG = 4,   // PDU line over 900 characters
     CMGR_UNDECODABLE = 5,
     CMGR_EMPTY_TEXT = 6,  // nothing left after trimming
+    CMGR_EMPTY_SLOT = 7,  // "+CMGR: 0,,0": the phone's way of saying the slot is empty
 };
+
+// The numbers of a +CPMS reply for the first storage: "+CPMS: 3,20,...", "+CPMS:3,20",
+// "+CPMS: \"ME\",3,20,..." (the query form). False when there are not two numbers.
+bool ParseCpmsCounts(std::u16string_view reply, int& used, int& total);
 
 inline constexpr size_t kMaxCmgrPduChars = 900;
 

@@ -88,9 +88,15 @@ TEST_F(EngineTest, ModeOneRunsPastPromptToOk) {
     EXPECT_NE(reply.find(u"CMGS"), std::u16string::npos);
 }
 
-TEST_F(EngineTest, IndicationEndsTheExchangeWithTheRawText) {
-    m_phone.Add({"AT+CPMS?", "\r\n+CMTI: \"SM\",4\r\n"});
-    EXPECT_EQ(Exchange("AT+CPMS?"), Expect(1, u"\r\n+CMTI: \"SM\",4\r\n"));
+TEST_F(EngineTest, IndicationsAreTakenOutAndCountedTheReplyRunsOn) {
+    // Ahead of the reply, inside it, and a +CREG that answers its own command stays.
+    m_phone.Add(
+        {"AT+CPMS?", "\r\n+CMTI: \"SM\",4\r\n\r\n+CPMS: \"ME\",1,20\r\n^RSSI:17\r\n\r\nOK\r\n"});
+    m_phone.Add({"AT+CREG?", "\r\n+CREG: 0,1\r\n\r\n+CMTI: \"SM\",5\r\n\r\nOK\r\n"});
+    int32_t before = m_engine.MessageIndications();
+    EXPECT_EQ(Exchange("AT+CPMS?"), Expect(1, u"+CPMS: \"ME\",1,20"));
+    EXPECT_EQ(Exchange("AT+CREG?"), Expect(1, u"+CREG: 0,1"));
+    EXPECT_EQ(m_engine.MessageIndications(), before + 2);
     m_phone.Add({"AT+CMGR=4", "\r\n+CMT: ,24\r\n0791\r\n"});
     EXPECT_EQ(Exchange("AT+CMGR=4"), Expect(1, u"\r\n+CMT: ,24\r\n0791\r\n"));
 }

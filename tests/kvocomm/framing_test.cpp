@@ -3,6 +3,7 @@
 
 #include "kvocomm/reply_framer.h"
 #include "kvocomm/reply_shaper.h"
+#include "platform/text.h"
 
 using namespace kvocomm;
 
@@ -110,5 +111,67 @@ TEST(ReplyShaper, PayloadWithoutEchoLineBreaksAndOk) {
         if (r.status == 1) {
             EXPECT_EQ(s.text, r.text) << r.label;
         }
+    }
+}
+
+TEST(ReplyFramer, UnsolicitedLinesAreTakenOutWhereverTheyCome) {
+    struct Row {
+        std::u16string command;
+        std::u16string bytes;
+        std::u16string shaped;
+        int indications;
+    };
+    const Row rows[] = {
+        {u"AT+CMGF=0", u"AT+CMGF=0\r\r\n^MODE:5,4\r\n\r\nOK\r\n", u"", 0},
+        {u"AT", u"\r\n^BOOT:1\r\nAT\r\r\nOK\r\n", u"", 0},
+        {u"AT+CGMI", u"\r\n+CMTI: \"SM\",1\r\n\r\nNokia\r\n\r\n^RSSI:9\r\n\r\nOK\r\n", u"Nokia", 1},
+        {u"AT+CMGR=1", u"\r\n+CMGR: 1,,3\r\n+CREG: 1\r\n070000\r\n\r\nOK\r\n",
+         u"+CMGR: 1,,3\r\n070000", 0},
+        {u"AT+CREG?", u"\r\n+CREG: 0,1\r\n\r\nOK\r\n", u"+CREG: 0,1", 0},
+        {u"AT+CGMM", u"ATCGMM\r\r\n6310i\r\n\r\nOK\r\n", u"6310i", 0},
+        {u"AT+CGMI", u"AT+CGMI\r\r\nKVO\r\n^RSSI:17\r\n\r\nOK\r\n", u"KVO", 0},
+        {u"AT+CMGR=1", u"\r\n+CMGR: 1,,3\r\n070000\r\n\r\n^RSSI:17\r\n\r\nOK\r\n",
+         u"+CMGR: 1,,3\r\n070000", 0},
+    };
+    for (const Row& r : rows) {
+        CReplyFramer framer(0, r.command);
+        FrameVerdict v = FrameVerdict::More;
+        for (char16_t c : r.bytes) {
+            ASSERT_EQ(v, FrameVerdict::More) << ce::ToUtf8(r.bytes);
+            v = framer.Feed(c);
+        }
+        ASSERT_EQ(v, FrameVerdict::Complete) << ce::ToUtf8(r.bytes);
+        ShapedReply shaped = ShapeReply(framer.Reply(), r.command);
+        EXPECT_EQ(shaped.status, 1) << ce::ToUtf8(r.bytes);
+        EXPECT_EQ(shaped.text, r.shaped) << ce::ToUtf8(r.bytes);
+        EXPECT_EQ(framer.MessageIndications(), r.indications);
+    }
+    CReplyFramer refused(0, u"AT^SYSINFO");
+    FrameVerdict v = FrameVerdict::More;
+    for (char16_t c : std::u16string(u"\r\nCOMMAND NOT SUPPORT\r\n")) v = refused.Feed(c);
+    EXPECT_EQ(v, FrameVerdict::Error);
+}
+
+TEST(ReplyFramer, KnownRepliesAreWholeByShapeWithoutOk) {
+    const std::pair<std::u16string, std::u16string> whole[] = {
+        {u"AT+CGMI", u"\r\nNokia\r\n"},
+        {u"AT+CMGR=3", u"\r\n+CMGR: 0,,0\r\n"},
+        {u"AT+CMGR=3", u"\r\n+CMGR: 1,,3\r\n070000\r\n"},
+        {u"AT+CPMS=\"SM\"", u"AT+CPMS=\"SM\"\r\r\n+CPMS: 1,10,1,10\r\n"},
+    };
+    for (const auto& [command, bytes] : whole) {
+        CReplyFramer framer(0, command);
+        for (char16_t c : bytes) framer.Feed(c);
+        EXPECT_TRUE(framer.ShapeComplete()) << ce::ToUtf8(bytes);
+    }
+    const std::pair<std::u16string, std::u16string> partial[] = {
+        {u"AT+CMGR=3", u"\r\n+CMGR: 1,,3\r\n"},
+        {u"AT+CGMI", u"AT+CGMI\r\r\n"},
+        {u"AT+CMGD=1", u"\r\nX\r\n"},
+    };
+    for (const auto& [command, bytes] : partial) {
+        CReplyFramer framer(0, command);
+        for (char16_t c : bytes) framer.Feed(c);
+        EXPECT_FALSE(framer.ShapeComplete()) << ce::ToUtf8(bytes);
     }
 }

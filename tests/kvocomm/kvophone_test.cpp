@@ -67,13 +67,48 @@ TEST_F(SimEngineTest, SendsAMessageThroughThePrompt) {
     EXPECT_EQ(Ask("AT"), u"");
 }
 
-TEST_F(SimEngineTest, NewMessageIndicationReachesTheNextExchangeWhole) {
+TEST_F(SimEngineTest, NewMessageIndicationIsCountedAndTheNextExchangeGetsItsOwnReply) {
     EXPECT_EQ(Ask("AT"), u"");
     std::string error;
     ASSERT_TRUE(m_sim.InjectSms("", "+491711234567", "2026-12-08 10:15:00", "Hi", error)) << error;
     ASSERT_TRUE(m_sim.WaitForJournal("CMTI", 2000));
-    std::u16string reply = Ask("AT");
-    EXPECT_TRUE(m_engine.IsMsgInfo(reply)) << ce::ToUtf8(reply);
+    int32_t before = m_engine.MessageIndications();
+    EXPECT_EQ(Ask("AT+CGMI"), u"KVO Mobile");
+    EXPECT_EQ(m_engine.MessageIndications(), before + 1);
+}
+
+TEST_F(SimEngineTest, UnsolicitedLinesBeforeTheEchoInsideAndAtThePromptLoseNothing) {
+    for (const char* at : {"before", "inside", "after", "prompt"}) {
+        m_sim.UpdateDialect([at](kvo::phone::Dialect& d) {
+            d.unsolicited = {"^RSSI:17", "+CREG: 1", "^MODE:5,4", "*RADIOPOWER: 1",
+                             "+CMTI: \"ME\",9"};
+            d.strUnsolicitedAt = at;
+        });
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(Ask("AT+CGMI"), u"KVO Mobile") << at;
+            EXPECT_EQ(Ask("AT+CMGF=0"), u"") << at;
+        }
+        EXPECT_EQ(Ask("AT+CMGS=19"), u">") << at;
+        std::u16string reply;
+        EXPECT_EQ(m_engine.SendAndReceive("0011000C919471113254760000FF05C8329BFD06\x1A", reply,
+                                          CKvoComm::MODE_BODY, 5),
+                  1);
+        EXPECT_NE(
+            reply.find(u"+CMGS: " + ce::FromUtf8(std::to_string(m_sim.State().submitted.size()))),
+            std::u16string::npos)
+            << at;
+    }
+}
+
+TEST_F(SimEngineTest, RepliesWithoutTheirOkEndByTheirShape) {
+    m_sim.UpdateDialect([](kvo::phone::Dialect& d) {
+        d.noFinalOk = {"AT+CGMI", "AT+CMGR", "AT+CPMS"};
+        d.bDamagedEcho = true;
+    });
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Ask("AT+CGMI"), u"KVO Mobile");
+    EXPECT_EQ(Ask("AT+CPMS=\"ME\"").substr(0, 6), u"+CPMS:");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 }
 
 TEST_F(SimEngineTest, PinReleaseRunsItsCommands) {

@@ -143,6 +143,17 @@ TEST_F(ProgramTest, RefusesABadScenarioOrCommandLine) {
     EXPECT_FALSE(ParseCommandLine({"--link", "x", "--colour"}, options, error));
     ASSERT_TRUE(ParseCommandLine({"--link", "x", "--baud", "9600"}, options, error));
     EXPECT_EQ(options.nBaud, 9600);
+    // Dialect switches are checked when given, so a typo stops the program before it serves.
+    EXPECT_FALSE(
+        ParseCommandLine({"--link", "x", "--dialect", "empty_slot=sometimes"}, options, error));
+    EXPECT_NE(error.find("empty_slot"), std::string::npos) << error;
+    EXPECT_FALSE(ParseCommandLine({"--link", "x", "--dialect", "cmgf"}, options, error));
+    CliOptions good;
+    ASSERT_TRUE(ParseCommandLine(
+        {"--link", "x", "--dialect", "first_index=0", "--dialect", "unsolicited=^RSSI:17"}, good,
+        error))
+        << error;
+    EXPECT_EQ(good.dialect.size(), 2u);
 }
 
 }  // namespace

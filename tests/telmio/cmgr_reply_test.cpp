@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "common/narrow.h"
+#include "platform/text.h"
 #include "telmio/sms/cmgr_reply.h"
 #include "telmio/sms/sms_message.h"
 #include "telmio/sms/sms_pdu.h"
@@ -131,3 +134,63 @@ TEST(CmgrReply, TimeFromStampFallsBackOnInvalidDates) {
 }
 
 }  // namespace
+
+namespace kvo {
+namespace {
+
+// Headers real phones write: no blank, an empty or named alpha field, no status at all.
+TEST(CmgrReplyDialects, HeaderVariantsAndEmptySlots) {
+    CSmsPdu pdu;
+    std::u16string body = DeliverReply('1', "hi").substr(std::u16string(u"+CMGR: 1,,40").size());
+    const std::pair<std::u16string, char> headers[] = {
+        {u"+CMGR:1,,40", '1'}, {u"+CMGR: 1,\"\",40", '1'}, {u"+CMGR: 0,\"Anna\",40", '0'},
+        {u"+CMGR: ,,40", '0'}, {u"+CMGR:  1 ,,40", '1'},
+    };
+    for (const auto& [header, status] : headers) {
+        CRecordingImport import;
+        EXPECT_EQ(pdu.ParseCmgrReply(header + body, u"ME", 0, CMGR_IMPORT, &import, nullptr),
+                  CMGR_DONE)
+            << ce::ToUtf8(header);
+        ASSERT_EQ(import.m_items.size(), 1u);
+        EXPECT_EQ(import.m_items[0].status, status) << ce::ToUtf8(header);
+        EXPECT_EQ(import.m_items[0].text, u"hi");
+        EXPECT_EQ(import.m_items[0].index, 0);
+    }
+    CRecordingImport none;
+    for (const char16_t* empty :
+         {u"+CMGR: 0,,0", u"+CMGR:0,,0\r\n", u"+CMGR: ,,0", u"+CMGR: 0,\"\",0"}) {
+        EXPECT_EQ(pdu.ParseCmgrReply(empty, u"ME", 1, CMGR_IMPORT, &none, nullptr), CMGR_EMPTY_SLOT)
+            << ce::ToUtf8(empty);
+    }
+    EXPECT_TRUE(none.m_items.empty());
+    // A stored sent message without a status is known by its PDU type.
+    CSmsMessage msg;
+    EXPECT_EQ(pdu.ParseCmgrReply(u"+CMGR: ,,20\r\n0011000C919471113254760000FF05C8329BFD06", u"SM",
+                                 2, CMGR_COMPARE, nullptr, &msg),
+              CMGR_DONE);
+    EXPECT_EQ(msg.m_nState, StateFromStatus('3'));
+}
+
+TEST(CmgrReplyDialects, CpmsCountsInEveryForm) {
+    const std::tuple<std::u16string, int, int> good[] = {
+        {u"+CPMS: 3,20,3,20,3,20", 3, 20},
+        {u"+CPMS: 3,20,3,20", 3, 20},
+        {u"+CPMS:0,1000,0,1000", 0, 1000},
+        {u"+CPMS: 12 , 255", 12, 255},
+        {u"+CPMS: \"ME\",4,150,\"SM\",0,30,\"ME\",4,150", 4, 150},
+    };
+    for (const auto& [reply, used, total] : good) {
+        int u = -1, t = -1;
+        EXPECT_TRUE(ParseCpmsCounts(reply, u, t)) << ce::ToUtf8(reply);
+        EXPECT_EQ(u, used);
+        EXPECT_EQ(t, total);
+    }
+    int u, t;
+    for (const char16_t* bad :
+         {u"", u"+CPMS:", u"+CPMS: 3", u"+CPMS: \"ME", u"+CPMS: x,1", u"+CPMS: 3,", u"CPMS: 1,2"}) {
+        EXPECT_FALSE(ParseCpmsCounts(bad, u, t)) << ce::ToUtf8(bad);
+    }
+}
+
+}  // namespace
+}  // namespace kvo

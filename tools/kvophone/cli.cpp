@@ -12,7 +12,8 @@ namespace kvo::phone {
 
 const char kUsage[] =
     "usage: kvophone --link PATH [--scenario FILE] [--baud N] [--journal FILE] "
-    "[--state-out FILE]\n";
+    "[--state-out FILE]\n"
+    "                [--dialect KEY=VALUE]...\n";
 
 bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& options,
                       std::string& error) {
@@ -35,6 +36,16 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& options,
             if (!value(options.strJournal)) return false;
         } else if (a == "--state-out") {
             if (!value(options.strStateOut)) return false;
+        } else if (a == "--dialect") {
+            std::string line;
+            if (!value(line)) return false;
+            Dialect check;
+            std::string why;
+            if (!ApplyDialectSetting(line, check, why)) {
+                error = "--dialect " + line + ": " + why;
+                return false;
+            }
+            options.dialect.push_back(line);
         } else if (a == "--baud") {
             if (!value(baud)) return false;
             char* end = nullptr;
@@ -73,8 +84,14 @@ int RunKvophone(const CliOptions& options, std::ostream& out, std::ostream& err,
             return 1;
         }
     }
-    CPhoneSim sim(scenario);
     std::string error;
+    for (const std::string& line : options.dialect) {
+        if (!ApplyDialectSetting(line, scenario.dialect, error)) {
+            err << "kvophone: --dialect " << line << ": " << error << "\n";
+            return 1;
+        }
+    }
+    CPhoneSim sim(scenario);
     if (!options.strJournal.empty() && !sim.SetJournalFile(options.strJournal, error)) {
         err << "kvophone: " << error << "\n";
         return 1;

@@ -13,6 +13,7 @@ struct CliOptions {
     std::string strJournal;
     std::string strStateOut;
     int nBaud = 0;
+    std::vector<std::string> dialect;  // "key=value" lines laid over the scenario's [dialect]
 };
 
 bool ParseCommandLine(const std::vector<std::string>& args, CliOptions& options,

@@ -68,7 +68,6 @@ constexpr SettingInfo kSettings[] = {
     {"+CGQREQ", "1,0,0,0,0,0", "\"IP\",(0-3),(0-4),(0-5),(0-9),(0-31)"},
     {"+CGQMIN", "1,0,0,0,0,0", "\"IP\",(0-3),(0-4),(0-5),(0-9),(0-31)"},
     {"+CSMS", "0", "(0)"},
-    {"+CMGF", "0", "(0)"},
     {"+CREG", "0", "(0-2)"},
     {"+CGREG", "0", "(0-2)"},
     {"+CGATT", "1", "(0,1)"},
@@ -81,9 +80,9 @@ const SettingInfo* FindSetting(std::string_view name) {
     return nullptr;
 }
 
-// Digits, commas and blanks only; the value of +CMGF is pinned to PDU mode.
+// Digits, commas and blanks only.
 bool ValidSettingValue(std::string_view name, std::string_view value) {
-    if (name == "+CMGF" || name == "+CSMS") return value == "0";
+    if (name == "+CSMS") return value == "0";
     if (name == "+CREG" || name == "+CGREG") return value == "0" || value == "1" || value == "2";
     if (name == "+CGATT") return value == "0" || value == "1";
     if (value.empty()) return false;
@@ -91,6 +90,86 @@ bool ValidSettingValue(std::string_view name, std::string_view value) {
         return std::isdigit(static_cast<unsigned char>(c)) || c == ',' || c == ' ' || c == '"' ||
                std::isalpha(static_cast<unsigned char>(c));
     });
+}
+
+// Septets packed least significant bits first, as SMS user data carries them.
+std::string UnpackSeptets(std::string_view octets, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        size_t bit = static_cast<size_t>(i) * 7;
+        size_t byte = bit / 8;
+        if (byte >= octets.size()) break;
+        unsigned v = static_cast<unsigned char>(octets[byte]) >> (bit % 8);
+        if (bit % 8 > 1 && byte + 1 < octets.size()) {
+            v |= static_cast<unsigned>(static_cast<unsigned char>(octets[byte + 1])) << (8 - bit % 8);
+        }
+        out.push_back(static_cast<char>(v & 0x7F));
+    }
+    return out;
+}
+
+// A stored PDU as text mode shows it: the quoted address and time, and the text. False when
+// the PDU is cut short or not one this phone keeps.
+bool TextModeFields(std::string_view hex, std::string& address, std::string& time,
+                    std::string& text) {
+    std::string b;
+    if (!HexToBytes(hex, b) || b.empty()) return false;
+    auto at = [&b](size_t i) { return static_cast<unsigned char>(b[i]); };
+    size_t p = 1 + at(0);
+    if (p >= b.size()) return false;
+    unsigned first = at(p++);
+    bool bDeliver = (first & 3) == 0;
+    if (!bDeliver && p++ >= b.size()) return false;  // message reference
+    if (p + 2 > b.size()) return false;
+    unsigned digits = at(p), type = at(p + 1);
+    p += 2;
+    size_t octets = (digits + 1) / 2;
+    if (p + octets > b.size()) return false;
+    address.clear();
+    if ((type & 0x70) == 0x50) {
+        address = GsmToUtf8(UnpackSeptets(std::string_view(b).substr(p, octets), digits * 4 / 7));
+    } else {
+        if (type == 0x91) address = "+";
+        for (unsigned i = 0; i < digits; ++i) {
+            unsigned v = (at(p + i / 2) >> (i % 2 ? 4 : 0)) & 15;
+            address.push_back(v < 10 ? static_cast<char>('0' + v) : '?');
+        }
+    }
+    p += octets;
+    if (p + 2 > b.size()) return false;
+    unsigned dcs = at(p + 1);
+    p += 2;
+    time.clear();
+    if (bDeliver) {
+        if (p + 7 > b.size()) return false;
+        char buf[32];
+        auto semi = [&](size_t i) { return (at(p + i) & 15) * 10 + (at(p + i) >> 4); };
+        std::snprintf(buf, sizeof buf, "%02u/%02u/%02u,%02u:%02u:%02u+%02u", semi(0), semi(1),
+                      semi(2), semi(3), semi(4), semi(5), semi(6) & 0x7F);
+        time = buf;
+        p += 7;
+    } else {
+        unsigned vp = (first >> 3) & 3;
+        p += vp == 2 ? 1 : vp ? 7 : 0;
+    }
+    if (p >= b.size()) return false;
+    int length = at(p++);
+    std::string_view ud = std::string_view(b).substr(p);
+    if ((dcs & 0x0C) == 0) {
+        text = GsmToUtf8(UnpackSeptets(ud, length));
+    } else {
+        text = BytesToHex(ud.substr(0, std::min<size_t>(ud.size(), length)));
+    }
+    return true;
+}
+
+const char* TextStatus(int status) {
+    switch (status) {
+    case SMS_REC_UNREAD: return "REC UNREAD";
+    case SMS_REC_READ: return "REC READ";
+    case SMS_STO_UNSENT: return "STO UNSENT";
+    default: return "STO SENT";
+    }
 }
 
 }  // namespace
@@ -111,12 +190,61 @@ std::string JournalText(std::string_view bytes) {
     return out;
 }
 
-CPhoneCore::CPhoneCore(Scenario scenario) : m_s(std::move(scenario)) { Reset(); }
+CPhoneCore::CPhoneCore(Scenario scenario) : m_s(std::move(scenario)) {
+    Reset();
+    PowerOn();
+}
+
+void CPhoneCore::PowerOn() {
+    m_nCfun = 1;
+    m_simReadyAt =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(m_s.dialect.nSimBusyMs);
+}
+
+bool CPhoneCore::SimBusy() const {
+    return m_s.dialect.nSimBusyMs > 0 && std::chrono::steady_clock::now() < m_simReadyAt;
+}
+
+std::string CPhoneCore::InCharset(const std::string& text) const {
+    if (!m_s.dialect.bUcs2Replies || m_strCharset != "UCS2") return text;
+    return EncodeCharset(text, "UCS2");
+}
+
+std::string CPhoneCore::Tag(const char* name) const {
+    return std::string(name) + (m_s.dialect.bNoSpace ? ":" : ": ");
+}
+
+bool CPhoneCore::UnsolicitedDue() const {
+    const Dialect& d = m_s.dialect;
+    return !d.unsolicited.empty() && m_nLines % d.nUnsolicitedEvery == 0;
+}
+
+std::string CPhoneCore::NextUnsolicited() {
+    const std::vector<std::string>& lines = m_s.dialect.unsolicited;
+    if (lines.empty()) return {};
+    std::string line = lines[m_nUnsolicitedNext++ % lines.size()];
+    Journal("URC " + JournalText(line));
+    return line;
+}
+
+CPhoneCore::Res CPhoneCore::EmptySlot(std::vector<std::string>& info) const {
+    const std::string& form = m_s.dialect.strEmptySlot;
+    if (form == "ok") return Res{RES_OK, 0};
+    if (form == "cmgr0") {
+        info.push_back(Tag("+CMGR") + "0,,0");
+        return Res{RES_OK, 0};
+    }
+    if (form == "cms320") return Res{RES_CMS, 320};
+    if (form == "cms500") return Res{RES_CMS, 500};
+    if (form == "error") return Res{RES_ERROR, 0};
+    return Res{RES_CMS, 321};
+}
 
 void CPhoneCore::Reset() {
     m_bEcho = m_s.phone.bEcho;
     m_nCmee = m_s.phone.nCmee;
-    m_strCharset = "GSM";
+    m_strCharset = m_s.dialect.strCharset;
+    m_nCmgf = m_s.dialect.nCmgf;
     m_nCopsFormat = 0;
     std::string first = m_s.smsStorages.empty() ? std::string() : m_s.smsStorages[0].strName;
     for (std::string& m : m_mem) m = first;
@@ -199,8 +327,8 @@ bool CPhoneCore::InjectSms(std::string_view storage, int status, std::string_vie
     for (int i = 1; i <= st->nSize; ++i) {
         if (!st->slots.count(i)) {
             st->slots[i] = SmsSlot{status, std::string(pdu)};
-            index = i;
-            Announce(name, i);
+            index = Outside(i);
+            Announce(name, index);
             return true;
         }
     }
@@ -262,6 +390,12 @@ void CPhoneCore::CommandByte(char c) {
         return;
     }
     if (c == '\n' || c == '\0') return;
+    if (m_strLine.empty() && c != '\b' && m_s.dialect.strUnsolicitedAt == "before" &&
+        UnsolicitedDue() && !m_bUrcBeforeDone) {
+        // Phones put a pending indication out whenever it comes, even ahead of the echo.
+        m_bUrcBeforeDone = true;
+        Emit("\r\n" + NextUnsolicited() + "\r\n");
+    }
     if (c == '\b') {
         if (m_strLine.empty()) return;
         m_strLine.pop_back();
@@ -269,7 +403,9 @@ void CPhoneCore::CommandByte(char c) {
         return;
     }
     if (m_strLine.size() < kMaxLine + 1) m_strLine.push_back(c);
-    if (bEcho) Emit(std::string_view(&c, 1));
+    if (bEcho && !(m_s.dialect.bDamagedEcho && m_strLine.size() == 3)) {
+        Emit(std::string_view(&c, 1));
+    }
 }
 
 void CPhoneCore::PromptByte(char c) {
@@ -279,6 +415,24 @@ void CPhoneCore::PromptByte(char c) {
         m_strPdu.clear();
         Reply("", FinalText(Res{RES_OK, 0}));
         FinishPrompt();
+        return;
+    }
+    if (c == 0x1A && !m_strTextTo.empty()) {
+        // Text mode: the body is the message text itself, whatever it looks like.
+        m_mode = MODE_COMMAND;
+        Journal("SMSTEXT " + JournalText(m_strTextTo) + " " + JournalText(m_strPdu));
+        m_strPdu.clear();
+        m_strTextTo.clear();
+        int mr = m_nNextMr;
+        m_nNextMr = (m_nNextMr + 1) % 256;
+        Reply("\r\n" + Tag("+CMGS") + std::to_string(mr) + "\r\n", FinalText(Res{RES_OK, 0}),
+              m_s.dialect.nCmgsDelayMs);
+        FinishPrompt();
+        return;
+    }
+    if (!m_strTextTo.empty()) {
+        if (m_strPdu.size() <= kMaxPdu) m_strPdu.push_back(c);
+        if (m_bEcho && !m_s.quirks.bNoEcho) Emit(std::string_view(&c, 1));
         return;
     }
     if (c == 0x1A) {
@@ -305,7 +459,8 @@ void CPhoneCore::PromptByte(char c) {
             Journal("SMS " + pdu);
             std::string to, text;
             if (DecodeSubmitText(pdu, to, text)) Journal("TEXT " + to + " " + JournalText(text));
-            Reply("\r\n+CMGS: " + std::to_string(mr) + "\r\n", FinalText(Res{RES_OK, 0}));
+            Reply("\r\n" + Tag("+CMGS") + std::to_string(mr) + "\r\n", FinalText(Res{RES_OK, 0}),
+                  m_s.dialect.nCmgsDelayMs);
             FinishPrompt();
             return;
         }
@@ -320,8 +475,9 @@ void CPhoneCore::PromptByte(char c) {
             return;
         }
         st->slots[index] = SmsSlot{m_nPromptStatus, pdu};
-        Journal("STORE " + st->strName + " " + std::to_string(index));
-        Reply("\r\n+CMGW: " + std::to_string(index) + "\r\n", FinalText(Res{RES_OK, 0}));
+        Journal("STORE " + st->strName + " " + std::to_string(Outside(index)));
+        Reply("\r\n" + Tag("+CMGW") + std::to_string(Outside(index)) + "\r\n",
+              FinalText(Res{RES_OK, 0}));
         FinishPrompt();
         return;
     }
@@ -362,13 +518,28 @@ std::string CPhoneCore::FinalText(const Res& res) const {
     case RES_SILENT: return "";
     case RES_NO_CARRIER: return "\r\nNO CARRIER\r\n";
     case RES_PROMPT: return "\r\n> ";
+    case RES_NOT_SUPPORT: return "\r\nCOMMAND NOT SUPPORT\r\n";
     }
     return "\r\nERROR\r\n";
 }
 
 // Applies the reply quirks: an indication inside it, garbage in front, a pause, a hang-up.
-void CPhoneCore::Reply(std::string info, const std::string& final) {
+void CPhoneCore::Reply(std::string info, const std::string& final, int nExtraDelayMs) {
     const Quirks& q = m_s.quirks;
+    const Dialect& d = m_s.dialect;
+    std::string after;
+    if (m_mode == MODE_COMMAND && UnsolicitedDue() && !m_bUrcBeforeDone &&
+        (d.strUnsolicitedAt == "inside" || d.strUnsolicitedAt == "after")) {
+        std::string urc = NextUnsolicited() + "\r\n";
+        size_t pos = info.size() > 2 ? info.find("\r\n", 2) : std::string::npos;
+        if (d.strUnsolicitedAt == "after") {
+            after = "\r\n" + urc;
+        } else if (pos == std::string::npos) {
+            info = "\r\n" + urc + info;
+        } else {
+            info.insert(pos + 2, urc);
+        }
+    }
     if (q.bCmtiInReply) {
         int index = 1;
         if (SmsStorage* st = Mem(2); st && !st->slots.empty()) index = st->slots.rbegin()->first;
@@ -380,17 +551,23 @@ void CPhoneCore::Reply(std::string info, const std::string& final) {
             info.insert(pos + 2, urc);
         }
     }
-    std::string bytes = q.strGarbage + info + final;
+    std::string bytes = q.strGarbage + info + final + after;
     if (m_bHangUpReply) {
         m_bHangUpReply = false;
-        Emit(std::string_view(bytes).substr(0, bytes.size() / 2), q.nReplyDelayMs);
+        Emit(std::string_view(bytes).substr(0, bytes.size() / 2), q.nReplyDelayMs + nExtraDelayMs);
         HangUp();
         return;
     }
-    Emit(bytes, q.nReplyDelayMs);
+    Emit(bytes, q.nReplyDelayMs + nExtraDelayMs);
 }
 
 void CPhoneCore::ExecuteLine(const std::string& line) {
+    ExecuteLineInner(line);
+    ++m_nLines;
+    m_bUrcBeforeDone = false;
+}
+
+void CPhoneCore::ExecuteLineInner(const std::string& line) {
     Journal("> " + JournalText(line));
     std::string_view view(line);
     while (!view.empty() && view.front() == ' ') view.remove_prefix(1);
@@ -416,10 +593,15 @@ void CPhoneCore::ExecuteLine(const std::string& line) {
     if (res.kind == RES_PROMPT) {
         // The prompt comes at once: pauses and garbage belong to the final reply.
         Emit(text + FinalText(res));
+        if (m_s.dialect.strUnsolicitedAt == "prompt" && UnsolicitedDue()) {
+            Emit("\r\n" + NextUnsolicited() + "\r\n");
+        }
         m_bHangUpReply = false;
         return;
     }
-    Reply(text, FinalText(res));
+    // Some phones end a few replies after their information lines, without a result code.
+    bool bNoFinal = res.kind == RES_OK && !text.empty() && Matches(m_s.dialect.noFinalOk, view);
+    Reply(text, bNoFinal ? std::string() : FinalText(res));
     if (res.kind == RES_CONNECT && m_mode != MODE_DEAD) m_mode = MODE_DATA;
 }
 
@@ -452,7 +634,13 @@ CPhoneCore::Res CPhoneCore::ExecuteChain(std::string_view rest, std::vector<std:
             std::string block = "\r\n";
             for (size_t i = 0; i < lines.size(); ++i) {
                 if (i) block += "\r\n";
-                block += lines[i];
+                std::string& l = lines[i];
+                size_t colon = l.find(": ");
+                if (m_s.dialect.bNoSpace && !l.empty() && std::strchr("+^*$%", l[0]) &&
+                    colon != std::string::npos && colon < 12) {
+                    l.erase(colon + 1, 1);
+                }
+                block += l;
             }
             block += "\r\n";
             info.push_back(block);
@@ -614,6 +802,20 @@ CPhoneCore::Res CPhoneCore::Extended(std::string_view cmd, std::vector<std::stri
         name == "+CIMI") {
         return Identity(name, form, info);
     }
+    if (SimBusy() && form != 't') {
+        // The SIM is still being read after power-on.
+        static const char* const kSms[] = {"+CPMS", "+CMGR", "+CMGL", "+CMGD", "+CMGS", "+CMGW",
+                                           "+CSCA"};
+        static const char* const kSim[] = {"+CPBS", "+CPBR", "+CPBW", "+CIMI", "+CPIN"};
+        for (const char* n : kSms) {
+            if (name == n) return Res{RES_CMS, 314};
+        }
+        for (const char* n : kSim) {
+            if (name == n) return Res{RES_CME, 14};
+        }
+    }
+    if (name == "+CMGF") return Cmgf(form, args, info);
+    if (name == "+CFUN") return Cfun(form, args, info);
     if (name == "+CPIN") return Cpin(form, args, info);
     if (name == "+CLCK") return Clck(form, args, info);
     if (name == "+COPS") return Cops(form, args, info);
@@ -646,7 +848,53 @@ CPhoneCore::Res CPhoneCore::Extended(std::string_view cmd, std::vector<std::stri
         return Res{RES_OK, 0};
     }
     if (FindSetting(name)) return Setting(name, form, args, info);
+    if (m_s.dialect.strUnknown == "cme") return Res{RES_CME, 4};
+    if (m_s.dialect.strUnknown == "not_support") return Res{RES_NOT_SUPPORT, 0};
     return Res{RES_ERROR, 0};
+}
+
+CPhoneCore::Res CPhoneCore::Cmgf(char form, const std::vector<Arg>& args,
+                                 std::vector<std::string>& info) {
+    if (form == '?') {
+        info.push_back(Tag("+CMGF") + std::to_string(m_nCmgf));
+        return Res{RES_OK, 0};
+    }
+    if (form == 't') {
+        info.push_back(Tag("+CMGF") + "(0,1)");
+        return Res{RES_OK, 0};
+    }
+    if (form != '=' || args.size() != 1 || !ToInt(args[0].strText, 0, 1, m_nCmgf)) {
+        return Res{RES_ERROR, 0};
+    }
+    return Res{RES_OK, 0};
+}
+
+CPhoneCore::Res CPhoneCore::Cfun(char form, const std::vector<Arg>& args,
+                                 std::vector<std::string>& info) {
+    if (form == '?') {
+        info.push_back(Tag("+CFUN") + std::to_string(m_nCfun));
+        return Res{RES_OK, 0};
+    }
+    if (form == 't') {
+        info.push_back(Tag("+CFUN") + "(0,1,4),(0,1)");
+        return Res{RES_OK, 0};
+    }
+    int fun = 0, reset = 0;
+    if (form != '=' || args.empty() || args.size() > 2 || !ToInt(args[0].strText, 0, 4, fun) ||
+        (fun != 0 && fun != 1 && fun != 4) ||
+        (args.size() == 2 && !ToInt(args[1].strText, 0, 1, reset))) {
+        return Res{RES_CME, 4};
+    }
+    bool bWasOn = m_nCfun == 1;
+    if (reset) Reset();
+    if (fun == 1 && (!bWasOn || reset)) {
+        PowerOn();
+        Journal("CFUN 1");
+        return Res{RES_OK, 0};
+    }
+    m_nCfun = fun;
+    Journal("CFUN " + std::to_string(fun));
+    return Res{RES_OK, 0};
 }
 
 CPhoneCore::Res CPhoneCore::Identity(const std::string& name, char form,
@@ -718,10 +966,11 @@ CPhoneCore::Res CPhoneCore::Cops(char form, const std::vector<Arg>& args,
     const PhoneIdentity& p = m_s.phone;
     if (form == '?') {
         if (!SimReady()) {
-            info.push_back("+COPS: 0");
+            info.push_back(Tag("+COPS") + "0");
         } else {
-            info.push_back("+COPS: 0," + std::to_string(m_nCopsFormat) + "," +
-                           Quoted(m_nCopsFormat == 2 ? p.strOperatorCode : p.strOperator));
+            info.push_back(Tag("+COPS") + "0," + std::to_string(m_nCopsFormat) + "," +
+                           Quoted(InCharset(m_nCopsFormat == 2 ? p.strOperatorCode
+                                                               : p.strOperator)));
         }
         return Res{RES_OK, 0};
     }
@@ -753,7 +1002,7 @@ CPhoneCore::Res CPhoneCore::Csca(char form, const std::vector<Arg>& args,
     const std::string& smsc = m_s.phone.strSmsc;
     if (form == '?') {
         int type = !smsc.empty() && smsc[0] == '+' ? 145 : 129;
-        info.push_back("+CSCA: " + Quoted(smsc) + "," + std::to_string(type));
+        info.push_back(Tag("+CSCA") + Quoted(InCharset(smsc)) + "," + std::to_string(type));
         return Res{RES_OK, 0};
     }
     if (form != '=' || args.empty() || args.size() > 2 || !args[0].bQuoted) return Res{RES_ERROR, 0};
@@ -791,18 +1040,19 @@ CPhoneCore::Res CPhoneCore::Cpms(char form, const std::vector<Arg>& args,
         return std::to_string(st->slots.size()) + "," + std::to_string(bZero ? 0 : st->nSize);
     };
     if (form == 't') {
-        std::string list = "(";
-        for (size_t i = 0; i < m_s.smsStorages.size(); ++i) {
+        const std::string& style = m_s.dialect.strCpmsTest;
+        std::string list;
+        for (size_t i = 0; i < m_s.smsStorages.size() && style != "empty"; ++i) {
             if (i) list += ",";
             list += Quoted(m_s.smsStorages[i].strName);
         }
-        list += ")";
-        info.push_back("+CPMS: " + list + "," + list + "," + list);
+        if (style != "plain") list = "(" + list + ")";
+        info.push_back(Tag("+CPMS") + list + "," + list + "," + list);
         return Res{RES_OK, 0};
     }
     if (!SimReady()) return Res{RES_CMS, 311};
     if (form == '?') {
-        std::string line = "+CPMS: ";
+        std::string line = Tag("+CPMS");
         for (int i = 0; i < 3; ++i) {
             if (i) line += ",";
             line += Quoted(m_mem[i]) + "," + counts(m_mem[i]);
@@ -816,7 +1066,9 @@ CPhoneCore::Res CPhoneCore::Cpms(char form, const std::vector<Arg>& args,
     }
     for (size_t i = 0; i < args.size(); ++i) m_mem[i] = Upper(args[i].strText);
     if (m_s.quirks.bCpmsEmpty) return Res{RES_OK, 0};
-    info.push_back("+CPMS: " + counts(m_mem[0]) + "," + counts(m_mem[1]) + "," + counts(m_mem[2]));
+    std::string line = Tag("+CPMS") + counts(m_mem[0]) + "," + counts(m_mem[1]);
+    if (m_s.dialect.nCpmsNumbers == 6) line += "," + counts(m_mem[2]);
+    info.push_back(line);
     return Res{RES_OK, 0};
 }
 
@@ -828,12 +1080,43 @@ CPhoneCore::Res CPhoneCore::Cmgr(char form, const std::vector<Arg>& args,
     SmsStorage* st = Mem(0);
     int index;
     if (!st || !ToInt(args[0].strText, 0, 9999, index)) return Res{RES_CMS, 321};
-    auto it = st->slots.find(index);
-    if (it == st->slots.end()) return Res{RES_CMS, 321};
+    if (index < m_s.dialect.nFirstIndex || Inside(index) > st->nSize) return EmptySlot(info);
+    auto it = st->slots.find(Inside(index));
+    if (it == st->slots.end()) return EmptySlot(info);
     SmsSlot& slot = it->second;
-    info.push_back("+CMGR: " + std::to_string(slot.nStatus) + ",," +
-                   std::to_string(TpduLength(slot.strPdu)));
-    info.push_back(slot.strPdu);
+    std::string length = std::to_string(TpduLength(slot.strPdu));
+    std::string stat = std::to_string(slot.nStatus);
+    const std::string& header = m_s.dialect.strCmgrHeader;
+    if (m_nCmgf == 1) {
+        std::string address, time, text;
+        if (!TextModeFields(slot.strPdu, address, time, text)) return Res{RES_CMS, 500};
+        std::string line = Tag("+CMGR") + Quoted(TextStatus(slot.nStatus)) + "," +
+                           Quoted(address) + ",";
+        if (!time.empty()) line += "," + Quoted(time);
+        info.push_back(line);
+        info.push_back(text);
+    } else if (header == "quoted") {
+        info.push_back(Tag("+CMGR") + stat + ",\"\"," + length);
+        info.push_back(slot.strPdu);
+    } else if (header == "nostat") {
+        info.push_back(Tag("+CMGR") + ",," + length);
+        info.push_back(slot.strPdu);
+    } else if (header == "alpha") {
+        // The phonebook name of the sender, when the phone knows the number.
+        std::string address, time, text, name;
+        TextModeFields(slot.strPdu, address, time, text);
+        for (const Phonebook& pb : m_s.phonebooks) {
+            for (const auto& [loc, e] : pb.entries) {
+                if (name.empty() && !address.empty() && e.strNumber == address) name = e.strName;
+            }
+        }
+        info.push_back(Tag("+CMGR") + stat + "," + Quoted(EncodeCharset(name, m_strCharset)) +
+                       "," + length);
+        info.push_back(slot.strPdu);
+    } else {
+        info.push_back(Tag("+CMGR") + stat + ",," + length);
+        info.push_back(slot.strPdu);
+    }
     // Reading an unread message marks it read, as phones do.
     if (slot.nStatus == SMS_REC_UNREAD) slot.nStatus = SMS_REC_READ;
     return Res{RES_OK, 0};
@@ -848,14 +1131,33 @@ CPhoneCore::Res CPhoneCore::Cmgl(char form, const std::vector<Arg>& args,
     if (form == '?' || args.size() > 1) return Res{RES_ERROR, 0};
     if (!SimReady()) return Res{RES_CMS, 311};
     int stat = 0;
-    if (form == '=' && !ToInt(args[0].strText, 0, 4, stat)) return Res{RES_CMS, 304};
+    if (m_nCmgf == 1) {
+        static const char* const kNames[] = {"REC UNREAD", "REC READ", "STO UNSENT", "STO SENT",
+                                             "ALL"};
+        std::string want = form == '=' ? Upper(args[0].strText) : "REC UNREAD";
+        stat = -1;
+        for (int i = 0; i < 5; ++i) {
+            if (want == kNames[i]) stat = i;
+        }
+        if (stat < 0) return Res{RES_CMS, 304};
+    } else if (form == '=' && !ToInt(args[0].strText, 0, 4, stat)) {
+        return Res{RES_CMS, 304};
+    }
     SmsStorage* st = Mem(0);
     if (!st) return Res{RES_CMS, 302};
     for (auto& [index, slot] : st->slots) {
         if (stat != 4 && slot.nStatus != stat) continue;
-        info.push_back("+CMGL: " + std::to_string(index) + "," + std::to_string(slot.nStatus) +
-                       ",," + std::to_string(TpduLength(slot.strPdu)));
-        info.push_back(slot.strPdu);
+        std::string at = Tag("+CMGL") + std::to_string(Outside(index)) + ",";
+        std::string address, time, text;
+        if (m_nCmgf == 1 && TextModeFields(slot.strPdu, address, time, text)) {
+            info.push_back(at + Quoted(TextStatus(slot.nStatus)) + "," + Quoted(address) + ",," +
+                           Quoted(time));
+            info.push_back(text);
+        } else {
+            info.push_back(at + std::to_string(slot.nStatus) + ",," +
+                           std::to_string(TpduLength(slot.strPdu)));
+            info.push_back(slot.strPdu);
+        }
         if (slot.nStatus == SMS_REC_UNREAD) slot.nStatus = SMS_REC_READ;
     }
     return Res{RES_OK, 0};
@@ -873,8 +1175,10 @@ CPhoneCore::Res CPhoneCore::Cmgd(char form, const std::vector<Arg>& args,
         return Res{RES_CMS, 304};
     }
     if (flag == 0) {
-        if (!ToInt(args[0].strText, 1, st->nSize, index)) return Res{RES_CMS, 321};
-        st->slots.erase(index);
+        if (!ToInt(args[0].strText, m_s.dialect.nFirstIndex, Outside(st->nSize), index)) {
+            return Res{RES_CMS, 321};
+        }
+        st->slots.erase(Inside(index));
         Journal("DEL " + st->strName + " " + std::to_string(index));
         return Res{RES_OK, 0};
     }
@@ -887,7 +1191,7 @@ CPhoneCore::Res CPhoneCore::Cmgd(char form, const std::vector<Arg>& args,
             ++it;
             continue;
         }
-        Journal("DEL " + st->strName + " " + std::to_string(it->first));
+        Journal("DEL " + st->strName + " " + std::to_string(Outside(it->first)));
         it = st->slots.erase(it);
     }
     return Res{RES_OK, 0};
@@ -898,6 +1202,16 @@ CPhoneCore::Res CPhoneCore::CmgsCmgw(bool bWrite, char form, const std::vector<A
     if (form != '=' || args.empty() || args.size() > 2) return Res{RES_ERROR, 0};
     if (!SimReady()) return Res{RES_CMS, 311};
     int length, status = SMS_STO_UNSENT;
+    m_strTextTo.clear();
+    if (m_nCmgf == 1 && !bWrite) {
+        // Text mode takes the recipient here, even a number meant as a PDU length.
+        if (args[0].strText.empty()) return Res{RES_CMS, 304};
+        m_strTextTo = args[0].strText;
+        m_mode = MODE_PROMPT;
+        m_bPromptWrite = false;
+        m_strPdu.clear();
+        return Res{RES_PROMPT, 0};
+    }
     if (!ToInt(args[0].strText, 1, 164, length)) return Res{RES_CMS, 304};
     if (args.size() == 2 && (!bWrite || !ToInt(args[1].strText, 0, 3, status))) {
         return Res{RES_CMS, 304};
@@ -952,6 +1266,10 @@ CPhoneCore::Res CPhoneCore::Cpbr(char form, const std::vector<Arg>& args,
     if (!ToInt(args[0].strText, pb->nFirst, pb->nLast, first)) return Res{RES_CME, 21};
     last = first;
     if (args.size() == 2 && !ToInt(args[1].strText, first, pb->nLast, last)) return Res{RES_CME, 21};
+    if (m_s.dialect.strPhonebookEmpty == "cme22") {
+        auto it = pb->entries.lower_bound(first);
+        if (it == pb->entries.end() || it->first > last) return Res{RES_CME, 22};
+    }
     for (auto it = pb->entries.lower_bound(first); it != pb->entries.end() && it->first <= last;
          ++it) {
         const PhonebookEntry& e = it->second;

@@ -1,6 +1,7 @@
 // The simulated phone's behaviour, without threads or file descriptors: bytes in, bytes out.
 // CPhoneSim serves it on a pseudo-terminal; tests and fuzzers can drive it directly.
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -37,6 +38,8 @@ public:
     void HangUp();
 
     Quirks& GetQuirks() { return m_s.quirks; }
+    // The dialect as it stands; a change to power-on values (cmgf, charset) shows after ATZ.
+    Dialect& GetDialect() { return m_s.dialect; }
     void AddScriptRule(const ScriptRule& rule) { m_s.script.push_back(rule); }
     void ClearScript();
     void SetScriptOnly(bool bOnly) { m_s.bScriptOnly = bOnly; }
@@ -60,7 +63,8 @@ private:
     enum Mode { MODE_COMMAND, MODE_PROMPT, MODE_DATA, MODE_DEAD };
     enum Kind {
         RES_OK, RES_ERROR, RES_CME, RES_CMS, RES_CONNECT, RES_NO_CARRIER, RES_PROMPT,
-        RES_BUSY, RES_SILENT  // a failing dial: BUSY, or no answer at all
+        RES_BUSY, RES_SILENT,  // a failing dial: BUSY, or no answer at all
+        RES_NOT_SUPPORT
     };
     struct Res {
         Kind kind = RES_OK;
@@ -78,6 +82,7 @@ private:
     void PromptByte(char c);
     void DataByte(char c);
     void ExecuteLine(const std::string& line);
+    void ExecuteLineInner(const std::string& line);
     Res ExecuteChain(std::string_view rest, std::vector<std::string>& info);
     Res Extended(std::string_view cmd, std::vector<std::string>& info);
     Res Basic(char letter, std::string_view& rest, std::vector<std::string>& info);
@@ -106,16 +111,31 @@ private:
     Res Cpbr(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
     Res Cpbw(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
     Res Cgdcont(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Cmgf(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    Res Cfun(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
     Res Setting(const std::string& name, char form, const std::vector<Arg>& args,
                 std::vector<std::string>& info);
 
     void Reset();
+    void PowerOn();
     bool SimReady() const { return !m_s.phone.bPinRequired || m_bPinEntered; }
+    bool SimBusy() const;
+    // Message slots as the phone numbers them (from 0 or 1) and as the storage keeps them.
+    int Outside(int slot) const { return slot - 1 + m_s.dialect.nFirstIndex; }
+    int Inside(int index) const { return index + 1 - m_s.dialect.nFirstIndex; }
+    // "+CMGR: " or "+CMGR:" as the dialect writes information lines.
+    std::string Tag(const char* name) const;
+    // Text that +COPS? and +CSCA? show in the character set, on phones that do so.
+    std::string InCharset(const std::string& text) const;
+    // The error an empty or missing slot gets; RES_OK with info for the quiet forms.
+    Res EmptySlot(std::vector<std::string>& info) const;
+    std::string NextUnsolicited();
+    bool UnsolicitedDue() const;
     SmsStorage* Mem(int n) { return FindStorage(m_s, m_mem[n]); }
     std::string FinalText(const Res& res) const;
     bool Matches(const std::vector<std::string>& prefixes, std::string_view line) const;
     void Emit(std::string_view bytes, int nDelayMs = 0);
-    void Reply(std::string info, const std::string& final);
+    void Reply(std::string info, const std::string& final, int nExtraDelayMs = 0);
     void Journal(std::string line) { m_journal.push_back(std::move(line)); }
     void Announce(const std::string& storage, int index);
 
@@ -128,6 +148,13 @@ private:
     std::string m_strUrcHeld;  // unsolicited output waiting for the command mode
 
     bool m_bEcho = true;
+    int m_nCmgf = 0;
+    int m_nCfun = 1;
+    std::chrono::steady_clock::time_point m_simReadyAt{};
+    size_t m_nUnsolicitedNext = 0;  // the dialect's next unsolicited line
+    long m_nLines = 0;              // command lines executed, for unsolicited_every
+    bool m_bUrcBeforeDone = false;  // this line's unsolicited line went before its echo
+    std::string m_strTextTo;        // text mode prompt: the recipient
     int m_nCmee = 1;
     std::string m_strCharset = "GSM";
     int m_nCopsFormat = 0;

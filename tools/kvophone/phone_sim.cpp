@@ -241,6 +241,16 @@ void CPhoneSim::UpdateQuirks(const std::function<void(Quirks&)>& change) {
     change(m_core.GetQuirks());
 }
 
+Dialect CPhoneSim::GetDialect() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_core.State().dialect;
+}
+
+void CPhoneSim::UpdateDialect(const std::function<void(Dialect&)>& change) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    change(m_core.GetDialect());
+}
+
 bool CPhoneSim::EditPhonebook(std::string_view name,
                               const std::function<void(Phonebook&)>& change) {
     std::lock_guard<std::mutex> lock(m_mutex);

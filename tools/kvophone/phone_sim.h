@@ -41,6 +41,8 @@ public:
     Quirks GetQuirks() const;
     void SetQuirks(const Quirks& quirks);
     void UpdateQuirks(const std::function<void(Quirks&)>& change);
+    Dialect GetDialect() const;
+    void UpdateDialect(const std::function<void(Dialect&)>& change);
     void AddScriptRule(std::string_view trigger, std::string_view response);
     void ClearScript();
     void SetScriptOnly(bool bOnly);

@@ -1,6 +1,7 @@
 #include "tools/kvophone/scenario.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <set>
 
@@ -128,6 +129,12 @@ class CParser {
 public:
     CParser(Scenario& out, std::string& error) : m_out(out), m_error(error) {}
     bool Run(std::string_view text);
+    // One "key = value" line of [dialect], applied to m_out as it stands.
+    bool DialectLine(std::string_view line) {
+        m_nLine = 1;
+        m_section = DIALECT;
+        return Line(line);
+    }
 
 private:
     bool Fail(const std::string& what) {
@@ -140,6 +147,7 @@ private:
     bool SmsKey(std::string_view key, std::string_view value);
     bool PhonebookKey(std::string_view key, std::string_view value);
     bool QuirkKey(std::string_view key, std::string_view value);
+    bool DialectKey(std::string_view key, std::string_view value);
     bool ScriptLine(std::string_view line);
     bool SubmittedKey(std::string_view key, std::string_view value);
     bool Text(std::string_view value, std::string& out) {
@@ -151,7 +159,7 @@ private:
     Scenario& m_out;
     std::string& m_error;
     int m_nLine = 0;
-    enum { NONE, PHONE, SMS, PHONEBOOK, QUIRKS, SCRIPT, SUBMITTED, DATA } m_section = NONE;
+    enum { NONE, PHONE, SMS, PHONEBOOK, QUIRKS, DIALECT, SCRIPT, SUBMITTED, DATA } m_section = NONE;
     size_t m_nIndex = 0;  // storage or phonebook in its vector
     std::set<std::string> m_seenSections;
     bool m_bHadSms = false, m_bHadPhonebook = false;
@@ -206,6 +214,7 @@ bool CParser::Line(std::string_view raw) {
     case SMS: return SmsKey(key, value);
     case PHONEBOOK: return PhonebookKey(key, value);
     case QUIRKS: return QuirkKey(key, value);
+    case DIALECT: return DialectKey(key, value);
     case SUBMITTED: return SubmittedKey(key, value);
     case DATA: {
         std::string err;
@@ -224,6 +233,11 @@ bool CParser::Section(std::string_view header) {
     std::string_view arg = sp == std::string_view::npos ? std::string_view{} : Trim(inner.substr(sp));
     std::string canonical = std::string(kind) + " " + std::string(arg);
     if (!m_seenSections.insert(canonical).second) return Fail("section repeated");
+    if (kind == "dialect") {
+        if (!arg.empty()) return Fail("section [dialect] takes no name");
+        m_section = DIALECT;
+        return true;
+    }
     if (kind == "phone" || kind == "quirks" || kind == "script" || kind == "submitted" ||
         kind == "data") {
         if (!arg.empty()) return Fail("section [" + std::string(kind) + "] takes no name");
@@ -282,11 +296,11 @@ bool CParser::SmsKey(std::string_view key, std::string_view value) {
     SmsStorage& st = m_out.smsStorages[m_nIndex];
     if (key == "size") {
         if (!st.slots.empty()) return Fail("size must come before the slots");
-        if (!ParseInt(value, 0, 255, st.nSize)) return Fail("size must be 0..255");
+        if (!ParseInt(value, 0, 1000, st.nSize)) return Fail("size must be 0..1000");
         return true;
     }
     int index;
-    if (!ParseInt(key, 1, 255, index)) return Fail("unknown key '" + std::string(key) + "'");
+    if (!ParseInt(key, 1, 1000, index)) return Fail("unknown key '" + std::string(key) + "'");
     if (index > st.nSize) return Fail("slot " + std::to_string(index) + " outside 1.." +
                                       std::to_string(st.nSize) + " (size comes first)");
     if (st.slots.count(index)) return Fail("slot " + std::to_string(index) + " given twice");
@@ -440,6 +454,84 @@ bool CParser::QuirkKey(std::string_view key, std::string_view value) {
     return Fail("unknown quirk '" + std::string(key) + "'");
 }
 
+bool CParser::DialectKey(std::string_view key, std::string_view value) {
+    Dialect& d = m_out.dialect;
+    std::string text;
+    if (!Text(value, text)) return false;
+    auto oneOf = [&](std::string& out, std::initializer_list<const char*> allowed) {
+        std::string list;
+        for (const char* a : allowed) {
+            if (text == a) {
+                out = text;
+                return true;
+            }
+            list += list.empty() ? a : std::string(", ") + a;
+        }
+        return Fail(std::string(key) + " must be one of " + list);
+    };
+    auto flag = [&](bool& out) {
+        if (!ParseBool(text, out)) return Fail(std::string(key) + " must be yes or no");
+        return true;
+    };
+    if (key == "cmgf") {
+        if (!ParseInt(text, 0, 1, d.nCmgf)) return Fail("cmgf must be 0 or 1");
+        return true;
+    }
+    if (key == "charset") {
+        std::string upper = text;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (!IsKnownCharset(upper)) return Fail("charset must be GSM, IRA, 8859-1 or UCS2");
+        d.strCharset = upper;
+        return true;
+    }
+    if (key == "ucs2_replies") return flag(d.bUcs2Replies);
+    if (key == "unsolicited") {
+        if (text.empty() || text.find_first_of("\r\n") != std::string::npos) {
+            return Fail("unsolicited wants one line of text");
+        }
+        d.unsolicited.push_back(text);
+        return true;
+    }
+    if (key == "unsolicited_at") return oneOf(d.strUnsolicitedAt, {"before", "inside", "after", "prompt"});
+    if (key == "unsolicited_every") {
+        if (!ParseInt(text, 1, 1000, d.nUnsolicitedEvery)) return Fail("unsolicited_every 1..1000");
+        return true;
+    }
+    if (key == "empty_slot") {
+        return oneOf(d.strEmptySlot, {"ok", "cmgr0", "cms320", "cms321", "cms500", "error"});
+    }
+    if (key == "first_index") {
+        if (!ParseInt(text, 0, 1, d.nFirstIndex)) return Fail("first_index must be 0 or 1");
+        return true;
+    }
+    if (key == "cpms_numbers") {
+        if (!ParseInt(text, 4, 6, d.nCpmsNumbers) || d.nCpmsNumbers == 5) {
+            return Fail("cpms_numbers must be 4 or 6");
+        }
+        return true;
+    }
+    if (key == "cpms_test") return oneOf(d.strCpmsTest, {"brackets", "plain", "empty"});
+    if (key == "cmgr_header") return oneOf(d.strCmgrHeader, {"plain", "quoted", "nostat", "alpha"});
+    if (key == "no_space") return flag(d.bNoSpace);
+    if (key == "sim_busy_ms") {
+        if (!ParseInt(text, 0, 600000, d.nSimBusyMs)) return Fail("sim_busy_ms 0..600000");
+        return true;
+    }
+    if (key == "cmgs_delay_ms") {
+        if (!ParseInt(text, 0, 600000, d.nCmgsDelayMs)) return Fail("cmgs_delay_ms 0..600000");
+        return true;
+    }
+    if (key == "no_final_ok") {
+        if (text.empty()) return Fail("no_final_ok needs a command");
+        d.noFinalOk.push_back(text);
+        return true;
+    }
+    if (key == "unknown") return oneOf(d.strUnknown, {"error", "cme", "not_support"});
+    if (key == "damaged_echo") return flag(d.bDamagedEcho);
+    if (key == "phonebook_empty") return oneOf(d.strPhonebookEmpty, {"ok", "cme22"});
+    return Fail("unknown dialect key '" + std::string(key) + "'");
+}
+
 bool CParser::ScriptLine(std::string_view line) {
     if (line[0] != '"') {
         size_t eq = line.find('=');
@@ -513,6 +605,22 @@ bool ParseScenario(std::string_view text, Scenario& out, std::string& error) {
     return true;
 }
 
+bool ApplyDialectSetting(std::string_view line, Dialect& dialect, std::string& error) {
+    Scenario scratch;
+    scratch.dialect = dialect;
+    CParser parser(scratch, error);
+    if (line.find('=') == std::string_view::npos) {
+        error = "expected key=value";
+        return false;
+    }
+    if (!parser.DialectLine(line)) {
+        if (error.compare(0, 8, "line 1: ") == 0) error.erase(0, 8);
+        return false;
+    }
+    dialect = scratch.dialect;
+    return true;
+}
+
 std::string FormatScenario(const Scenario& s) {
     const PhoneIdentity& p = s.phone;
     std::string out = "[phone]\n";
@@ -566,6 +674,29 @@ std::string FormatScenario(const Scenario& s) {
         if (q.nReplyDelayMs) kv("reply_delay_ms", std::to_string(q.nReplyDelayMs));
     }
     if (!(s.data == DataCallSettings{})) out += "\n" + FormatDataSection(s.data);
+    const Dialect& d = s.dialect;
+    if (!(d == Dialect{})) {
+        const Dialect plain;
+        out += "\n[dialect]\n";
+        if (d.nCmgf != plain.nCmgf) kv("cmgf", std::to_string(d.nCmgf));
+        if (d.strCharset != plain.strCharset) kv("charset", d.strCharset);
+        if (d.bUcs2Replies) kv("ucs2_replies", "yes");
+        for (const std::string& line : d.unsolicited) kv("unsolicited", Value(line));
+        if (d.strUnsolicitedAt != plain.strUnsolicitedAt) kv("unsolicited_at", d.strUnsolicitedAt);
+        if (d.nUnsolicitedEvery != 1) kv("unsolicited_every", std::to_string(d.nUnsolicitedEvery));
+        if (d.strEmptySlot != plain.strEmptySlot) kv("empty_slot", d.strEmptySlot);
+        if (d.nFirstIndex != 1) kv("first_index", std::to_string(d.nFirstIndex));
+        if (d.nCpmsNumbers != 6) kv("cpms_numbers", std::to_string(d.nCpmsNumbers));
+        if (d.strCpmsTest != plain.strCpmsTest) kv("cpms_test", d.strCpmsTest);
+        if (d.strCmgrHeader != plain.strCmgrHeader) kv("cmgr_header", d.strCmgrHeader);
+        if (d.bNoSpace) kv("no_space", "yes");
+        if (d.nSimBusyMs) kv("sim_busy_ms", std::to_string(d.nSimBusyMs));
+        if (d.nCmgsDelayMs) kv("cmgs_delay_ms", std::to_string(d.nCmgsDelayMs));
+        for (const std::string& c : d.noFinalOk) kv("no_final_ok", Value(c));
+        if (d.strUnknown != plain.strUnknown) kv("unknown", d.strUnknown);
+        if (d.bDamagedEcho) kv("damaged_echo", "yes");
+        if (d.strPhonebookEmpty != plain.strPhonebookEmpty) kv("phonebook_empty", d.strPhonebookEmpty);
+    }
     if (!s.script.empty() || s.bScriptOnly) {
         out += "\n[script]\n";
         kv("only", s.bScriptOnly ? "yes" : "no");

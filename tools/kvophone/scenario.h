@@ -60,6 +60,30 @@ struct Quirks {
     bool operator==(const Quirks&) const = default;
 };
 
+// How a real phone's answers differ from the plain 27.007 / 27.005 ones; per scenario
+// ([dialect]) or at run time.
+struct Dialect {
+    int nCmgf = 0;                       // message format at power-on (1: left in text mode)
+    std::string strCharset = "GSM";      // character set at power-on
+    bool bUcs2Replies = false;           // +COPS? and +CSCA? follow a UCS2 character set
+    std::vector<std::string> unsolicited;  // lines sent unprompted, one after the other
+    std::string strUnsolicitedAt = "before";  // before (the echo) | inside | after | prompt
+    int nUnsolicitedEvery = 1;           // one unsolicited line every N command lines
+    std::string strEmptySlot = "cms321";   // ok | cmgr0 | cms320 | cms321 | cms500 | error
+    int nFirstIndex = 1;                 // 0: message slots count from 0
+    int nCpmsNumbers = 6;                // numbers after AT+CPMS=...: 4 or 6
+    std::string strCpmsTest = "brackets";  // AT+CPMS=? lists: brackets | plain | empty
+    std::string strCmgrHeader = "plain";   // plain | quoted | nostat | alpha
+    bool bNoSpace = false;               // no blank after the colon of information lines
+    int nSimBusyMs = 0;                  // SIM busy this long after power-on and AT+CFUN=1
+    int nCmgsDelayMs = 0;                // the network's pause before +CMGS: answers
+    std::vector<std::string> noFinalOk;  // command prefixes answered without the final OK
+    std::string strUnknown = "error";    // unknown commands: error | cme | not_support
+    bool bDamagedEcho = false;           // the echo loses the third byte of each line
+    std::string strPhonebookEmpty = "ok";  // reading an empty location: ok | cme22
+    bool operator==(const Dialect&) const = default;
+};
+
 // "When these bytes arrive, send these bytes", ahead of the command interpreter.
 struct ScriptRule {
     std::string strTrigger;
@@ -107,6 +131,7 @@ struct Scenario {
     std::vector<Phonebook> phonebooks;
     Quirks quirks;
     DataCallSettings data;
+    Dialect dialect;
     std::vector<ScriptRule> script;
     bool bScriptOnly = false;            // bytes no rule takes are dropped, not interpreted
     std::vector<std::string> submitted;  // PDUs sent with AT+CMGS, in order
@@ -120,6 +145,8 @@ Scenario DefaultScenario();
 // when the text names none). Errors read "line N: what".
 bool ParseScenario(std::string_view text, Scenario& out, std::string& error);
 std::string FormatScenario(const Scenario& scenario);
+// One [dialect] line ("key = value") applied on top of a dialect, as --dialect does.
+bool ApplyDialectSetting(std::string_view line, Dialect& dialect, std::string& error);
 
 // The [data] section's lines, one at a time (also used by the fuzzer).
 bool ParseDataKey(std::string_view key, std::string_view value, DataCallSettings& data,
