@@ -193,7 +193,7 @@ void CMainFrame::CreateView() {
     m_pStatus = new QLabel(view);
     layout->addWidget(m_pStatus);
     setCentralWidget(view);
-    FillFolderBox();
+    ReloadFolders();
     connect(m_pFolderBox, &QComboBox::activated, this, [this](int index) {
         if (m_pFolderBox->itemData(index).toInt() == FOLDER_SMS_SERVICE) {
             m_pFolderBox->setCurrentIndex(m_nLastBoxIndex);
@@ -205,7 +205,7 @@ void CMainFrame::CreateView() {
     });
 }
 
-void CMainFrame::FillFolderBox() {
+void CMainFrame::ReloadFolders() {
     QString current = m_pFolderBox->currentText();
     LoadUserFolders(m_userFolders, m_ui);
     m_pFolderBox->clear();
@@ -433,7 +433,7 @@ void CMainFrame::ShowFolders() {
     if (Busy()) return;
     CFoldersDlg dlg(m_doc.Store(), m_ui, this);
     dlg.exec();
-    FillFolderBox();
+    ReloadFolders();
     RefreshView();
 }
 

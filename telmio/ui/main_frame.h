@@ -49,6 +49,8 @@ public:
     int IndicatorFrame() const { return m_nFrame; }
     CTelmioDoc& Doc() { return m_doc; }
     void RefreshView();
+    // Takes the user folders into the drop-down again.
+    void ReloadFolders();
 
     // The menu runner: shows a popup menu and returns the chosen action. Tests replace it.
     using MenuRunner = std::function<QAction*(QMenu&, const QPoint&)>;
@@ -87,7 +89,6 @@ protected:
 private:
     void CreateCommands();
     void CreateView();
-    void FillFolderBox();
     void UpdateCommands();
     void OnTick();
     void OnSyncDone();
