@@ -48,8 +48,17 @@ COptionsDlg::COptionsDlg(CTelmioDoc& doc, IUserInterface& ui,
     m_pCentre = new QLineEdit(this);
     centre->addWidget(m_pCentre);
     layout->addLayout(centre);
-    m_pDelete = new QCheckBox("Delete the SMS from Mobile Phone after synchronisation", this);
-    layout->addWidget(m_pDelete);
+    // The long text wraps beside its box, so the dialog keeps the handheld's width.
+    auto* del = new QHBoxLayout;
+    m_pDelete = new QCheckBox(this);
+    const char* deleteText = "Delete the SMS from Mobile Phone after synchronisation";
+    m_pDelete->setAccessibleName(deleteText);
+    auto* deleteLabel = new QLabel(deleteText, this);
+    deleteLabel->setWordWrap(true);
+    deleteLabel->setBuddy(m_pDelete);
+    del->addWidget(m_pDelete, 0, Qt::AlignTop);
+    del->addWidget(deleteLabel, 1);
+    layout->addLayout(del);
     auto* port = new QHBoxLayout;
     m_pUsePort = new QCheckBox("Use port", this);
     port->addWidget(m_pUsePort);
