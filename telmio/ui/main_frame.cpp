@@ -11,6 +11,9 @@
 #include "platform/thread.h"
 #include "telmio/sms/sms_folders.h"
 #include "telmio/ui/folders_dlg.h"
+#include "telmio/ui/groups_dlg.h"
+#include "telmio/ui/phonebook_dlg.h"
+#include "telmio/ui/sms_service_dlg.h"
 #include "telmio/ui/images.h"
 #include "telmio/ui/options_dlg.h"
 #include "telmio/ui/sms_editor.h"
@@ -97,8 +100,8 @@ void CMainFrame::CreateCommands() {
         {CMD_DIALER, "Dialer...", nullptr},
         {CMD_FOLDERS, "Add/Remove Folders", &CMainFrame::ShowFolders},
         {CMD_OPTIONS, "Options...", &CMainFrame::ShowOptions},
-        {CMD_GROUPS, "Define SMS Groups...", nullptr},
-        {CMD_PHONEBOOK, "Phonebook...", nullptr},
+        {CMD_GROUPS, "Define SMS Groups...", &CMainFrame::ShowGroups},
+        {CMD_PHONEBOOK, "Phonebook...", &CMainFrame::ShowPhonebook},
         {CMD_CLEAR_PHONE, "Mobile Phone", nullptr}, {CMD_CLEAR_SIM, "SIM", nullptr},
         {CMD_EMPTY_BIN, "Empty Recycle Bin", &CMainFrame::EmptyRecycleBin},
     };
@@ -460,7 +463,25 @@ void CMainFrame::EmptyRecycleBin() {
 }
 
 void CMainFrame::ShowSmsService() {
-    CMessageBoxes::Show(this, "Operator: " + Q(m_doc.Operator().m_strName));
+    if (Busy()) return;
+    CSmsServiceDlg dlg(m_doc, this);
+    connect(&dlg, &CSmsServiceDlg::StoreChanged, this, &CMainFrame::RefreshView);
+    dlg.exec();
+}
+
+void CMainFrame::ShowPhonebook() {
+    if (Busy()) return;
+    CPhonebookDlg dlg(m_doc, this);
+    connect(&dlg, &CPhonebookDlg::SendRequested, this, [this](const QString& number) {
+        OpenEditor(EDIT_NEW, nullptr, number);
+    });
+    dlg.exec();
+}
+
+void CMainFrame::ShowGroups() {
+    if (Busy()) return;
+    CGroupsDlg dlg(m_doc, this);
+    dlg.exec();
 }
 
 void CMainFrame::TakeRecipients(const QString& recipients) {

@@ -75,6 +75,8 @@ public slots:
     void OpenMessage(int sourceRow);
     void ShowFolders();
     void ShowOptions();
+    void ShowPhonebook();
+    void ShowGroups();
     void ClearMemory(bool bSim);
     void EmptyRecycleBin();
     // A recipients text handed over by another telmio or the hand-off file.
