@@ -115,4 +115,18 @@ QIcon ToolIcon(int button) {
     return QIcon(pm);
 }
 
+QIcon SymbolIcon(const QString& symbol, const QColor& colour) {
+    QPixmap pm(20, 20);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QFont font = p.font();
+    font.setPixelSize(15);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(colour);
+    p.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, symbol);
+    return QIcon(pm);
+}
+
 }  // namespace kvo::ui

@@ -11,5 +11,7 @@ QPixmap MessageImage(bool bRead, bool bTicked);
 QPixmap SyncImage(int frame);  // 0 idle, 1 and 2 busy
 // Toolbar buttons, in toolbar order (0 New .. 6 Exit).
 QIcon ToolIcon(int button);
+// A small toolbar picture made of one symbol, for the dialogs' toolbars.
+QIcon SymbolIcon(const QString& symbol, const QColor& colour);
 
 }  // namespace kvo::ui

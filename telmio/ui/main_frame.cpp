@@ -67,9 +67,18 @@ CMainFrame::CMainFrame(CTelmioDoc& doc, CWindowUi& ui, QWidget* parent)
     CreateCommands();
     CreateView();
     connect(&m_ui, &CWindowUi::StatusChanged, m_pStatus, &QLabel::setText);
+    m_pReading = new QDialog(this);
+    m_pReading->setWindowTitle("Reading messages");
+    m_pReadingBar = new QProgressBar(m_pReading);
+    (new QVBoxLayout(m_pReading))->addWidget(m_pReadingBar);
+    m_pReading->resize(220, 60);
     connect(&m_ui, &CWindowUi::ProgressChanged, this, [this](int done, int total) {
         m_pProgress->setRange(0, total);
         m_pProgress->setValue(done);
+        if (!Busy()) return;
+        m_pReadingBar->setRange(0, total);
+        m_pReadingBar->setValue(done);
+        if (!m_pReading->isVisible()) m_pReading->show();
     });
     m_timer.setInterval(500);
     connect(&m_timer, &QTimer::timeout, this, &CMainFrame::OnTick);
@@ -268,6 +277,7 @@ void CMainFrame::OnTick() {
     if (busy != m_bWasBusy) {
         // An automatic session began or ended: the lists show what it left.
         m_bWasBusy = busy;
+        if (!busy) m_pReading->hide();
         UpdateCommands();
         if (!busy && !m_bOwnSync) RefreshView();
     }
@@ -302,6 +312,7 @@ void CMainFrame::OnSyncDone() {
     m_nFrame = 0;
     m_pIndicator->setPixmap(SyncImage(0));
     m_pProgress->setValue(0);
+    m_pReading->hide();
     UpdateCommands();
     RefreshView();
     std::u16string errors = m_doc.Errors().Take();

@@ -2,6 +2,7 @@
 // kind of folder, the progress bar and the synchronisation indicator.
 #pragma once
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QProgressBar>
@@ -46,6 +47,7 @@ public:
     CMessageList* CurrentList() const;
     CMessageList* List(int folder) const { return m_lists.at(folder); }
     QLabel* SyncIndicator() const { return m_pIndicator; }
+    QDialog* ReadingProgress() const { return m_pReading; }
     int IndicatorFrame() const { return m_nFrame; }
     CTelmioDoc& Doc() { return m_doc; }
     void RefreshView();
@@ -109,6 +111,9 @@ private:
     QProgressBar* m_pProgress = nullptr;
     QLabel* m_pIndicator = nullptr;
     QLabel* m_pStatus = nullptr;
+    // "Reading messages": shown while a synchronisation reports its progress.
+    QDialog* m_pReading = nullptr;
+    QProgressBar* m_pReadingBar = nullptr;
     QTimer m_timer;  // 500 ms: the indicator, and the state of the automatic worker
     int m_nFrame = 0;
     bool m_bWasBusy = false;

@@ -27,8 +27,8 @@ std::vector<int> WidthsOfFolder(int folder) {
 QString FormatTime(const CSmsMessage& msg) {
     ce::SYSTEMTIME t{};
     if (!msg.m_time.ToSystemTime(t)) return {};
-    return QString::asprintf("%02u.%02u.%02u %02u:%02u", t.wDay, t.wMonth, t.wYear % 100, t.wHour,
-                             t.wMinute);
+    // Day, month and time fit the handheld's 80 pixels; the tooltip has the year.
+    return QString::asprintf("%02u.%02u. %02u:%02u", t.wDay, t.wMonth, t.wHour, t.wMinute);
 }
 
 QString OneLine(QString s) {
@@ -58,7 +58,12 @@ void CMessageModel::Reload() {
 }
 
 CMessageModel::Row CMessageModel::Snapshot(CSmsMessage* m) {
-    return Row{m, Q(m->m_strNumber), Q(m->m_strText), FormatTime(*m), m->m_time.m_dt,
+    ce::SYSTEMTIME t{};
+    QString date = m->m_time.ToSystemTime(t)
+                       ? QString::asprintf("%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth,
+                                           t.wDay, t.wHour, t.wMinute, t.wSecond)
+                       : QString();
+    return Row{m, Q(m->m_strNumber), Q(m->m_strText), FormatTime(*m), date, m->m_time.m_dt,
                m->m_nState != SMS_UNREAD, m->m_bMarked};
 }
 
@@ -111,7 +116,7 @@ QVariant CMessageModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        if (column == "Time") return r.strTime;
+        if (column == "Time") return role == Qt::ToolTipRole ? r.strDate : r.strTime;
         if (column == "Message") return role == Qt::ToolTipRole ? r.strText : OneLine(r.strText);
         return r.strNumber;
     }

@@ -49,7 +49,7 @@ private:
     // messages while the list paints.
     struct Row {
         CSmsMessage* pMsg;
-        QString strNumber, strText, strTime;
+        QString strNumber, strText, strTime, strDate;
         double dTime;
         bool bRead, bTicked;
     };

@@ -144,24 +144,27 @@ CPhonebookDlg::CPhonebookDlg(CTelmioDoc& doc, QWidget* parent)
     layout->addWidget(m_pStatus);
     auto* bar = new QToolBar(this);
     bar->setIconSize(QSize(16, 16));
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    bar->setIconSize(QSize(20, 20));
     struct Tool {
-        const char *text, *tip;
+        const char *symbol, *tip;
+        QColor colour;
         void (CPhonebookDlg::*slot)();
     };
+    const QColor blue(0, 110, 220), green(0, 140, 0), red(200, 30, 30), dark(40, 40, 40);
     const Tool tools[] = {
-        {"New", "New Phonebook entry", &CPhonebookDlg::NewEntry},
-        {"Edit", "Edit Phonebook entry", &CPhonebookDlg::EditEntry},
-        {"Del", "Delete Phonebook entry", &CPhonebookDlg::DeleteEntries},
-        {"Sync", "Synchronize Phonebook", &CPhonebookDlg::Synchronize},
-        {"Exp", "Export entries to Contacts", &CPhonebookDlg::ExportEntries},
-        {"Imp", "Import entries from Contacts...", &CPhonebookDlg::ImportEntries},
-        {"Call", "Call Contact", &CPhonebookDlg::Call},
-        {"SMS", "Send SMS", &CPhonebookDlg::SendSms},
+        {"+", "New Phonebook entry", green, &CPhonebookDlg::NewEntry},
+        {"\u270E", "Edit Phonebook entry", dark, &CPhonebookDlg::EditEntry},
+        {"\u2715", "Delete Phonebook entry", red, &CPhonebookDlg::DeleteEntries},
+        {"\u21BB", "Synchronize Phonebook", blue, &CPhonebookDlg::Synchronize},
+        {"\u21E5", "Export entries to Contacts", dark, &CPhonebookDlg::ExportEntries},
+        {"\u21E4", "Import entries from Contacts...", dark, &CPhonebookDlg::ImportEntries},
+        {"\u260E", "Call Contact", green, &CPhonebookDlg::Call},
+        {"\u2709", "Send SMS", blue, &CPhonebookDlg::SendSms},
     };
     for (int i = 0; i < 8; ++i) {
         if (i == 3) bar->addSeparator();
-        m_tools[i] = bar->addAction(tools[i].text);
+        m_tools[i] = bar->addAction(SymbolIcon(QString::fromUtf8(tools[i].symbol), tools[i].colour),
+                                    tools[i].tip);
         m_tools[i]->setToolTip(tools[i].tip);
         connect(m_tools[i], &QAction::triggered, this, tools[i].slot);
     }

@@ -45,6 +45,7 @@ TEST_F(WindowTest, SynchronisingDisablesEveryCommandAndFillsTheInboxWhenItEnds) 
     for (int c = 0; c < CMainFrame::CMD_COUNT; ++c)
         EXPECT_TRUE(frame.Action(CMainFrame::Command(c))->isEnabled()) << c;
     EXPECT_EQ(frame.IndicatorFrame(), 0);
+    EXPECT_FALSE(frame.ReadingProgress()->isVisible());
     EXPECT_EQ(frame.List(FOLDER_INBOX)->model()->rowCount(), 3);
     EXPECT_TRUE(Shown().empty()) << Shown().front().toStdString();
     frame.Exit();
