@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "common/install_dir.h"
 #include "platform/device.h"
 #include "platform/profile.h"
 #include "platform/text.h"
@@ -91,7 +92,8 @@ int main(int argc, char** argv) {
     kvo::ui::CSingleInstance instance;
     if (screenshot.empty()) {
         // The recipients travel as the hand-off file, which the running one reads.
-        if (!recipients.empty() && !kvo::WriteHandoffFile({}, ce::FromUtf8(recipients))) {
+        if (!recipients.empty() &&
+            !kvo::WriteHandoffFile(kvo::GetInstallDir(), ce::FromUtf8(recipients))) {
             std::cerr << "telmio: cannot write the hand-off file into the device\n";
             return 1;
         }

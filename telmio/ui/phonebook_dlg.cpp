@@ -144,7 +144,7 @@ CPhonebookDlg::CPhonebookDlg(CTelmioDoc& doc, QWidget* parent)
     layout->addWidget(m_pStatus);
     auto* bar = new QToolBar(this);
     bar->setIconSize(QSize(16, 16));
-    bar->setIconSize(QSize(20, 20));
+    bar->setStyleSheet("QToolButton { padding: 1px; margin: 0px; }");
     struct Tool {
         const char *symbol, *tip;
         QColor colour;

@@ -6,9 +6,18 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <QProcess>
+#include <filesystem>
+
+#include "common/install_dir.h"
+#include "platform/device.h"
+#include "telmio/session/handoff.h"
 #include "telmio/sms/sms_folders.h"
+#include "telmio/ui/single_instance.h"
 #include "telmio/ui/sms_editor.h"
 #include "tests/telmio_ui/ui_fixture.h"
+
+namespace fs = std::filesystem;
 
 namespace kvo::ui::test {
 namespace {
@@ -224,6 +233,63 @@ TEST_F(WindowTest, HandedOverRecipientsOpenTheEditorUnlessBusy) {
     EXPECT_EQ(frame.LastEditor(), nullptr);
     ASSERT_EQ(Shown().size(), 1u);
     EXPECT_TRUE(Shown()[0].startsWith("New SMS could not be created"));
+}
+
+}  // namespace
+}  // namespace kvo::ui::test
+
+namespace kvo::ui::test {
+namespace {
+
+// Two telmio processes on one device: the second hands its recipients over and ends.
+TEST_F(WindowTest, SecondTelmioHandsItsRecipientsToTheRunningOne) {
+    const QString bin = QString(KVO_BINARY_DIR) + "/bin/telmio";
+    const QString device = QString::fromStdString(m_device.Root().string());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(bin, {"--device", device});
+    ASSERT_TRUE(first.waitForStarted(20000));
+    // The first one is up once it answers.
+    bool up = false;
+    for (int i = 0; i < 300 && !up; ++i) {
+        up = CSingleInstance::WakeRunning(200);
+        if (!up) QTest::qWait(100);
+    }
+    ASSERT_TRUE(up) << first.readAllStandardError().toStdString();
+    auto runSecond = [&](QStringList args) {
+        QProcess second;
+        second.setProcessEnvironment(env);
+        second.start(bin, QStringList{"--device", device} + args);
+        EXPECT_TRUE(second.waitForFinished(30000));
+        EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    };
+    // Some "newsms.tmp" anywhere on the device: the running one has not taken it (yet).
+    auto handoffLeft = [&] {
+        for (int i = 0; i < 300; ++i) {
+            bool found = false;
+            std::error_code ec;
+            for (auto it = fs::recursive_directory_iterator(m_device.Root(), ec);
+                 !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+                found = found || it->path().filename() == "newsms.tmp";
+            if (!found) return false;
+            QTest::qWait(100);
+        }
+        return true;
+    };
+    // As the contacts command does it: the file, then a telmio without recipients.
+    ASSERT_TRUE(WriteHandoffFile(GetInstallDir(), u"+4930333"));
+    ASSERT_TRUE(fs::exists(ce::MapPath(InstallPath(kHandoffFile))));
+    runSecond({});
+    EXPECT_FALSE(handoffLeft());
+    // Recipients on the command line travel the same way.
+    runSecond({"+4930111;+4930222"});
+    EXPECT_FALSE(handoffLeft());
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.terminate();
+    if (!first.waitForFinished(10000)) first.kill();
+    first.waitForFinished(5000);
 }
 
 }  // namespace
