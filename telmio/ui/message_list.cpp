@@ -24,6 +24,10 @@ CMessageList::CMessageList(CMessageModel* model, QWidget* parent)
     setMouseTracking(true);  // track select: the row under the pointer is highlighted
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setIconSize(QSize(18, 16));
+    // The handheld's list font is small: its 80-pixel columns hold a whole time.
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    setFont(small);
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(false);
     header()->setStretchLastSection(true);
