@@ -334,9 +334,6 @@ CSmsEditorDlg* CMainFrame::OpenEditor(int mode, CSmsMessage* msg, const QString&
     if (!recipients.isEmpty()) dlg->SetRecipients(recipients);
     if (!text.isEmpty()) dlg->SetText(text);
     connect(dlg, &CSmsEditorDlg::StoreChanged, this, &CMainFrame::RefreshView);
-    connect(dlg, &QObject::destroyed, this, [this, dlg] {
-        if (m_pLastEditor == dlg) m_pLastEditor = nullptr;
-    });
     m_pLastEditor = dlg;
     dlg->show();
     return dlg;
@@ -380,6 +377,10 @@ void CMainFrame::OpenMessage(int sourceRow) {
     OpenEditor(CurrentFolder(), m);
 }
 
+CSmsEditorDlg* CMainFrame::LastEditor() const {
+    return static_cast<CSmsEditorDlg*>(m_pLastEditor.data());
+}
+
 QAction* CMainFrame::RunMenu(QMenu& menu, const QPoint& pos) { return m_menuRunner(menu, pos); }
 
 void CMainFrame::DeleteSms() {
@@ -400,7 +401,11 @@ void CMainFrame::DeleteSms() {
     CWaitCursor wait;
     for (CSmsMessage* m : msgs) {
         // Only a message that came from the phone can be deleted there.
-        int mode = m->m_nIndex >= 0 ? where : 0;
+        int mode = where;
+        if (m->m_nIndex < 0) {
+            if (where == 1) continue;
+            mode = 0;
+        }
         if (!m_doc.DeleteMessage(*m, mode)) break;
     }
     RefreshView();

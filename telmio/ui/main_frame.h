@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QProgressBar>
 #include <QStackedWidget>
 #include <QTimer>
@@ -61,7 +62,7 @@ public:
     // current list; item data are the menu identifiers (3024 or 7024 + folder code).
     void BuildMoveMenu(QMenu& menu, int sourceRow);
     // The last editor the window opened (tests and screenshots look at it).
-    CSmsEditorDlg* LastEditor() const { return m_pLastEditor; }
+    CSmsEditorDlg* LastEditor() const;
     // Opens an editor, modeless; `mode` as the editor takes it.
     CSmsEditorDlg* OpenEditor(int mode, CSmsMessage* msg, const QString& recipients = {},
                               const QString& text = {});
@@ -122,7 +123,7 @@ private:
     std::vector<CUserFolder> m_userFolders;
     int m_nLastBoxIndex = 0;
     MenuRunner m_menuRunner;
-    CSmsEditorDlg* m_pLastEditor = nullptr;
+    QPointer<QObject> m_pLastEditor;  // null once it is gone
     bool m_bExiting = false;
 };
 

@@ -217,9 +217,6 @@ CSmsEditorDlg* CSmsEditorDlg::OpenChild(const QString& recipients, const QString
     dlg->SetText(text);
     connect(dlg, &CSmsEditorDlg::StoreChanged, this, &CSmsEditorDlg::StoreChanged);
     m_pChild = dlg;
-    connect(dlg, &QObject::destroyed, this, [this, dlg] {
-        if (m_pChild == dlg) m_pChild = nullptr;
-    });
     dlg->show();
     return dlg;
 }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 
 #include "telmio/session/telmio_doc.h"
@@ -69,7 +70,7 @@ private:
     QLabel *m_pChars, *m_pSmsCount;
     QPushButton *m_pSend, *m_pDraft, *m_pTemplate, *m_pReply, *m_pForward, *m_pSendNow, *m_pOk;
     QCheckBox* m_pPush;
-    CSmsEditorDlg* m_pChild = nullptr;
+    QPointer<CSmsEditorDlg> m_pChild;
 };
 
 }  // namespace kvo::ui

@@ -40,13 +40,32 @@ struct WindowTest::Phone {
 WindowTest::WindowTest() = default;
 WindowTest::~WindowTest() = default;
 
+namespace {
+
+QApplication* g_pApp = nullptr;
+
+// The application goes before the program's static objects do: Qt's input devices cannot be
+// torn down after them.
+class CQtEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override {
+        delete g_pApp;
+        g_pApp = nullptr;
+    }
+};
+[[maybe_unused]] const auto* g_pQtEnvironment = ::testing::AddGlobalTestEnvironment(new CQtEnvironment);
+
+}  // namespace
+
 QApplication& App() {
     static int argc = 1;
     static char name[] = "telmio_ui_tests";
     static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
+    if (!g_pApp) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        g_pApp = new QApplication(argc, argv);
+    }
+    return *g_pApp;
 }
 
 void WindowTest::SetUp() {
