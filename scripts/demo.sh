@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main job: builds, creates a fresh demo handheld, puts the simulated phone with a few
-# messages on its "COM3:", identifies the phone, synchronises the messages and shows the Inbox,
-# then synchronises the phone's phonebook and shows it.
+# messages on its "COM3:" and identifies the phone. With a display (DISPLAY or
+# WAYLAND_DISPLAY) it then opens telmio's window, which synchronises once so the Inbox shows
+# the phone's messages; without one it synchronises the messages and shows the Inbox on the
+# terminal, then synchronises the phone's phonebook and shows it.
 #   scripts/demo.sh [--device DIR] [--phone /dev/ttyUSB0]
 # --device completes and uses DIR instead of a fresh build/demo-device; --phone talks to a real
 # phone on that line instead of the simulator.
@@ -40,6 +42,11 @@ fi
 
 echo "== the phone" >&2
 kvo phone info --port "$port"
+if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" && -x "$b/bin/telmio" ]]; then
+    echo "== telmio's window (synchronising once; Menu > Exit ends the demo)" >&2
+    "$b/bin/telmio" --device "$device" --sync
+    exit
+fi
 echo "== synchronising the messages" >&2
 kvo sms sync || echo "(the session reported the errors above)" >&2
 echo "== Inbox: state, number, time, text" >&2

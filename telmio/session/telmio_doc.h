@@ -108,6 +108,7 @@ public:
     };
     PortProblem LastPortProblem() const;
     bool HasSmsService() const { return m_bSmsInfo; }
+    const CSmsInfo& SmsInfo() const { return m_smsInfo; }
 
     // The line the session uses: 9600 baud, no parity, 8 data bits, one stop bit.
     int m_nBaudRate = 9600, m_nParity = 0, m_nDataBits = 8, m_nStopBits = 0;
