@@ -139,7 +139,8 @@ TEST(ThreadPriority, WithoutPrivilegeANormalThreadFromAnIdleOneIsStillNormal) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) >= 10 && WEXITSTATUS(status) <= 12)
+    // 127: the loader, as nobody, cannot reach the build's libraries (a private build folder).
+    if ((WEXITSTATUS(status) >= 10 && WEXITSTATUS(status) <= 12) || WEXITSTATUS(status) == 127)
         GTEST_SKIP() << "cannot run without privileges here (" << WEXITSTATUS(status) << ")";
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
