@@ -14,7 +14,6 @@
 #include "platform/error.h"
 #include "platform/serial.h"
 #include "platform/text.h"
-#include "telmio/sms/sms_pdu.h"
 
 namespace kvo::cli {
 
@@ -109,19 +108,6 @@ std::string LockHolderText(const std::filesystem::path& lockFile) {
                    std::to_string(pid) + ")";
     }
     return {};
-}
-
-std::u16string CharactersLostInGsm(const std::u16string& text) {
-    kvo::CSmsPdu pdu;
-    std::u16string lost;
-    for (char16_t c : text) {
-        std::u16string one(1, c);
-        pdu.UnicodeToGsm(one);
-        pdu.GsmToUnicode(one);
-        if (one != std::u16string(1, c) && lost.find(c) == std::u16string::npos)
-            lost += c;
-    }
-    return lost;
 }
 
 }  // namespace kvo::cli

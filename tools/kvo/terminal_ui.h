@@ -35,7 +35,5 @@ std::string PortProblemText(const std::u16string& port, uint32_t error);
 // "another session holds the lock /x/kvo.lock (process 1234)", or empty when no other
 // process holds it.
 std::string LockHolderText(const std::filesystem::path& lockFile);
-// The characters of a text that the phone's GSM alphabet turns into others, once each.
-std::u16string CharactersLostInGsm(const std::u16string& text);
 
 }  // namespace kvo::cli
