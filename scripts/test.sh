@@ -14,7 +14,8 @@ ctest --test-dir "$b" --output-on-failure -j 2
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer"
 b=$("$root/scripts/build.sh" asan)
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$b" --output-on-failure -j 2
 
 step "ThreadSanitizer (threaded tests)"
