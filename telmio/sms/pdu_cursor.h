@@ -25,6 +25,17 @@ enum PduError : int {
 // Readable name of a PduError, for traces ("PDU too short: user data").
 const char* PduErrorText(int error);
 
+// Octets of an SMS-SUBMIT's validity period, from the format in its first octet: 2 relative
+// (one octet); 1 enhanced and 3 absolute (seven).
+inline size_t ValidityPeriodLength(uint8_t firstOctet) {
+    switch ((firstOctet >> 3) & 0x03) {
+        case 2: return 1;
+        case 1:
+        case 3: return 7;
+        default: return 0;
+    }
+}
+
 class CPduCursor {
 public:
     CPduCursor(const uint8_t* data, size_t size) : m_pData(data), m_nSize(size) {}

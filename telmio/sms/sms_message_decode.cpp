@@ -202,19 +202,7 @@ int CSmsPdu::ReadMessage(std::string_view hex, bool bSubmit, CDecodedSms& out) c
     if (!in.ReadOctet(pid) || !in.ReadOctet(dcs))
         return PDU_PID_DCS;
     if (bSubmit) {
-        size_t validity = 0;
-        switch ((firstOctet >> 3) & 0x03) {
-            case 2:
-                validity = 1;
-                break;
-            case 1:
-            case 3:
-                validity = 7;
-                break;
-            default:
-                break;
-        }
-        if (!in.Skip(validity))
+        if (!in.Skip(ValidityPeriodLength(firstOctet)))
             return PDU_VALIDITY;
     } else if (!DecodeTimestamp(in, out.m_strStamp)) {
         return PDU_TIMESTAMP;

@@ -250,20 +250,7 @@ int CSmsPdu::ReadSubmit(std::string_view hex, std::string& gsmText, std::string&
         return PDU_ADDRESS;
     if (!in.ReadOctet(pid) || !in.ReadOctet(dcs))
         return PDU_PID_DCS;
-    // Validity-period format: 2 relative (one octet); 1 enhanced and 3 absolute (seven).
-    size_t validity = 0;
-    switch ((firstOctet >> 3) & 0x03) {
-        case 2:
-            validity = 1;
-            break;
-        case 1:
-        case 3:
-            validity = 7;
-            break;
-        default:
-            break;
-    }
-    if (!in.Skip(validity))
+    if (!in.Skip(ValidityPeriodLength(firstOctet)))
         return PDU_VALIDITY;
     return DecodeUserData(in, dcs, gsmText);
 }

@@ -17,6 +17,12 @@ void CBookSession::Load() {
     m_book.LoadPhonebook();
 }
 
+bool CBookSession::SavePhonebook() {
+    if (m_book.SavePhonebook()) return true;
+    m_err << "kvo: the phonebook file cannot be written\n";
+    return false;
+}
+
 bool CBookSession::LoadForEdit() {
     m_lock = ce::File::OpenWait(m_doc.AppDir() + u"kvo.lock", ce::GENERIC_WRITE,
                                 ce::FILE_SHARE_NONE, ce::CREATE_ALWAYS, 3000);

@@ -25,6 +25,8 @@ public:
     // Also the store, data file and modem devices, for a phone session; false when the
     // client cannot start on this device (said on err).
     bool LoadForPhone();
+    // Writes the phonebook file; false (said on err) when it cannot be written.
+    bool SavePhonebook();
 
     std::ostream& m_err;
     CTerminalUi m_ui;

@@ -112,10 +112,7 @@ int RunAdd(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (!CheckValues(e->m_strName, e->m_strNumber, place, err))
         return kExitFailed;
     pb.Append(std::move(e));
-    if (!s.m_book.SavePhonebook()) {
-        err << "kvo: the phonebook file cannot be written\n";
-        return kExitFailed;
-    }
+    if (!s.SavePhonebook()) return kExitFailed;
     out << StorageName(place.nId) << " " << (place.nId & kIndexMask) << "\n";
     return kExitOk;
 }
@@ -155,10 +152,7 @@ int RunEdit(const std::vector<std::string>& args, std::ostream&, std::ostream& e
         return kExitFailed;
     e->m_strName = name;
     e->m_strNumber = number;
-    if (!s.m_book.SavePhonebook()) {
-        err << "kvo: the phonebook file cannot be written\n";
-        return kExitFailed;
-    }
+    if (!s.SavePhonebook()) return kExitFailed;
     return kExitOk;
 }
 
@@ -175,10 +169,7 @@ int RunDelete(const std::vector<std::string>& args, std::ostream&, std::ostream&
     // Blank until the next synchronisation deletes it on the phone.
     e->m_strName.clear();
     e->m_strNumber.clear();
-    if (!s.m_book.SavePhonebook()) {
-        err << "kvo: the phonebook file cannot be written\n";
-        return kExitFailed;
-    }
+    if (!s.SavePhonebook()) return kExitFailed;
     return kExitOk;
 }
 
