@@ -1,6 +1,6 @@
 // updater: checks a product's files against the update server and brings them up to date.
-// The window is still to come; --batch runs the check (and with --yes the update) on the
-// terminal, one line per text the window would show.
+// Without options it opens its window; --batch runs the check (and with --yes the update) on
+// the terminal, one line per text the window would show.
 #include <cstdio>
 #include <iostream>
 
@@ -9,6 +9,9 @@
 #include "updater/core/program_location.h"
 #include "updater/core/updater_doc.h"
 #include "updater/core/updater_texts.h"
+#ifdef KVO_UPDATER_WINDOW
+#include "updater/ui/run_window.h"
+#endif
 
 namespace {
 
@@ -21,7 +24,13 @@ public:
 };
 
 int Usage() {
-    std::cerr << "usage: updater --batch [--yes] /app=TAG \"/path=DIR\"\n";
+    std::cerr << "usage: updater /app=TAG \"/path=DIR\"\n"
+                 "       updater --batch [--yes] /app=TAG \"/path=DIR\"\n"
+                 "       updater --screenshot FILE.png [--view NAME] [/app=TAG \"/path=DIR\"]\n"
+                 "  --batch       checks without a window; --yes also updates\n"
+                 "  --screenshot  draws a view offscreen into FILE.png and ends\n"
+                 "  --view        main, files, error, app-running, no-updates, done, done-reset,\n"
+                 "                wait, progress or install\n";
     return 2;
 }
 
@@ -37,21 +46,53 @@ int Failed(const CUpdaterDoc& doc) {
 int main(int argc, char** argv) {
     std::u16string line = JoinCommandLine(argc, argv);
     bool batch = false, yes = false;
+    std::string screenshot, view;
     for (;;) {
         size_t end = line.find(u' ');
         std::u16string_view word = std::u16string_view(line).substr(0, end);
-        if (word == u"--batch") {
+        std::u16string value;
+        if (word == u"--screenshot" || word == u"--view") {
+            size_t next = end == std::u16string::npos ? end : line.find(u' ', end + 1);
+            if (end == std::u16string::npos) {
+                std::cerr << "updater: " << ce::ToUtf8(word) << " needs a value\n";
+                return Usage();
+            }
+            value = line.substr(end + 1, next == std::u16string::npos ? next : next - end - 1);
+            (word == u"--view" ? view : screenshot) = ce::ToUtf8(value);
+            end = next;
+        } else if (word == u"--batch") {
             batch = true;
         } else if (word == u"--yes") {
             yes = true;
+        } else if (word == u"--help" || word == u"-h") {
+            Usage();
+            return 0;
         } else {
             break;
         }
         line.erase(0, end == std::u16string::npos ? line.size() : end + 1);
     }
     if (!batch) {
-        std::cerr << "updater: the updater's window is not built yet; run it with --batch\n";
+        if (yes) {
+            std::cerr << "updater: --yes goes with --batch\n";
+            return Usage();
+        }
+#ifdef KVO_UPDATER_WINDOW
+        if (!view.empty() && !kvo::updater::ui::IsScreenshotView(view)) {
+            std::cerr << "updater: unknown view \"" << view << "\"\n";
+            return Usage();
+        }
+        if (!view.empty() && screenshot.empty()) {
+            std::cerr << "updater: --view goes with --screenshot\n";
+            return Usage();
+        }
+        return kvo::updater::ui::RunWindow(argc, argv, ProgramFolder(argv[0]), line, screenshot,
+                                           view);
+#else
+        std::cerr << "updater: this build has no window (Qt 6 was not found); run it with "
+                     "--batch\n";
         return 2;
+#endif
     }
     CTerminalUi ui;
     CUpdaterDoc doc(ui);

@@ -346,10 +346,10 @@ TEST_F(UpdaterBatchTest, ANewerUpdaterReplacesItselfAndGoesOnWithTheProduct) {
     EXPECT_FALSE(ce::FileExists(own + u"self.tmp"));
 }
 
-TEST_F(UpdaterBatchTest, WithoutBatchTheProgramSaysWhy) {
+TEST_F(UpdaterBatchTest, UsageErrorsSayWhy) {
     kvo::test::ProgramResult r =
         kvo::test::RunProgram(ce::MapPath(u"\\Program Files\\Orvane Updater\\updater.exe").string(),
-                              {"/app=x", "/path=y"});
+                              {"--yes", "/app=x", "/path=y"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("--batch"), std::string::npos);
     r = kvo::test::RunProgram(ce::MapPath(u"\\Program Files\\Orvane Updater\\updater.exe").string(),

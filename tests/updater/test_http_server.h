@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -26,6 +27,9 @@ public:
         // The status a HEAD request gets, when it differs (a file gone between the size
         // query and the download).
         int nHeadStatus = 0;
+        // The answer to a GET waits for Release(): the client is held in the middle of a
+        // download.
+        bool bHold = false;
     };
 
     CTestHttpServer() {
@@ -41,6 +45,7 @@ public:
         m_thread = std::thread([this] { Serve(); });
     }
     ~CTestHttpServer() {
+        Release();
         m_bStop = true;
         if (m_fd >= 0)
             shutdown(m_fd, SHUT_RDWR);
@@ -57,6 +62,11 @@ public:
         m_routes[path] = std::move(reply);
     }
     void Set(const std::string& path, const std::string& body) { Set(path, Reply{200, body}); }
+    void Release() {
+        std::lock_guard l(m_mutex);
+        m_bReleased = true;
+        m_cv.notify_all();
+    }
     // Requests seen, "GET /x" one a line.
     std::string Log() const {
         std::lock_guard l(m_mutex);
@@ -97,6 +107,10 @@ private:
             if (it != m_routes.end())
                 r = it->second;
         }
+        if (r.bHold && method == "GET") {
+            std::unique_lock l(m_mutex);
+            m_cv.wait(l, [this] { return m_bReleased; });
+        }
         int status = method == "HEAD" && r.nHeadStatus ? r.nHeadStatus : r.nStatus;
         std::string head = "HTTP/1.0 " + std::to_string(status) + " X\r\n";
         if (r.nLength != -2)
@@ -122,6 +136,8 @@ private:
     std::atomic<bool> m_bStop{false};
     std::thread m_thread;
     mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_bReleased = false;
     std::map<std::string, Reply> m_routes;
     std::string m_strLog;
 };

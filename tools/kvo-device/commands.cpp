@@ -8,6 +8,7 @@
 #include "platform/contacts.h"
 #include "platform/device.h"
 #include "platform/error.h"
+#include "platform/rapi.h"
 #include "platform/registry.h"
 #include "platform/soft_reset.h"
 #include "tools/kvo-device/device_setup.h"
@@ -88,6 +89,28 @@ int RunReset(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return r.errors.empty() ? 0 : 1;
 }
 
+// As a handheld put into its cradle: the desktop's Remote API reaches it.
+int RunAttach(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              bool attach) {
+    if (!args.empty()) {
+        err << "usage: kvo-device [--device DIR] " << (attach ? "attach" : "detach") << "\n";
+        return 2;
+    }
+    std::error_code ec;
+    if (!fs::is_directory(ce::FileSystemRoot(), ec)) {
+        err << "kvo-device: no device at " << ce::DeviceRoot().string()
+            << "; make one with `kvo-device create`\n";
+        return 1;
+    }
+    if (!ce::RapiAttach(attach)) {
+        err << "kvo-device: cannot " << (attach ? "attach" : "detach") << " the device: "
+            << LastErrorText() << "\n";
+        return 1;
+    }
+    out << (attach ? "attached: " : "detached: ") << ce::DeviceRoot().string() << "\n";
+    return 0;
+}
+
 void Usage(std::ostream& o) {
     o << "usage: kvo-device [--device DIR] COMMAND ...\n"
          "Makes and tends an emulated handheld (default: $KVO_DEVICE, else\n"
@@ -112,6 +135,16 @@ std::map<std::string, Command>& Commands() {
           RunSetContacts}},
         {"reset",
          {"reset", "soft reset: start the programs of the StartUp folder's shortcuts", RunReset}},
+        {"attach",
+         {"attach", "connect the device to the desktop (the installer's Remote API reaches it)",
+          [](const std::vector<std::string>& a, std::ostream& o, std::ostream& e) {
+              return RunAttach(a, o, e, true);
+          }}},
+        {"detach",
+         {"detach", "disconnect the device from the desktop",
+          [](const std::vector<std::string>& a, std::ostream& o, std::ostream& e) {
+              return RunAttach(a, o, e, false);
+          }}},
         {"reg",
          {"reg get|set|delete|export ...", "read and write the emulated registry (reg --help)",
           RunRegCommand}},

@@ -12,6 +12,7 @@
 #include "modem.h"
 #include "platform/device.h"
 #include "platform/file.h"
+#include "platform/rapi.h"
 #include "platform/registry.h"
 #include "platform/serial.h"
 #include "platform/text.h"
@@ -63,7 +64,32 @@ bool WriteRegistryDefaults(const fs::path&, std::string& error) {
 }
 
 bool InstallPrograms(const fs::path& binDir, std::string& error) {
+    return InstallProgramsIn(binDir, {}, error);
+}
+
+// What the handheld reports over the Remote API; a device someone set to another keeps it.
+bool WriteOsVersion(const fs::path&, std::string& error) {
+    bool ok = ce::RegTransact(ce::HKEY_LOCAL_MACHINE, [](ce::RegKey& root) {
+        ce::RegKey* k = root.Find(ce::kOsVersionKey, true);
+        for (auto [name, value] : {std::pair{u"Major", 4u}, {u"Minor", 20u}, {u"Build", 1081u}}) {
+            auto& slot = k->values[ce::FoldCase(name)];
+            if (slot.name.empty()) {
+                slot.name = name;
+                slot.value = ce::RegValue::Dword(value);
+            }
+        }
+        return true;
+    });
+    if (!ok)
+        error = "cannot write the registry: " + LastErrorText();
+    return ok;
+}
+
+}  // namespace
+
+bool InstallProgramsIn(const fs::path& binDir, std::u16string_view folder, std::string& error) {
     for (const auto& p : InstalledPrograms()) {
+        if (!folder.empty() && p.folder != folder) continue;
         fs::path target = binDir / p.program;
         std::error_code ec;
         if (!fs::exists(target, ec)) continue;
@@ -85,6 +111,8 @@ bool InstallPrograms(const fs::path& binDir, std::string& error) {
     }
     return true;
 }
+
+namespace {
 
 // The phone's port: "COM3:" maps to <device>/dev/COM3, where the simulator links its pty. A
 // port someone pointed elsewhere (a real phone on /dev/ttyUSB0) keeps its entry.
@@ -177,6 +205,7 @@ std::vector<std::pair<std::string, SetupStep>>& SetupSteps() {
         {"modem", RegisterDemoModem},
         {"database", InstallDatabase},
         {"updater list", InstallUpdaterList},
+        {"os version", WriteOsVersion},
     };
     return steps;
 }

@@ -18,6 +18,10 @@ std::vector<std::pair<std::string, SetupStep>>& SetupSteps();
 // programs (telmio, connect, ...); those that exist get their ".exe" links.
 bool CreateDevice(const std::filesystem::path& binDir, std::string& error);
 
+// Links the built programs of one handheld folder (kSuiteDir, kUpdaterDir; all when empty).
+bool InstallProgramsIn(const std::filesystem::path& binDir, std::u16string_view folder,
+                       std::string& error);
+
 // The programs and where they go: {program, handheld folder}.
 struct InstalledProgram {
     const char* program;

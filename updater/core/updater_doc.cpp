@@ -209,7 +209,6 @@ bool CUpdaterDoc::AnyProgramRunning(const CVersionInfo& installed) const {
 }
 
 UpdaterEnd CUpdaterDoc::Check() {
-    m_bCancel = false;
     m_bSelfUpdate = false;
     m_list = {};
     m_strMessage.clear();
@@ -412,7 +411,6 @@ UpdaterEnd CUpdaterDoc::Install(std::u16string_view target, bool postReset, bool
 }
 
 UpdaterEnd CUpdaterDoc::Update() {
-    m_bCancel = false;
     m_strDetail.clear();
     SelectItems(m_list, m_installed, false);
     std::vector<std::u16string> downloaded;
@@ -431,7 +429,6 @@ UpdaterEnd CUpdaterDoc::Update() {
 }
 
 UpdaterEnd CUpdaterDoc::SelfUpdate(std::u16string_view commandLine) {
-    m_bCancel = false;
     std::vector<std::u16string> downloaded;
     if (UpdaterEnd e = Download(kUpdaterTag, downloaded); e != UpdaterEnd::Done)
         return e;

@@ -58,7 +58,9 @@ public:
     // Why, in terms a terminal user can act on (the server's error, the file that failed).
     const std::string& Detail() const { return m_strDetail; }
 
-    // Set by the interface thread; the worker tests it between steps and chunks.
+    // Set by the interface thread; the worker tests it between steps and chunks. Cleared by
+    // the interface before it starts a worker, never by the worker: a Cancel pressed before
+    // the thread got going must not be lost.
     std::atomic<bool> m_bCancel{false};
     // Progress of the current download, read by the interface's timer.
     std::atomic<int64_t> m_nGroupDone{0};

@@ -31,6 +31,12 @@ std::u16string LoadText(int id, std::u16string_view arg) {
                 u"Application was successfully updated.\nPlease perform a Soft-Reset to activate "
                 u"the changes.";
             break;
+        case IDS_NAME_COLUMN:
+            text = u"Name";
+            break;
+        case IDS_SIZE_COLUMN:
+            text = u"Size";
+            break;
         case IDS_CHECKING:
             text = u"Checking for new %s version.";
             break;
