@@ -160,17 +160,16 @@ const Table kDutch = {
 struct LanguageRow {
     Language language;
     const char* code;
-    const char* name;
     const char* suffix;
     const Table* table;
 };
 
 const LanguageRow kLanguages[] = {
-    {Language::German, "german", "Deutsch", "_Ger.bin", &kGerman},
-    {Language::English, "english", "English", "_Eng.bin", &kEnglish},
-    {Language::French, "french", "Français", "_Fra.bin", &kFrench},
-    {Language::Italian, "italian", "Italiano", "_Ita.bin", &kItalian},
-    {Language::Dutch, "dutch", "Nederlands", "_Dut.bin", &kDutch},
+    {Language::German, "german", "_Ger.bin", &kGerman},
+    {Language::English, "english", "_Eng.bin", &kEnglish},
+    {Language::French, "french", "_Fra.bin", &kFrench},
+    {Language::Italian, "italian", "_Ita.bin", &kItalian},
+    {Language::Dutch, "dutch", "_Dut.bin", &kDutch},
 };
 
 const LanguageRow& Row(Language language) {
@@ -186,8 +185,16 @@ std::string LoadText(Language language, Text id) {
     return (*Row(language).table)[size_t(id)];
 }
 
-std::string LanguageName(Language language) {
-    return Row(language).name;
+std::string LanguageName(Language shownIn, Language language) {
+    // Rows: the language shown in; columns: German, English, French, Italian, Dutch.
+    static const char* const kNames[5][5] = {
+        {"Deutsch", "Englisch", "Französisch", "Italienisch", "Niederländisch"},
+        {"German", "English", "French", "Italian", "Dutch"},
+        {"Allemand", "Anglais", "Français", "Italien", "Néerlandais"},
+        {"Tedesco", "Inglese", "Francese", "Italiano", "Olandese"},
+        {"Duits", "Engels", "Frans", "Italiaans", "Nederlands"},
+    };
+    return kNames[int(shownIn)][int(language)];
 }
 
 const std::vector<Language>& LanguageChoices() {

@@ -36,8 +36,8 @@ inline constexpr int kEditionCode = 1;
 
 // UTF-8.
 std::string LoadText(Language language, Text id);
-// The language's name in that language, as the language page lists it.
-std::string LanguageName(Language language);
+// The name of `language` as the page lists it in the language `shownIn`.
+std::string LanguageName(Language shownIn, Language language);
 // The page's order: English, German, Dutch, French, Italian.
 const std::vector<Language>& LanguageChoices();
 // "german", "english", "french", "italian", "dutch" (any case).

@@ -82,6 +82,13 @@ CInstallDlg::CInstallDlg(std::filesystem::path installerDir, IClock& clock, Lang
       m_language(language),
       m_boxes(this) {
     auto* layout = new QVBoxLayout(this);
+    // The page's title also inside the page: a window manager may not show captions.
+    m_pTitle = new QLabel(this);
+    QFont big = m_pTitle->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.3);
+    m_pTitle->setFont(big);
+    layout->addWidget(m_pTitle);
     m_pStack = new QStackedWidget(this);
     layout->addWidget(m_pStack);
 
@@ -91,7 +98,7 @@ CInstallDlg::CInstallDlg(std::filesystem::path installerDir, IClock& clock, Lang
     m_pPrompt->setWordWrap(true);
     m_pLanguages = new QListWidget(languagePage);
     for (Language l : LanguageChoices()) {
-        auto* row = new QListWidgetItem(Q(LanguageName(l)), m_pLanguages);
+        auto* row = new QListWidgetItem(Q(LanguageName(language, l)), m_pLanguages);
         row->setData(Qt::UserRole, int(l));
         if (l == language)
             m_pLanguages->setCurrentItem(row);
@@ -147,7 +154,12 @@ void CInstallDlg::Retranslate() {
     static const Text titles[] = {Text::LanguageTitle, Text::InfoTitle, Text::LicenceTitle,
                                   Text::WaitTitle};
     setWindowTitle(Q(LoadText(m_language, titles[m_pStack->currentIndex()])));
+    m_pTitle->setText(windowTitle());
     m_pPrompt->setText(Q(LoadText(m_language, Text::LanguagePrompt)));
+    for (int i = 0; i < m_pLanguages->count(); ++i) {
+        QListWidgetItem* row = m_pLanguages->item(i);
+        row->setText(Q(LanguageName(m_language, Language(row->data(Qt::UserRole).toInt()))));
+    }
     m_pInfo->setText(Q(LoadText(m_language, Text::InfoText)));
     m_pLicence->setPlainText(Q(LoadText(m_language, Text::LicenceText)));
     if (!m_pWait)

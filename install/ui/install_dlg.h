@@ -76,7 +76,7 @@ private:
     IClock& m_clock;
     Language m_language;
     QStackedWidget* m_pStack;
-    QLabel *m_pPrompt, *m_pInfo, *m_pWaitText;
+    QLabel *m_pTitle, *m_pPrompt, *m_pInfo, *m_pWaitText;
     QListWidget* m_pLanguages;
     QPlainTextEdit* m_pLicence;
     QPushButton *m_pNext, *m_pCancel;

@@ -79,6 +79,8 @@ TEST_F(WizardTest, TheLanguagePageSwitchesEveryTextAtOnce) {
     EXPECT_EQ(dlg.windowTitle(), "Sprache");
     EXPECT_EQ(dlg.NextButton()->text(), "Weiter");
     EXPECT_EQ(dlg.CancelButton()->text(), "Abbrechen");
+    EXPECT_EQ(dlg.Languages()->item(0)->text(), "Englisch");
+    EXPECT_EQ(dlg.Languages()->currentItem()->text(), "Deutsch");
     dlg.NextButton()->click();
     EXPECT_EQ(dlg.CurrentPage(), CInstallDlg::PAGE_INFO);
     dlg.NextButton()->click();
