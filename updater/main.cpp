@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!doc.StartUp(ProgramFolder(argv[0]), line, error)) {
         std::cerr << "updater: " << error << "\n";
-        return Usage();
+        return doc.AnotherRunning() ? 1 : Usage();
     }
     switch (doc.Check()) {
         case UpdaterEnd::Error:

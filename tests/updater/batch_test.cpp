@@ -346,6 +346,24 @@ TEST_F(UpdaterBatchTest, ANewerUpdaterReplacesItselfAndGoesOnWithTheProduct) {
     EXPECT_FALSE(ce::FileExists(own + u"self.tmp"));
 }
 
+TEST_F(UpdaterBatchTest, ASecondUpdaterLeavesTheFirstOnesDownloadsAlone) {
+    m_server.Set(kList, "<ver>0.01\r\n<group_bin>\r\n<label>P\r\n<bin>a.exe 0101\r\n");
+    Offer("a.exe", "new a");
+    ce::File held = ce::File::Open(u"\\Program Files\\Orvane Updater\\updater.lock",
+                                   ce::GENERIC_WRITE, ce::FILE_SHARE_NONE, ce::OPEN_ALWAYS);
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(ce::WriteFileAtomic(u"\\windows\\temp\\a.exe", "the first one's download"));
+    kvo::test::ProgramResult r = Run({"--batch", "--yes"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("another updater is running"), std::string::npos) << r.err;
+    EXPECT_EQ(Read(u"\\windows\\temp\\a.exe"), "the first one's download");
+    EXPECT_EQ(ProductFile("a.exe"), "old a");
+    held.Close();
+    r = Run({"--batch", "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ProductFile("a.exe"), "new a");
+}
+
 TEST_F(UpdaterBatchTest, UsageErrorsSayWhy) {
     kvo::test::ProgramResult r =
         kvo::test::RunProgram(ce::MapPath(u"\\Program Files\\Orvane Updater\\updater.exe").string(),

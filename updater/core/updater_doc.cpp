@@ -117,6 +117,16 @@ bool CUpdaterDoc::StartUp(std::u16string_view updaterDir, std::u16string_view co
             return false;
         }
     }
+    // The updater that handed over to SelfUpdate.exe may take a moment to end.
+    m_lock = ce::File::OpenWait(m_strUpdaterDir + std::u16string(kUpdaterLock), ce::GENERIC_WRITE,
+                                ce::FILE_SHARE_NONE, ce::OPEN_ALWAYS, m_bResumed ? 10000 : 0);
+    if (!m_lock) {
+        m_bAnotherRunning = ce::GetLastError() == ce::ERROR_SHARING_VIOLATION;
+        error = m_bAnotherRunning ? "another updater is running; wait for it to end"
+                                  : "cannot open " + ce::ToUtf8(m_strUpdaterDir) +
+                                        "updater.lock: " + ce::GetLastErrorText();
+        return false;
+    }
     ce::DeleteFile(selfTmp);
     ce::CreateDirectories(kTempDir);
     // Files waiting for a soft reset stay until copy.exe has put them in place.
@@ -445,6 +455,8 @@ UpdaterEnd CUpdaterDoc::SelfUpdate(std::u16string_view commandLine) {
         return Fail(LoadText(IDS_NOT_UPDATED),
                     "cannot start SelfUpdate.exe: " + ce::GetLastErrorText());
     }
+    // The restarted updater waits for this lock: this one's work is over.
+    m_lock.Close();
     m_strMessage = LoadText(IDS_FOUND_UPDATER, kUpdaterTag);
     return UpdaterEnd::Done;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/user_interface.h"
+#include "platform/file.h"
 #include "updater/core/update_info.h"
 #include "updater/core/update_items.h"
 #include "updater/core/version_info.h"
@@ -27,6 +28,8 @@ enum class UpdaterEnd {
 
 inline constexpr std::u16string_view kSelfTmp = u"self.tmp";
 inline constexpr std::u16string_view kCopyShortcut = u"Updater copy.lnk";
+// Held by the running updater: a second one would empty "\windows\temp\" under it.
+inline constexpr std::u16string_view kUpdaterLock = u"updater.lock";
 
 class CUpdaterDoc {
 public:
@@ -34,7 +37,8 @@ public:
 
     // Start-up: the updater's folder is that of its "updater.exe". A "self.tmp" there
     // resumes a self-update; otherwise the command line names the product. False with the
-    // reason in `error` for a command line that names none.
+    // reason in `error` for a command line that names none, or while another updater runs
+    // (AnotherRunning()).
     bool StartUp(std::u16string_view updaterDir, std::u16string_view commandLine,
                  std::string& error);
     UpdaterEnd Check();
@@ -50,6 +54,7 @@ public:
     int64_t TotalSize() const;
 
     bool IsResumed() const { return m_bResumed; }
+    bool AnotherRunning() const { return m_bAnotherRunning; }
     bool NeedsReset() const { return m_bNeedsReset; }
     const std::u16string& ProductTag() const { return m_strProductTag; }
     const std::u16string& ProductDir() const { return m_strProductDir; }
@@ -84,6 +89,8 @@ private:
     IUserInterface& m_ui;
     std::u16string m_strProductTag, m_strProductDir, m_strUpdaterDir;
     bool m_bResumed = false;
+    bool m_bAnotherRunning = false;
+    ce::File m_lock;
     bool m_bSelfUpdate = false;
     bool m_bPostReset = false;
     bool m_bNeedsReset = false;

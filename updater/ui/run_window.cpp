@@ -32,8 +32,10 @@ int RunWindow(int argc, char** argv, const std::u16string& updaterDir,
     if (screenshot.empty()) {
         std::string error;
         if (!doc.StartUp(updaterDir, commandLine, error)) {
-            std::cerr << "updater: " << error << "\n"
-                      << "usage: updater /app=TAG \"/path=DIR\"\n";
+            std::cerr << "updater: " << error << "\n";
+            if (doc.AnotherRunning())
+                return 1;
+            std::cerr << "usage: updater /app=TAG \"/path=DIR\"\n";
             return 2;
         }
     }
