@@ -110,7 +110,7 @@ TEST_F(WizardTest, TheWaitPageClosesOnTheTickAfterTheHandheldComes) {
     EXPECT_FALSE(dlg.TickTimer().isActive());
     ASSERT_EQ(dlg.Installer()->Runs().size(), 2u);
     EXPECT_EQ(dlg.Installer()->Runs()[0].path.filename(), "WM2003_updater_Eng.bin");
-    EXPECT_TRUE(fs::is_symlink(ce::MapPath(u"\\Program Files\\kvonet pro\\telmio.exe")));
+    EXPECT_TRUE(fs::is_symlink(ce::MapPath(u"\\Program Files\\Orvane Updater\\updater.exe")));
     ASSERT_FALSE(CBoxes::Shown().empty());
     EXPECT_TRUE(CBoxes::Shown().back().startsWith("Congratulation!"));
 }
