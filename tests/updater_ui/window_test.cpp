@@ -172,6 +172,11 @@ TEST_F(UpdaterWindowTest, CancelStopsTheCheckBeforeItsNextStep) {
     CMainFrame& frame = Frame();
     frame.StartCheck();
     ASSERT_EQ(frame.WorkDlg()->CurrentMode(), CWorkDlg::WAIT);
+    EXPECT_EQ(frame.WorkDlg()->Line1()->text(), "Preparing to check. ");
+    // The worker's status reaches the dialog on the window's timer.
+    const QString checking = "Checking for new RE2003_dezezed_Uza_300 version.";
+    for (int i = 0; i < 200 && frame.WorkDlg()->Line1()->text() != checking; ++i) QTest::qWait(50);
+    EXPECT_EQ(frame.WorkDlg()->Line1()->text(), checking);
     frame.WorkDlg()->CancelButton()->click();
     EXPECT_FALSE(frame.WorkDlg()->CancelButton()->isEnabled());
     m_server.Release();

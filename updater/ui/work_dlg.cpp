@@ -66,6 +66,8 @@ void CWorkDlg::SetMode(Mode mode) {
             m_pLine2->clear();
             break;
     }
+    // Each mode has its own rows: no empty space left from the one before.
+    adjustSize();
 }
 
 void CWorkDlg::SetStatus(const QString& text) {
