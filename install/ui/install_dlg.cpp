@@ -1,6 +1,7 @@
 #include "install/ui/install_dlg.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QVBoxLayout>
@@ -25,6 +26,12 @@ std::vector<QString> g_shown;
 const char kCaption[] = "kvonet pro";
 
 }  // namespace
+
+void CEventLoopClock::SleepMs(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 void CBoxes::MessageBox(const std::u16string& text, const std::u16string&) {
     {
@@ -205,8 +212,15 @@ void CInstallDlg::Tick() {
     m_pCancel->setEnabled(false);
     QApplication::processEvents();
     m_pInstaller = std::make_unique<CInstaller>(m_boxes, m_clock, m_dir, m_language);
+    m_bInstalling = true;
     m_outcome = m_pInstaller->Run();
+    m_bInstalling = false;
     Finish(*m_outcome == InstallOutcome::Installed);
+}
+
+void CInstallDlg::reject() {
+    if (!m_bInstalling)
+        CancelPage();
 }
 
 void CInstallDlg::CancelPage() {

@@ -19,6 +19,12 @@
 
 namespace kvo::install::ui {
 
+// Waits with the window alive: the packages take minutes, and the window keeps painting.
+class CEventLoopClock : public CSystemClock {
+public:
+    void SleepMs(int ms) override;
+};
+
 // Message boxes of the installer; tests record them and preset the answers.
 class CBoxes : public IUserInterface {
 public:
@@ -66,6 +72,10 @@ public:
 signals:
     void Ended();
 
+protected:
+    // Escape and the close box are Cancel; while the packages run there is none.
+    void reject() override;
+
 private:
     void Next();
     void CancelPage();
@@ -85,6 +95,7 @@ private:
     std::unique_ptr<CConnectionWait> m_pWait;
     std::unique_ptr<CInstaller> m_pInstaller;
     std::optional<InstallOutcome> m_outcome;
+    bool m_bInstalling = false;
 };
 
 }  // namespace kvo::install::ui

@@ -30,7 +30,7 @@ int RunWindow(int argc, char** argv, const std::filesystem::path& installerDir, 
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName("install");
-    CSystemClock clock;
+    CEventLoopClock clock;
     CInstallDlg dlg(installerDir, clock, language);
     if (!screenshot.empty()) {
         int index = 0;
