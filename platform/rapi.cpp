@@ -1,7 +1,6 @@
 #include "platform/rapi.h"
 
 #include <atomic>
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
@@ -86,6 +85,8 @@ bool RapiAttach(bool attached) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
+    // The device is one person's, its marker too.
+    fs::permissions(marker, fs::perms::owner_read | fs::perms::owner_write, ec);
     return true;
 }
 
