@@ -83,7 +83,14 @@ bool CDialup::ChooseMethod() {
 }
 
 void CDialup::SendProfileTemplate() {
-    const std::u16string& apn = m_strApnOverride.empty() ? m_isp.m_strApn : m_strApnOverride;
+    // The ISP is identified only after this: its APN comes from the saved choices, the
+    // saved ISP's record, or the last detection.
+    std::u16string apn = m_saved.m_strAccessPoint;
+    if (IsIntranetMode() && !m_intranet.apn.empty()) apn = m_intranet.apn;
+    if (apn.empty()) {
+        const CIspEntry* saved = m_data.FindIspByName(m_saved.m_strOperator);
+        apn = saved ? saved->m_strApn : m_isp.m_strApn;
+    }
     std::u16string reply;
     for (const std::u16string& piece :
          ProfileTemplatePieces(m_device.m_pProfile->m_strInitTemplate, apn, m_saved.m_strPin)) {

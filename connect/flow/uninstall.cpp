@@ -55,7 +55,7 @@ bool CConnection::Uninstall() {
     DeleteFolder(u"\\Windows\\dialer\\theme\\");
     ce::RemoveDirectory(u"\\Windows\\dialer");
     for (const ce::FindData& file : ce::FindFiles(f + u"*"))
-        if (!file.isDirectory && ce::FoldCase(file.name) != u"connect.exe") ce::DeleteFile(f + file.name);
+        if (!file.isDirectory && !ce::EqualsNoCase(file.name, u"connect.exe")) ce::DeleteFile(f + file.name);
     std::u16string dir = f;
     if (!dir.empty() && dir.back() == u'\\') dir.pop_back();
     ce::RemoveDirectory(dir);
