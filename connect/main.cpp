@@ -4,10 +4,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "connect/flow/command.h"
 #include "connect/flow/no_display_ui.h"
+#ifdef KVO_CONNECT_MESSAGE_BOXES
+#include "connect/ui/message_box_ui.h"
+#endif
 #include "kvocomm/kvocomm.h"
 #include "platform/device.h"
 #include "platform/profile.h"
@@ -45,7 +49,13 @@ int main(int argc, char** argv) {
                      "or `kvo connect`\n";
         return 1;
     }
-    kvo::connect::CNoDisplayUi ui;
+    // Questions go to a person at a display, else get the answer that ends the waiting.
+    std::unique_ptr<kvo::IUserInterface> boxes;
+#ifdef KVO_CONNECT_MESSAGE_BOXES
+    if (kvo::connect::DisplayAvailable()) boxes = kvo::connect::MakeMessageBoxUi(argc, argv);
+#endif
+    kvo::connect::CNoDisplayUi noDisplay;
+    kvo::IUserInterface& ui = boxes ? *boxes : noDisplay;
     kvo::connect::CConnection conn(ui, GetKvoComm());
     if (!kvo::connect::StartUp(conn)) {
         std::cerr << "connect: " << ce::ToUtf8(conn.m_strLastError) << "\n";
