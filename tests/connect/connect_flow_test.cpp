@@ -415,4 +415,78 @@ TEST_F(ConnectFlowTest, UninstallRemovesExactlyItsOwn) {
     EXPECT_NE(m_ui.Messages().back().find(u"After pressing OK a restart is performed."), std::u16string::npos);
 }
 
+TEST_F(ConnectFlowTest, PinThatDoesNotFitIsSwitchedOffOnRequest) {
+    StartPhone("[phone]\npin = 0000\n");
+    std::string error;
+    ASSERT_TRUE(kvo::device::AddModem(u"KVO Mobile SP-1 Bluetooth", u"COM6:",
+                                      ce::FromUtf8((ce::DeviceRoot() / "dev" / "COM3").string()), error, true))
+        << error;
+    SaveIni([](kvo::CKvoIni& i) {
+        i.m_strModemDevice = u"KVO Mobile SP-1 Bluetooth";
+        i.m_strPin = u"0000";
+    });
+    auto c = Make();
+    ASSERT_TRUE(c->Initialise(true));
+    // Ends the connection as soon as it is up.
+    c->m_onConnected = [&](uint32_t) { kvo::test::WriteHostFile(ce::MapPath(c->RequestFile()), "0000"); };
+    EXPECT_EQ(c->RunConnectFlow(false), EFlowResult::Connected) << ce::ToUtf8(c->m_strLastError);
+    EXPECT_EQ(m_ui.Questions(), (std::vector<std::u16string>{LoadString(IDS_ASK_DISABLE_PIN)}));
+    auto cmds = Commands();
+    EXPECT_NE(std::find(cmds.begin(), cmds.end(), "at+clck=\"SC\",0,\"0000\""), cmds.end());
+    EXPECT_NE(Notes().find("you must deactivate your PIN code"), std::string::npos);
+}
+
+TEST_F(ConnectFlowTest, LineDevicesAndTheTelephonyRetry) {
+    // A device nothing names a port for is never the "COM3:" default.
+    ce::LineDeviceInfo lonely;
+    lonely.strName = u"Lonely modem";
+    ASSERT_TRUE(ce::AddLineDevice(lonely));
+    ce::LineDeviceInfo voiceOnly;
+    voiceOnly.strName = u"Voice only";
+    voiceOnly.dwMediaModes = ce::LINEMEDIAMODE_INTERACTIVEVOICE;
+    ASSERT_TRUE(ce::AddLineDevice(voiceOnly));
+    auto c = Make();
+    ASSERT_TRUE(c->Initialise(false));
+    std::vector<std::u16string> names;
+    for (const auto& d : c->m_lineDevices) names.push_back(d.m_strName + u"=" + d.m_strPort);
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"Generic IrDA-modem=COM3:", u"Lonely modem="}));
+    EXPECT_EQ(SelectLineDevice(c->m_lineDevices, u"")->m_strName, u"Generic IrDA-modem");
+    EXPECT_EQ(SelectLineDevice(c->m_lineDevices, u"Lonely modem")->m_strName, u"Lonely modem");
+    c->ShutdownLines();
+
+    // The telephony layer asks to be re-initialised: the user is asked every 5 s of
+    // retrying; Cancel goes on, OK gives up and the load fails.
+    kvo::test::FakeClock clock;
+    int calls = 0;
+    ce::SetLineInitializeHook([&] { return ++calls < 200 ? ce::LINEERR_REINIT : 0; });
+    m_ui.SetAnswer(false);
+    auto retried = Make();
+    EXPECT_TRUE(retried->Initialise(false));
+    EXPECT_EQ(m_ui.Questions().size(), 3u);  // 199 retries of 100 ms
+    retried->ShutdownLines();
+    calls = 0;
+    m_ui.SetAnswer(true);
+    auto gaveUp = Make();
+    EXPECT_FALSE(gaveUp->Initialise(false));
+    EXPECT_EQ(gaveUp->m_strLastError, LoadString(IDS_DATABASE_FAILED));
+    ce::SetLineInitializeHook({});
+}
+
+TEST_F(ConnectFlowTest, StatusNotificationShowsOneAtATime) {
+    CStatusNotification note;
+    note.Show(u"first");
+    note.Show(u"first");  // still on screen: nothing new
+    note.Show(u"second", 20);
+    note.Remove();
+    std::string log = Notes();
+    auto count = [&](const std::string& s) {
+        size_t n = 0;
+        for (size_t p = 0; (p = log.find(s, p)) != std::string::npos; ++p) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("\tADD\t12100\tkvonet pro\t"), 2u);
+    EXPECT_EQ(count("\tREMOVE\t12100\t"), 2u);
+    EXPECT_NE(log.find("<font color=\"midnightblue\">second</font>"), std::string::npos);
+}
+
 }  // namespace

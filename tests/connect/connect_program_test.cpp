@@ -2,6 +2,7 @@
 // root lock, the handle file and the request file.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -114,6 +115,34 @@ TEST_F(ConnectProgramTest, DetachedFlowThatFailsSaysSo) {
     EXPECT_NE(up.err.find("GPRS connection failed, do you want to try HSCSD ? -> no"), std::string::npos) << up.err;
     EXPECT_EQ(kvo::test::ReadHostFile(ce::MapPath(App(u"kvo.con2"))), std::string(4, '\0'));
     EXPECT_EQ(Kvo({"up", "--maybe"}).status, 2);
+}
+
+TEST_F(ConnectProgramTest, CallIntranetMailAndUninstallCommands) {
+    StartPhone();
+    auto call = Kvo({"call", "+49 (30) 123"});
+    EXPECT_EQ(call.status, 0) << call.err;
+    auto journal = m_phone->Journal();
+    EXPECT_NE(std::find(journal.begin(), journal.end(), "> ATD+4930123;"), journal.end());
+
+    auto set = Kvo({"intranet", "set", "proxy_http", "proxy.corp"});
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(set.out, "proxy_http\tproxy.corp:80\n");
+    EXPECT_NE(set.err.find("choose the network \"Intranet\""), std::string::npos);  // no user yet
+    EXPECT_EQ(Kvo({"intranet", "set", "password", "Secret"}).status, 0);
+    auto show = Kvo({"intranet", "show"});
+    EXPECT_NE(show.out.find("proxy_http\tproxy.corp:80\n"), std::string::npos);
+    EXPECT_NE(show.out.find("password\t********\n"), std::string::npos);
+    EXPECT_EQ(Kvo({"intranet", "set", "nosuchkey", "x"}).status, 2);
+
+    auto mail = Kvo({"mail-account", "--user", "anna", "--password", "pw"});
+    EXPECT_EQ(mail.status, 0) << mail.err;
+    EXPECT_EQ(mail.out, "Mail account successfully configured.\n");
+
+    EXPECT_EQ(Kvo({"uninstall"}).status, 2);
+    auto gone = Kvo({"uninstall", "--yes"});
+    EXPECT_EQ(gone.status, 0) << gone.err;
+    EXPECT_FALSE(ce::FileExists(App(u"intranet.dat")));
+    EXPECT_TRUE(fs::is_symlink(ce::DeviceRoot() / "fs" / "Program Files" / "kvonet pro" / "connect.exe"));
 }
 
 }  // namespace
