@@ -74,13 +74,19 @@ EFlowResult CConnection::RunConnectFlow(bool bDetectOnly) {
 
     if (m_bForceNetworkQuestion || m_saved.m_strNetworkChoice == LoadString(IDS_CHOOSE_AT_CONNECTION)) {
         ENetworkAnswer a = m_chooseNetwork ? m_chooseNetwork() : ENetworkAnswer::Cancel;
-        if (a == ENetworkAnswer::Cancel) return EFlowResult::Cancelled;
+        if (a == ENetworkAnswer::Cancel) {
+            m_strLastError = u"Cancelled: no network chosen.";
+            return EFlowResult::Cancelled;
+        }
         m_saved.m_strNetworkChoice =
             LoadString(a == ENetworkAnswer::Intranet ? IDS_INTRANET : IDS_INTERNET_PRIVATE);
     }
     if (IsIntranetMode()) {
         std::u16string user = m_intranet.user, password = m_intranet.password;
-        if (!m_intranetLogin || !m_intranetLogin(user, password)) return EFlowResult::Cancelled;
+        if (!m_intranetLogin || !m_intranetLogin(user, password)) {
+            m_strLastError = u"Cancelled: no intranet login.";
+            return EFlowResult::Cancelled;
+        }
         m_saved.m_strLoginUser = user;
         m_saved.m_strLoginPassword = password;
         m_intranet.user = user;
@@ -100,6 +106,7 @@ EFlowResult CConnection::RunConnectFlow(bool bDetectOnly) {
         int next = m_nMethod == METHOD_GPRS ? METHOD_HSCSD : METHOD_GSM;
         if (!m_ui.Ask(FormatString(IDS_ASK_FALLBACK, m_strMethod, MethodText(next)))) {
             result = EFlowResult::Cancelled;
+            if (m_strLastError.empty()) m_strLastError = u"The connection failed.";
             break;
         }
         m_saved.m_strConnectionMethod = MethodText(next);

@@ -436,6 +436,62 @@ TEST_F(ConnectFlowTest, PinThatDoesNotFitIsSwitchedOffOnRequest) {
     EXPECT_NE(Notes().find("you must deactivate your PIN code"), std::string::npos);
 }
 
+TEST_F(ConnectFlowTest, IntranetChosenAtConnectionIsForThisFlowOnly) {
+    StartPhone();
+    SaveIni([](kvo::CKvoIni& i) { i.m_strNetworkChoice = u"<choose at connection>"; });
+    CIntranetSettings in;
+    in.proxy = u"yes";
+    in.proxy_http = u"proxy.corp:8080";
+    in.slip = u"yes";
+    in.dns = u"10.0.0.1";
+    in.ip = u"10.1.2.3";
+    in.apn = u"corp.apn";
+    std::string error;
+    ASSERT_TRUE(SaveIntranetDat(u"\\Program Files\\kvonet pro\\intranet.dat", in, error)) << error;
+    auto c = Make();
+    ASSERT_TRUE(c->Initialise(true));
+    int asked = 0;
+    c->m_chooseNetwork = [&] {
+        ++asked;
+        return ENetworkAnswer::Intranet;
+    };
+    c->m_intranetLogin = [](std::u16string& user, std::u16string& password) {
+        user = u"Anna";
+        password = u"Pw";
+        return true;
+    };
+    c->m_onConnected = [&](uint32_t) { kvo::test::WriteHostFile(ce::MapPath(c->RequestFile()), "0000"); };
+    EXPECT_EQ(c->RunConnectFlow(false), EFlowResult::Connected) << ce::ToUtf8(c->m_strLastError);
+    EXPECT_EQ(asked, 1);
+
+    ce::RASENTRY e;
+    std::vector<uint8_t> cfg;
+    ASSERT_EQ(ce::RasGetEntryProperties(u"", u"kvonet", e, &cfg), 0u);
+    EXPECT_EQ(e.dwFramingProtocol, ce::RASFP_Slip);
+    EXPECT_EQ(ce::FormatIp(e.ipaddrDns), "10.0.0.1");
+    EXPECT_EQ(ce::FormatIp(e.ipaddr), "10.1.2.3");
+    EXPECT_TRUE(e.dwfOptions & ce::RASEO_SpecificIpAddr);
+    EXPECT_EQ(ce::DialModifier(cfg), u"+CGDCONT=1,\"IP\",\"corp.apn\"");
+    ce::RASDIALPARAMS p;
+    p.dwSize = ce::kRasDialParamsSize;
+    p.szEntryName = u"kvonet";
+    bool saved = false;
+    ASSERT_EQ(ce::RasGetEntryDialParams(u"", p, &saved), 0u);
+    EXPECT_EQ(p.szUserName, u"Anna");
+    std::u16string http = std::u16string(ce::kConnMgrProxiesKey) + u"\\HTTP-" + ce::GuidToString(c->m_guidDestination);
+    EXPECT_EQ(ce::RegGetDword(ce::HKEY_LOCAL_MACHINE, http, u"Type"), 1u);
+
+    // The login went to "intranet.dat" with its case; the choice stays "at connection".
+    CIntranetSettings back;
+    ASSERT_TRUE(LoadIntranetDat(c->IntranetPath(), back, error));
+    EXPECT_EQ(back.user, u"Anna");
+    EXPECT_EQ(back.password, u"Pw");
+    EXPECT_EQ(c->m_saved.m_strNetworkChoice, u"<choose at connection>");
+    kvo::CKvoIni ini;
+    kvo::LoadKvoIni(c->KvoIniPath(), ini, error);
+    EXPECT_EQ(ini.m_strNetworkChoice, u"<choose at connection>");
+}
+
 TEST_F(ConnectFlowTest, LineDevicesAndTheTelephonyRetry) {
     // A device nothing names a port for is never the "COM3:" default.
     ce::LineDeviceInfo lonely;

@@ -76,7 +76,15 @@ public:
         if (!std::getline(std::cin, line)) return false;
         return line == "y" || line == "Y" || line == "yes";
     }
-    bool OkCancel(const std::u16string& text, const std::u16string& = {}) override { return Ask(text); }
+    // The one OK/Cancel question is the telephony retry, where Cancel waits on: unattended,
+    // OK (give up) is the answer that ends.
+    bool OkCancel(const std::u16string& text, const std::u16string& = {}) override {
+        if (m_nFixed >= 0 || !isatty(0)) {
+            m_err << PlainText(text) << " -> OK\n";
+            return true;
+        }
+        return Ask(text);
+    }
     void SetStatus(const std::u16string& text) override {
         std::string t = PlainText(text);
         if (!t.empty() && t != m_strLast) m_err << t << "\n";
@@ -204,8 +212,10 @@ int RunUp(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         return fixed == 1;
     };
     conn.m_onConnected = [&](uint32_t handle) {
-        out << "connected\t" << handle << "\n" << std::flush;
-        if (!detach) return;
+        if (!detach) {
+            out << "connected\t" << handle << "\n" << std::flush;
+            return;
+        }
         ssize_t w = write(report[1], &handle, sizeof handle);
         (void)w;
         close(report[1]);
@@ -296,6 +306,7 @@ int RunEntry(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return kExitFailed;
     }
     ce::RASDIALPARAMS p;
+    p.dwSize = ce::kRasDialParamsSize;
     p.szEntryName = name;
     bool saved = false;
     ce::RasGetEntryDialParams(u"", p, &saved);
