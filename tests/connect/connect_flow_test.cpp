@@ -161,13 +161,18 @@ TEST_F(ConnectFlowTest, ProfileTemplateIsSentEvenWithEverythingSaved) {
 
 TEST_F(ConnectFlowTest, SilentPhoneGetsThreeAttempts) {
     StartPhone("[quirks]\nsilent = AT\n");
+    SaveIni([](kvo::CKvoIni& i) { i.m_strConnectionMethod = u"HSCSD"; });
+    std::string before = InstallFile("kvo.ini");
     auto c = Make();
     ASSERT_TRUE(c->Initialise(true));
     EXPECT_FALSE(c->DetectPhoneAndOperator());
     EXPECT_EQ(Commands(), (std::vector<std::string>{"AT", "AT", "AT"}));
+    EXPECT_NE(Notes().find("Detecting your mobile phone"), std::string::npos);
     EXPECT_EQ(c->m_strLastError, LoadString(IDS_NO_PHONE));
     EXPECT_NE(Notes().find("Cannot connect to mobile phone. Please check"), std::string::npos);
-    EXPECT_FALSE(ce::FileExists(c->KvoIniPath()));  // nothing stored on failure
+    c->m_bStoreDetected = true;
+    EXPECT_FALSE(c->DetectPhoneAndOperator());
+    EXPECT_EQ(InstallFile("kvo.ini"), before);  // nothing stored on failure
 }
 
 TEST_F(ConnectFlowTest, EachFailureSaysWhy) {
