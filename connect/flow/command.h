@@ -10,7 +10,7 @@ namespace kvo::connect {
 enum ECommandExit : int { kCommandOk = 0, kCommandFailed = 1, kCommandBusy = 3 };
 
 // Creates HKCU\Software\<key> and finds the installation folder (with its backslash);
-// false with string 10 shown.
+// false with "Access to registers failed." shown.
 bool StartUp(CConnection& conn);
 
 // Runs "c", "d", "e", "x" or "z NUMBER" (the command text as given) from start-up to end;
