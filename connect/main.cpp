@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
     // Questions go to a person at a display, else get the answer that ends the waiting.
     std::unique_ptr<kvo::IUserInterface> boxes;
 #ifdef KVO_CONNECT_MESSAGE_BOXES
-    if (kvo::connect::DisplayAvailable()) boxes = kvo::connect::MakeMessageBoxUi(argc, argv);
+    if (kvo::connect::DisplayAvailable())
+        boxes = kvo::connect::MakeMessageBoxUi(argc, argv);
 #endif
     kvo::connect::CNoDisplayUi noDisplay;
     kvo::IUserInterface& ui = boxes ? *boxes : noDisplay;

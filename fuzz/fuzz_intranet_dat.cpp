@@ -11,10 +11,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvo::connect::CIntranetSettings s = kvo::connect::ParseIntranetDat(bytes);
     std::string saved, error;
     if (!kvo::connect::FormatIntranetDat(s, saved, error)) {
-        if (error.empty()) abort();
+        if (error.empty())
+            abort();
         return 0;
     }
-    if (saved.size() > kvo::connect::kIntranetMaxBytes) abort();
-    if (!(kvo::connect::ParseIntranetDat(saved) == s)) abort();
+    if (saved.size() > kvo::connect::kIntranetMaxBytes)
+        abort();
+    if (!(kvo::connect::ParseIntranetDat(saved) == s))
+        abort();
     return 0;
 }

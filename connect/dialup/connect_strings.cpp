@@ -66,7 +66,8 @@ std::u16string LoadString(int id) {
 std::u16string FormatString(int id, const std::u16string& a1, const std::u16string& a2) {
     std::u16string text = LoadString(id), out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'%' && i + 1 < text.size() && (text[i + 1] == u'1' || text[i + 1] == u'2')) {
+        if (text[i] == u'%' && i + 1 < text.size() &&
+            (text[i + 1] == u'1' || text[i + 1] == u'2')) {
             out += text[i + 1] == u'1' ? a1 : a2;
             ++i;
         } else {

@@ -24,7 +24,9 @@ constexpr char16_t kDialKey[] = u"ControlPanel\\Dial";
 // be cut, so it gets the same treatment as one over the general limit.
 constexpr size_t kDialModifierUnits = 40;
 
-ce::RASIPADDR ToRasIp(const IpAddress& a) { return {a[0], a[1], a[2], a[3]}; }
+ce::RASIPADDR ToRasIp(const IpAddress& a) {
+    return {a[0], a[1], a[2], a[3]};
+}
 
 void PutDword(std::vector<uint8_t>& cfg, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) cfg[at + i] = static_cast<uint8_t>(v >> (8 * i));
@@ -34,7 +36,9 @@ void PutDword(std::vector<uint8_t>& cfg, size_t at, uint32_t v) {
 
 CDialup::CDialup(IUserInterface& ui, CKvoComm& comm) : m_ui(ui), m_comm(comm) {}
 
-CDialup::~CDialup() { ShutdownLines(); }
+CDialup::~CDialup() {
+    ShutdownLines();
+}
 
 void CDialup::Notify(const std::u16string& text, uint32_t seconds) {
     m_note.Show(text, seconds);
@@ -46,31 +50,45 @@ void CDialup::Fail(const std::u16string& text) {
     Notify(text);
 }
 
-void CDialup::Fail(int stringId) { Fail(LoadString(stringId)); }
+void CDialup::Fail(int stringId) {
+    Fail(LoadString(stringId));
+}
 
-bool CDialup::IsIntranetMode() const { return m_saved.m_strNetworkChoice == LoadString(IDS_INTRANET); }
+bool CDialup::IsIntranetMode() const {
+    return m_saved.m_strNetworkChoice == LoadString(IDS_INTRANET);
+}
 
 bool CDialup::EnumerateLineDevices() {
     ShutdownLines();
     switch (kvo::connect::EnumerateLineDevices(m_ui, m_data, m_lineDevices, m_hLineApp,
                                                m_nTapiRetryMs)) {
-    case ELineResult::Ok: return true;
-    case ELineResult::RegistryFailed: Fail(IDS_REGISTRY_FAILED); return false;
-    case ELineResult::InitFailed: Fail(IDS_DEVICE_INIT_FAILED); return false;
-    case ELineResult::NoDevices: Fail(IDS_NO_LINE_DEVICES); return false;
-    case ELineResult::GaveUp: return false;
+        case ELineResult::Ok:
+            return true;
+        case ELineResult::RegistryFailed:
+            Fail(IDS_REGISTRY_FAILED);
+            return false;
+        case ELineResult::InitFailed:
+            Fail(IDS_DEVICE_INIT_FAILED);
+            return false;
+        case ELineResult::NoDevices:
+            Fail(IDS_NO_LINE_DEVICES);
+            return false;
+        case ELineResult::GaveUp:
+            return false;
     }
     return false;
 }
 
 void CDialup::ShutdownLines() {
-    if (m_hLineApp) ce::lineShutdown(m_hLineApp);
+    if (m_hLineApp)
+        ce::lineShutdown(m_hLineApp);
     m_hLineApp = nullptr;
 }
 
 bool CDialup::SelectPort() {
     const CLineDevice* d = SelectLineDevice(m_lineDevices, m_saved.m_strModemDevice);
-    if (!d) return false;
+    if (!d)
+        return false;
     m_device = *d;
     m_strPort = d->m_strPort;
     return true;
@@ -86,7 +104,8 @@ void CDialup::SendProfileTemplate() {
     // The ISP is identified only after this: its APN comes from the saved choices, the
     // saved ISP's record, or the last detection.
     std::u16string apn = m_saved.m_strAccessPoint;
-    if (IsIntranetMode() && !m_intranet.apn.empty()) apn = m_intranet.apn;
+    if (IsIntranetMode() && !m_intranet.apn.empty())
+        apn = m_intranet.apn;
     if (apn.empty()) {
         const CIspEntry* saved = m_data.FindIspByName(m_saved.m_strOperator);
         apn = saved ? saved->m_strApn : m_isp.m_strApn;
@@ -95,7 +114,8 @@ void CDialup::SendProfileTemplate() {
     for (const std::u16string& piece :
          ProfileTemplatePieces(m_device.m_pProfile->m_strInitTemplate, apn, m_saved.m_strPin)) {
         // A cut command could do something else than the whole one: such a piece is left out.
-        if (piece.empty() || piece.size() > kTemplatePieceMax) continue;
+        if (piece.empty() || piece.size() > kTemplatePieceMax)
+            continue;
         m_comm.SendAndReceive(Narrow(piece).c_str(), reply, 0, 10);
     }
 }
@@ -128,18 +148,24 @@ bool CDialup::DetectPhoneAndOperator() {
             Notify(LoadString(IDS_DETECTING), 20);
             m_comm.SetParams(m_nBaudRate, m_nParity, m_nDataBits, m_nStopBits);
             std::u16string reply;
-            if (!m_comm.SendAndReceive("AT", reply, 0, m_nAtTimeout) || !reply.empty()) continue;
+            if (!m_comm.SendAndReceive("AT", reply, 0, m_nAtTimeout) || !reply.empty())
+                continue;
             if (!phoneSaved) {
-                if (!m_comm.SendAndReceive("AT+CGMI", m_strCgmi, 0, 10)) continue;
-                if (!m_comm.SendAndReceive("AT+CGMM", m_strCgmm, 0, 10)) continue;
+                if (!m_comm.SendAndReceive("AT+CGMI", m_strCgmi, 0, 10))
+                    continue;
+                if (!m_comm.SendAndReceive("AT+CGMM", m_strCgmm, 0, 10))
+                    continue;
             }
             if (!ispSaved) {
                 std::u16string r;
-                if (m_comm.SendAndReceive("AT+COPS?", r, 0, 10)) m_strCops = r;
+                if (m_comm.SendAndReceive("AT+COPS?", r, 0, 10))
+                    m_strCops = r;
                 r.clear();
-                if (m_comm.SendAndReceive("AT+CSCA?", r, 0, 10)) m_strCsca = r;
+                if (m_comm.SendAndReceive("AT+CSCA?", r, 0, 10))
+                    m_strCsca = r;
             }
-            if (profileInit) SendProfileTemplate();
+            if (profileInit)
+                SendProfileTemplate();
             good = true;
         }
         m_comm.ClosePort();
@@ -167,10 +193,14 @@ bool CDialup::DetectPhoneAndOperator() {
     if (ispSaved) {
         isp = m_data.FindIspByName(m_saved.m_strOperator);
     } else {
-        EOperatorResult r = IdentifyOperator(m_data, m_strCops, m_strCsca, EDataReader::Connect, &isp);
-        if (r == EOperatorResult::NoReplies) Fail(IDS_ISP_DETECTION_FAILED);
-        if (r == EOperatorResult::NotFound) Fail(IDS_ISP_NOT_FOUND);
-        if (r != EOperatorResult::Found) isp = nullptr;
+        EOperatorResult r =
+            IdentifyOperator(m_data, m_strCops, m_strCsca, EDataReader::Connect, &isp);
+        if (r == EOperatorResult::NoReplies)
+            Fail(IDS_ISP_DETECTION_FAILED);
+        if (r == EOperatorResult::NotFound)
+            Fail(IDS_ISP_NOT_FOUND);
+        if (r != EOperatorResult::Found)
+            isp = nullptr;
     }
     if (!isp) {
         Fail(IDS_ISP_NOT_DETECTED);
@@ -205,7 +235,8 @@ bool CDialup::DetectPhoneAndOperator() {
     Notify(status);
 
     m_strApnOverride = m_saved.m_strAccessPoint;
-    if (IsIntranetMode() && !m_intranet.apn.empty()) m_strApnOverride = m_intranet.apn;
+    if (IsIntranetMode() && !m_intranet.apn.empty())
+        m_strApnOverride = m_intranet.apn;
 
     if (m_bStoreDetected) {
         m_saved.m_strPhoneModel = m_phone.m_strName;
@@ -214,7 +245,8 @@ bool CDialup::DetectPhoneAndOperator() {
         m_saved.m_strLoginPassword = m_strPassword;
         m_saved.m_strConnectionMethod = m_strMethod;
         m_saved.m_strAccessPoint = m_strApnOverride;
-        if (!SaveChoices()) return false;
+        if (!SaveChoices())
+            return false;
     }
     return true;
 }
@@ -222,35 +254,40 @@ bool CDialup::DetectPhoneAndOperator() {
 bool CDialup::SaveChoices() {
     std::string error;
     CKvoIni saved = m_saved;
-    bool ok = UpdateKvoIni(KvoIniPath(), [&](CKvoIni& ini) {
-        ini.m_strPhoneModel = saved.m_strPhoneModel;
-        ini.m_strOperator = saved.m_strOperator;
-        ini.m_strLoginUser = saved.m_strLoginUser;
-        ini.m_strLoginPassword = saved.m_strLoginPassword;
-        ini.m_strConnectionMethod = saved.m_strConnectionMethod;
-        ini.m_strModemDevice = saved.m_strModemDevice;
-        ini.m_strAccessPoint = saved.m_strAccessPoint;
-        ini.m_strPin = saved.m_strPin;
-        ini.m_strNetworkChoice = saved.m_strNetworkChoice;
-        ini.m_loginMap = saved.m_loginMap;
-        return true;
-    }, error);
-    if (!ok) Fail(u"Cannot save the settings: " + ce::FromUtf8(error));
+    bool ok = UpdateKvoIni(
+        KvoIniPath(),
+        [&](CKvoIni& ini) {
+            ini.m_strPhoneModel = saved.m_strPhoneModel;
+            ini.m_strOperator = saved.m_strOperator;
+            ini.m_strLoginUser = saved.m_strLoginUser;
+            ini.m_strLoginPassword = saved.m_strLoginPassword;
+            ini.m_strConnectionMethod = saved.m_strConnectionMethod;
+            ini.m_strModemDevice = saved.m_strModemDevice;
+            ini.m_strAccessPoint = saved.m_strAccessPoint;
+            ini.m_strPin = saved.m_strPin;
+            ini.m_strNetworkChoice = saved.m_strNetworkChoice;
+            ini.m_loginMap = saved.m_loginMap;
+            return true;
+        },
+        error);
+    if (!ok)
+        Fail(u"Cannot save the settings: " + ce::FromUtf8(error));
     return ok;
 }
 
 std::u16string CDialup::BuildInitString() {
-    CInitString r = kvo::connect::BuildInitString(m_nMethod, m_phone, m_isp, m_strApnOverride,
-                                                  m_saved.m_strPin,
-                                                  std::min(kInitStringLimit, kDialModifierUnits));
+    CInitString r =
+        kvo::connect::BuildInitString(m_nMethod, m_phone, m_isp, m_strApnOverride, m_saved.m_strPin,
+                                      std::min(kInitStringLimit, kDialModifierUnits));
     m_bPinMustBeDisabled = r.m_bPinMustBeDisabled;
     if (r.m_bPinMustBeDisabled) {
         Notify(LoadString(IDS_PIN_MUST_BE_DISABLED));
         ce::Sleep(1000);
     } else if (r.m_bTooLong) {
-        std::u16string full = kvo::connect::BuildInitString(m_nMethod, m_phone, m_isp,
-                                                            m_strApnOverride, m_saved.m_strPin,
-                                                            SIZE_MAX).m_strText;
+        std::u16string full =
+            kvo::connect::BuildInitString(m_nMethod, m_phone, m_isp, m_strApnOverride,
+                                          m_saved.m_strPin, SIZE_MAX)
+                .m_strText;
         m_strLastError = u"error: cannot continue. AT command is too long\n" + full;
         m_ui.MessageBox(m_strLastError);
         ce::Sleep(1000);
@@ -292,7 +329,8 @@ bool CDialup::WriteDialLocation() {
     if (!ce::RegSetValue(ce::HKEY_CURRENT_USER, kLocationsKey,
                          std::u16string(idText.begin(), idText.end()),
                          ce::RegValue::MultiSz({name, pattern, pattern, pattern, country})) ||
-        !ce::RegSetValue(ce::HKEY_CURRENT_USER, kDialKey, u"CurrentLoc", ce::RegValue::Dword(*id))) {
+        !ce::RegSetValue(ce::HKEY_CURRENT_USER, kDialKey, u"CurrentLoc",
+                         ce::RegValue::Dword(*id))) {
         Fail(IDS_REGISTRY_FAILED);
         return false;
     }
@@ -305,14 +343,17 @@ bool CDialup::CreateDialEntry() {
     ce::RASENTRY e;
     e.dwSize = ce::kRasEntrySize;
     e.dwfOptions = ce::RASEO_RemoteDefaultGateway;
-    bool headerCompression = intranet ? CIntranetSettings::On(m_intranet.compress_hd)
-                                      : m_isp.m_bHeaderCompression;
-    bool swCompression = intranet ? CIntranetSettings::On(m_intranet.compress_sw)
-                                  : m_isp.m_bSwCompression;
-    if (headerCompression) e.dwfOptions |= ce::RASEO_IpHeaderCompression;
-    if (swCompression) e.dwfOptions |= ce::RASEO_SwCompression;
+    bool headerCompression =
+        intranet ? CIntranetSettings::On(m_intranet.compress_hd) : m_isp.m_bHeaderCompression;
+    bool swCompression =
+        intranet ? CIntranetSettings::On(m_intranet.compress_sw) : m_isp.m_bSwCompression;
+    if (headerCompression)
+        e.dwfOptions |= ce::RASEO_IpHeaderCompression;
+    if (swCompression)
+        e.dwfOptions |= ce::RASEO_SwCompression;
     // Without this the codes are stored but the number is dialled alone.
-    if (n.m_nCountryCode || !n.m_strAreaCode.empty()) e.dwfOptions |= ce::RASEO_UseCountryAndAreaCodes;
+    if (n.m_nCountryCode || !n.m_strAreaCode.empty())
+        e.dwfOptions |= ce::RASEO_UseCountryAndAreaCodes;
     e.dwCountryCode = static_cast<uint32_t>(n.m_nCountryCode);
     e.szAreaCode = n.m_strAreaCode.substr(0, ce::RAS_MaxAreaCode);
     e.szLocalPhoneNumber = n.m_strNumber.substr(0, ce::RAS_MaxPhoneNumber);
@@ -347,7 +388,8 @@ bool CDialup::CreateDialEntry() {
         return false;
     }
     std::vector<uint8_t> cfg;
-    ce::LONG got = ce::lineGetDevConfig(m_device.m_nDeviceId, u"comm/datamodem", ce::kDevConfigSize, cfg);
+    ce::LONG got =
+        ce::lineGetDevConfig(m_device.m_nDeviceId, u"comm/datamodem", ce::kDevConfigSize, cfg);
     ce::lineClose(line);
     if (got != 0 || cfg.size() < ce::kDevCfgDialModifier + 82) {
         Fail(IDS_CANNOT_GET_DEVCONFIG);
@@ -361,7 +403,8 @@ bool CDialup::CreateDialEntry() {
     cfg[ce::kDevCfgByteSize + 2] = static_cast<uint8_t>(m_nParity);
 
     std::u16string init = BuildInitString();
-    if (init.empty()) return false;
+    if (init.empty())
+        return false;
     ce::SetDialModifier(cfg, init);
 
     std::u16string name = LoadString(IDS_ENTRY_NAME);
@@ -375,20 +418,23 @@ bool CDialup::CreateDialEntry() {
     p.szEntryName = name;
     p.szUserName = m_strUser;
     p.szPassword = m_strPassword;
-    if (ce::RasSetEntryDialParams(u"", p, false) != 0) Fail(IDS_CANNOT_SET_LOGIN);
+    if (ce::RasSetEntryDialParams(u"", p, false) != 0)
+        Fail(IDS_CANNOT_SET_LOGIN);
     return m_provision ? m_provision(name) : true;
 }
 
 bool CDialup::LoadIntranetSettings() {
     std::string error;
-    if (LoadIntranetDat(IntranetPath(), m_intranet, error)) return true;
+    if (LoadIntranetDat(IntranetPath(), m_intranet, error))
+        return true;
     Fail(ce::FromUtf8(error));
     return false;
 }
 
 bool CDialup::SaveIntranetSettings() {
     std::string error;
-    if (SaveIntranetDat(IntranetPath(), m_intranet, error)) return true;
+    if (SaveIntranetDat(IntranetPath(), m_intranet, error))
+        return true;
     Fail(ce::FromUtf8(error));
     return false;
 }

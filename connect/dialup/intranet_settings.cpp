@@ -36,11 +36,14 @@ const std::pair<std::u16string_view, std::u16string CIntranetSettings::*> kKeys[
 std::u16string Lower(std::u16string_view s) {
     std::u16string out(s);
     for (char16_t& c : out)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c + 32);
     return out;
 }
 
-bool IsScrambled(std::u16string_view key) { return key == u"password" || key == u"proxy_password"; }
+bool IsScrambled(std::u16string_view key) {
+    return key == u"password" || key == u"proxy_password";
+}
 bool KeepsCase(std::u16string_view key) {
     return IsScrambled(key) || key == u"user" || key == u"proxy_user";
 }
@@ -49,7 +52,8 @@ bool KeepsCase(std::u16string_view key) {
 
 std::u16string* CIntranetSettings::Field(std::u16string_view key) {
     for (const auto& [name, member] : kKeys)
-        if (Lower(name) == key) return &(this->*member);
+        if (Lower(name) == key)
+            return &(this->*member);
     return nullptr;
 }
 
@@ -70,16 +74,20 @@ CIntranetSettings ParseIntranetDat(std::string_view bytes) {
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find_first_of(u"\r\n", pos);
-        if (end == std::u16string::npos) end = text.size();
+        if (end == std::u16string::npos)
+            end = text.size();
         std::u16string_view line(text.data() + pos, end - pos);
         pos = end + 1;
         size_t eq = line.find(u'=');
-        if (line.empty() || eq == std::u16string_view::npos) continue;
+        if (line.empty() || eq == std::u16string_view::npos)
+            continue;
         std::u16string key = Lower(line.substr(0, eq));
         std::u16string* field = s.Field(key);
-        if (!field) continue;
+        if (!field)
+            continue;
         std::u16string value(line.substr(eq + 1));
-        if (IsScrambled(key)) value = ScrambleIntranetPassword(value);
+        if (IsScrambled(key))
+            value = ScrambleIntranetPassword(value);
         *field = KeepsCase(key) ? value : Lower(value);
     }
     return s;
@@ -132,7 +140,8 @@ bool LoadIntranetDat(const std::u16string& path, CIntranetSettings& s, std::stri
 
 bool SaveIntranetDat(const std::u16string& path, const CIntranetSettings& s, std::string& error) {
     std::string bytes;
-    if (!FormatIntranetDat(s, bytes, error)) return false;
+    if (!FormatIntranetDat(s, bytes, error))
+        return false;
     if (!ce::WriteFileAtomic(path, bytes)) {
         error = "cannot write intranet.dat: " + ce::GetLastErrorText();
         return false;

@@ -22,7 +22,8 @@ CStatusNotification::CStatusNotification() {
 
 void CStatusNotification::Show(const std::u16string& text, uint32_t seconds) {
     uint32_t now = ce::GetTickCount();
-    if (m_bShown && text == m_strShown && now - m_nShownAt < m_nShownFor * 1000) return;
+    if (m_bShown && text == m_strShown && now - m_nShownAt < m_nShownFor * 1000)
+        return;
     Remove();
     ce::SHNOTIFICATIONDATA d;
     d.dwID = kStatusNotificationId;
@@ -31,7 +32,8 @@ void CStatusNotification::Show(const std::u16string& text, uint32_t seconds) {
     d.clsid = m_clsid;
     d.strTitle = LoadString(IDS_APP_TITLE);
     d.strHTML = LoadString(IDS_NOTE_HEAD) + text + LoadString(IDS_NOTE_TAIL);
-    if (ce::SHNotificationAdd(d) != 0) return;
+    if (ce::SHNotificationAdd(d) != 0)
+        return;
     m_bShown = true;
     m_strShown = text;
     m_nShownAt = now;
@@ -39,7 +41,8 @@ void CStatusNotification::Show(const std::u16string& text, uint32_t seconds) {
 }
 
 void CStatusNotification::Remove() {
-    if (!m_bShown) return;
+    if (!m_bShown)
+        return;
     ce::SHNotificationRemove(&m_clsid, kStatusNotificationId);
     m_bShown = false;
 }

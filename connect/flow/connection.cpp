@@ -27,25 +27,31 @@ namespace {
 constexpr char16_t kData[] = u"data";
 constexpr char16_t kUpdaterApp[] = u"WM2003_kvopro_Eng_300";
 
-std::u16string UpdaterKey() { return std::u16string(kAppsKey) + u"\\" + std::u16string(kUpdaterKey); }
+std::u16string UpdaterKey() {
+    return std::u16string(kAppsKey) + u"\\" + std::u16string(kUpdaterKey);
+}
 
 }  // namespace
 
 CConnection::CConnection(IUserInterface& ui, CKvoComm& comm) : CDialup(ui, comm) {
     m_provision = [this](const std::u16string& entry) {
-        if (ProvisionConnection(entry, IsIntranetMode(), m_intranet, m_guidDestination)) return true;
+        if (ProvisionConnection(entry, IsIntranetMode(), m_intranet, m_guidDestination))
+            return true;
         Fail(IDS_REGISTRY_FAILED);
         return false;
     };
 }
 
 bool CConnection::Initialise(bool bShowUi) {
-    CDataLoadResult r = LoadConnectionData(m_data, EDataReader::Connect, m_strAppDir,
-                                           [this](CConnectionData&) { return EnumerateLineDevices(); });
+    CDataLoadResult r =
+        LoadConnectionData(m_data, EDataReader::Connect, m_strAppDir,
+                           [this](CConnectionData&) { return EnumerateLineDevices(); });
     if (!r.Ok()) {
         if (std::u16string m = r.Message(); !m.empty()) {
-            if (r.InMessageBox()) m_ui.MessageBox(m);
-            else Notify(m);
+            if (r.InMessageBox())
+                m_ui.MessageBox(m);
+            else
+                Notify(m);
         }
         Fail(IDS_DATABASE_FAILED);
         return false;
@@ -56,8 +62,10 @@ bool CConnection::Initialise(bool bShowUi) {
         Fail(LoadString(IDS_DATABASE_FAILED) + u" (" + ce::FromUtf8(error) + u")");
         return false;
     }
-    if (!LoadIntranetSettings()) return false;
-    if (bShowUi) m_comm.StartSAR();
+    if (!LoadIntranetSettings())
+        return false;
+    if (bShowUi)
+        m_comm.StartSAR();
     return true;
 }
 
@@ -72,7 +80,8 @@ EFlowResult CConnection::RunConnectFlow(bool bDetectOnly) {
         }
     } restore{*this, choiceBefore};
 
-    if (m_bForceNetworkQuestion || m_saved.m_strNetworkChoice == LoadString(IDS_CHOOSE_AT_CONNECTION)) {
+    if (m_bForceNetworkQuestion ||
+        m_saved.m_strNetworkChoice == LoadString(IDS_CHOOSE_AT_CONNECTION)) {
         ENetworkAnswer a = m_chooseNetwork ? m_chooseNetwork() : ENetworkAnswer::Cancel;
         if (a == ENetworkAnswer::Cancel) {
             m_strLastError = u"Cancelled: no network chosen.";
@@ -91,28 +100,35 @@ EFlowResult CConnection::RunConnectFlow(bool bDetectOnly) {
         m_saved.m_strLoginPassword = password;
         m_intranet.user = user;
         m_intranet.password = password;
-        if (!SaveIntranetSettings()) return EFlowResult::Failed;
+        if (!SaveIntranetSettings())
+            return EFlowResult::Failed;
     }
 
     // Only a method the user left to the program falls back.
     const bool bMethodSaved = !m_saved.m_strConnectionMethod.empty();
     EFlowResult result = EFlowResult::Failed;
     while (DetectPhoneAndOperator()) {
-        if (bDetectOnly) return EFlowResult::Detected;
+        if (bDetectOnly)
+            return EFlowResult::Detected;
         uint32_t status = Connect();
-        if (m_bConnected || status == ce::CONNMGR_STATUS_CONNECTED) result = EFlowResult::Connected;
-        if (status != ce::CONNMGR_STATUS_CONNECTIONFAILED || bMethodSaved || m_nMethod == METHOD_GSM)
+        if (m_bConnected || status == ce::CONNMGR_STATUS_CONNECTED)
+            result = EFlowResult::Connected;
+        if (status != ce::CONNMGR_STATUS_CONNECTIONFAILED || bMethodSaved ||
+            m_nMethod == METHOD_GSM)
             break;
         int next = m_nMethod == METHOD_GPRS ? METHOD_HSCSD : METHOD_GSM;
         if (!m_ui.Ask(FormatString(IDS_ASK_FALLBACK, m_strMethod, MethodText(next)))) {
             result = EFlowResult::Cancelled;
-            if (m_strLastError.empty()) m_strLastError = u"The connection failed.";
+            if (m_strLastError.empty())
+                m_strLastError = u"The connection failed.";
             break;
         }
         m_saved.m_strConnectionMethod = MethodText(next);
-        if (!SaveChoices()) break;
+        if (!SaveChoices())
+            break;
     }
-    if (result == EFlowResult::Failed && m_strLastError.empty()) m_strLastError = u"The connection failed.";
+    if (result == EFlowResult::Failed && m_strLastError.empty())
+        m_strLastError = u"The connection failed.";
     return result;
 }
 
@@ -129,8 +145,10 @@ uint32_t CConnection::Connect() {
     }
     CreateDialEntry();
     if (m_bPinMustBeDisabled && m_device.m_pProfile &&
-        !m_device.m_pProfile->m_strInitTemplate.empty() && m_ui.Ask(LoadString(IDS_ASK_DISABLE_PIN)))
-        m_comm.DisablePIN(m_strPort, m_saved.m_strPin, m_nBaudRate, m_nParity, m_nDataBits, m_nStopBits);
+        !m_device.m_pProfile->m_strInitTemplate.empty() &&
+        m_ui.Ask(LoadString(IDS_ASK_DISABLE_PIN)))
+        m_comm.DisablePIN(m_strPort, m_saved.m_strPin, m_nBaudRate, m_nParity, m_nDataBits,
+                          m_nStopBits);
     WriteDialLocation();
 
     ce::CONNMGR_CONNECTIONINFO info;
@@ -142,7 +160,8 @@ uint32_t CConnection::Connect() {
     info.bDisabled = false;
     info.guidDestNet = m_guidDestination;
     uint32_t handle = 0, status = 0;
-    ce::HRESULT hr = ce::ConnMgrEstablishConnectionSync(info, &handle, m_nRequestTimeoutMs, &status);
+    ce::HRESULT hr =
+        ce::ConnMgrEstablishConnectionSync(info, &handle, m_nRequestTimeoutMs, &status);
     m_nLinkStatus = status;
     if (hr != ce::S_OK) {
         m_strLastError = u"The connection failed: " + ce::FromUtf8(ce::GetLastErrorText());
@@ -151,7 +170,8 @@ uint32_t CConnection::Connect() {
         ce::WriteProfileInt(kData, u"updatenow", 0);
         return status;
     }
-    if (status != ce::CONNMGR_STATUS_DISCONNECTED && status != ce::CONNMGR_STATUS_NOPATHTODESTINATION) {
+    if (status != ce::CONNMGR_STATUS_DISCONNECTED &&
+        status != ce::CONNMGR_STATUS_NOPATHTODESTINATION) {
         m_hConnection = handle;
         if (!WriteHandleFile(handle)) {
             // Nobody could end it through "kvo.con2": a connection nobody can find is not kept.
@@ -161,7 +181,8 @@ uint32_t CConnection::Connect() {
             return ce::CONNMGR_STATUS_DISCONNECTED;
         }
         m_bConnected = true;
-        if (m_onConnected) m_onConnected(handle);
+        if (m_onConnected)
+            m_onConnected(handle);
         WatchConnection();
         return status;
     }
@@ -190,7 +211,9 @@ uint32_t CConnection::WatchConnection() {
             ce::SetCurrentThreadPriority(ce::THREAD_PRIORITY_NORMAL);
             return status;
         }
-        if (status != ce::CONNMGR_STATUS_CONNECTED && status != ce::CONNMGR_STATUS_WAITINGCONNECTION) break;
+        if (status != ce::CONNMGR_STATUS_CONNECTED &&
+            status != ce::CONNMGR_STATUS_WAITINGCONNECTION)
+            break;
     }
     ce::SetCurrentThreadPriority(ce::THREAD_PRIORITY_NORMAL);
     m_comm.StopSAR();
@@ -201,14 +224,17 @@ void CConnection::HangUpAll() {
     std::vector<ce::RASCONN> conns(20);
     conns[0].dwSize = sizeof(ce::RASCONN);
     ce::DWORD cb = static_cast<ce::DWORD>(conns.size() * sizeof(ce::RASCONN)), count = 0;
-    if (ce::RasEnumConnections(conns.data(), &cb, &count) != 0) return;
+    if (ce::RasEnumConnections(conns.data(), &cb, &count) != 0)
+        return;
     for (ce::DWORD i = 0; i < count && i < conns.size(); ++i)
-        if (ce::RasHangUp(conns[i].hrasconn) != 0) break;
+        if (ce::RasHangUp(conns[i].hrasconn) != 0)
+            break;
 }
 
 bool CConnection::ReleaseRequestedConnection() {
     ce::File f = ce::File::OpenRead(RequestFile());
-    if (!f) return true;
+    if (!f)
+        return true;
     uint8_t b[4];
     if (!f.ReadExact(b, 4)) {
         m_strLastError = u"kvo.conn holds no connection handle.";
@@ -229,7 +255,8 @@ bool CConnection::VoiceDial(const std::u16string& commandText) {
     }
     std::u16string number;
     for (char16_t c : commandText.substr(2))
-        if (c == u'+' || (c >= u'0' && c <= u'9')) number.push_back(c);
+        if (c == u'+' || (c >= u'0' && c <= u'9'))
+            number.push_back(c);
     Notify(FormatString(IDS_DIAL, number), 5);
     if (!SelectPort()) {
         Fail(IDS_UNKNOWN_METHOD);
@@ -257,7 +284,8 @@ bool CConnection::VoiceDial(const std::u16string& commandText) {
         std::string dial = "ATD" + Narrow(number) + ";";
         ok = m_comm.SendAndReceive(dial.c_str(), reply, 0, 3);
     }
-    if (!ok) Fail(IDS_NO_PHONE);
+    if (!ok)
+        Fail(IDS_NO_PHONE);
     m_comm.ClosePort();
     m_comm.StopSAR();
     return ok;
@@ -266,7 +294,8 @@ bool CConnection::VoiceDial(const std::u16string& commandText) {
 bool CConnection::CheckUpdateSchedule() {
     uint32_t autoUpdate = ce::GetProfileInt(kData, u"autoupdate", 1);
     uint32_t updateNow = ce::GetProfileInt(kData, u"updatenow", 0);
-    if (autoUpdate != 1 && updateNow == 0) return false;
+    if (autoUpdate != 1 && updateNow == 0)
+        return false;
     ce::WriteProfileInt(kData, u"updatenow", 0);
     if (!ce::RegKeyExists(ce::HKEY_LOCAL_MACHINE, UpdaterKey())) {
         Fail(IDS_REGISTRY_FAILED);
@@ -295,7 +324,8 @@ bool CConnection::StartUpdater() {
         return false;
     }
     std::u16string appDir = m_strAppDir;
-    if (!appDir.empty() && (appDir.back() == u'\\' || appDir.back() == u'/')) appDir.pop_back();
+    if (!appDir.empty() && (appDir.back() == u'\\' || appDir.back() == u'/'))
+        appDir.pop_back();
     std::u16string args = u"/app=" + std::u16string(kUpdaterApp) + u" \"/path=" + appDir + u"\"";
     if (ce::CreateProcess(*dir->AsSz() + u"\\updater.exe", args) < 0) {
         m_strLastError = u"Cannot start the updater: " + ce::FromUtf8(ce::GetLastErrorText());

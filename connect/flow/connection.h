@@ -14,10 +14,10 @@ namespace kvo::connect {
 enum class ENetworkAnswer { Internet, Intranet, Cancel };
 
 enum class EFlowResult {
-    Connected,     // a request succeeded (the connection has since ended or was released)
-    Detected,      // detect only, and detection succeeded
-    Failed,        // detection, the entry or the request failed
-    Cancelled,     // the user said no
+    Connected,  // a request succeeded (the connection has since ended or was released)
+    Detected,   // detect only, and detection succeeded
+    Failed,     // detection, the entry or the request failed
+    Cancelled,  // the user said no
 };
 
 class CConnection : public CDialup {

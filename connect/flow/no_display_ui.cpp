@@ -21,7 +21,9 @@ void Note(const std::u16string& text) {
 
 }  // namespace
 
-void CNoDisplayUi::MessageBox(const std::u16string& text, const std::u16string&) { Note(text); }
+void CNoDisplayUi::MessageBox(const std::u16string& text, const std::u16string&) {
+    Note(text);
+}
 
 bool CNoDisplayUi::Ask(const std::u16string& question) {
     Note(question + u"\n(no display: answered No)");

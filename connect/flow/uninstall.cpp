@@ -15,9 +15,11 @@ namespace {
 // Deletes the files of a folder (not its sub-folders) and then the folder when it is empty.
 void DeleteFolder(const std::u16string& dir) {
     for (const ce::FindData& f : ce::FindFiles(dir + u"*"))
-        if (!f.isDirectory) ce::DeleteFile(dir + f.name);
+        if (!f.isDirectory)
+            ce::DeleteFile(dir + f.name);
     std::u16string d = dir;
-    if (!d.empty() && d.back() == u'\\') d.pop_back();
+    if (!d.empty() && d.back() == u'\\')
+        d.pop_back();
     ce::RemoveDirectory(d);
 }
 
@@ -28,7 +30,8 @@ bool CConnection::Uninstall() {
     const std::u16string appsKey = std::u16string(kAppsKey) + u"\\" + key;
     bool ok = true;
     auto deleteTree = [&](ce::Hive hive, const std::u16string& path) {
-        if (ce::RegKeyExists(hive, path) && !ce::RegDeleteTree(hive, path)) ok = false;
+        if (ce::RegKeyExists(hive, path) && !ce::RegDeleteTree(hive, path))
+            ok = false;
     };
     deleteTree(ce::HKEY_CURRENT_USER, u"Software\\" + key);
     deleteTree(ce::HKEY_CURRENT_USER, u"Software\\Dialer");
@@ -37,7 +40,8 @@ bool CConnection::Uninstall() {
     if (ce::RegQueryValue(ce::HKEY_LOCAL_MACHINE, appsKey, u"myapp") &&
         !ce::RegDeleteValue(ce::HKEY_LOCAL_MACHINE, appsKey, u"myapp"))
         ok = false;
-    if (!ok) Fail(IDS_REGISTRY_FAILED);
+    if (!ok)
+        Fail(IDS_REGISTRY_FAILED);
 
     const std::u16string& f = m_strAppDir;
     for (const char16_t* name :
@@ -55,9 +59,11 @@ bool CConnection::Uninstall() {
     DeleteFolder(u"\\Windows\\dialer\\theme\\");
     ce::RemoveDirectory(u"\\Windows\\dialer");
     for (const ce::FindData& file : ce::FindFiles(f + u"*"))
-        if (!file.isDirectory && !ce::EqualsNoCase(file.name, u"connect.exe")) ce::DeleteFile(f + file.name);
+        if (!file.isDirectory && !ce::EqualsNoCase(file.name, u"connect.exe"))
+            ce::DeleteFile(f + file.name);
     std::u16string dir = f;
-    if (!dir.empty() && dir.back() == u'\\') dir.pop_back();
+    if (!dir.empty() && dir.back() == u'\\')
+        dir.pop_back();
     ce::RemoveDirectory(dir);
 
     m_ui.MessageBox(LoadString(IDS_UNINSTALLED));

@@ -10,7 +10,8 @@ bool InsideUpdateWindow(const ce::SYSTEMTIME& today, int year, int month, int da
                           std::chrono::day(static_cast<unsigned>(day))};
     year_month_day now{std::chrono::year(today.wYear), std::chrono::month(today.wMonth),
                        std::chrono::day(today.wDay)};
-    if (!stored.ok() || !now.ok()) return false;
+    if (!stored.ok() || !now.ok())
+        return false;
     return sys_days(now) < sys_days(stored) + days(kUpdateIntervalDays);
 }
 

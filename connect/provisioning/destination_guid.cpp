@@ -35,9 +35,10 @@ ce::GUID NewDestinationGuid() {
     static Process process;
     // File time: 100 ns units since 1601; two calls in one tick still differ by sequence.
     auto since1970 = std::chrono::system_clock::now().time_since_epoch();
-    uint64_t t = static_cast<uint64_t>(
-                     std::chrono::duration_cast<std::chrono::nanoseconds>(since1970).count() / 100) +
-                 116444736000000000ull;
+    uint64_t t =
+        static_cast<uint64_t>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(since1970).count() / 100) +
+        116444736000000000ull;
     return MakeTimeGuid(t, process.sequence++, process.node);
 }
 

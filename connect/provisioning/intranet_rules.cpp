@@ -5,7 +5,8 @@
 namespace kvo::connect {
 
 std::u16string ProxyWithDefaultPort(const std::u16string& proxy, int defaultPort) {
-    if (proxy.empty() || proxy.find(u':') != std::u16string::npos) return proxy;
+    if (proxy.empty() || proxy.find(u':') != std::u16string::npos)
+        return proxy;
     std::string port = std::to_string(defaultPort);
     return proxy + u":" + std::u16string(port.begin(), port.end());
 }

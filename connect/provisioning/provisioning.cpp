@@ -17,7 +17,9 @@ void SetSz(ce::RegKey& key, std::u16string_view name, std::u16string_view value)
 void SetDword(ce::RegKey& key, std::u16string_view name, uint32_t value) {
     key.values[ce::FoldCase(name)] = {std::u16string(name), RegValue::Dword(value)};
 }
-void DeleteKey(ce::RegKey& parent, const std::u16string& name) { parent.keys.erase(ce::FoldCase(name)); }
+void DeleteKey(ce::RegKey& parent, const std::u16string& name) {
+    parent.keys.erase(ce::FoldCase(name));
+}
 
 }  // namespace
 
@@ -29,10 +31,12 @@ bool ProvisionConnection(const std::u16string& entryName, bool intranetMode,
     ce::GUID g = NewDestinationGuid();
     std::u16string gs = ce::GuidToString(g);
     // The document's result is not looked at: the registry below is what the request reads.
-    ce::DMProcessConfigXML(u"<wap-provisioningdoc>\t<characteristic type=\"CM_Networks\">\t\t"
-                           u"<characteristic type=\"" + entryName + u"\">\t\t\t<parm name=\"DestId\" value=\"" +
-                               gs + u"\" />\t\t</characteristic>\t</characteristic></wap-provisioningdoc>",
-                           ce::CFGFLAG_PROCESS, nullptr);
+    ce::DMProcessConfigXML(
+        u"<wap-provisioningdoc>\t<characteristic type=\"CM_Networks\">\t\t"
+        u"<characteristic type=\"" +
+            entryName + u"\">\t\t\t<parm name=\"DestId\" value=\"" + gs +
+            u"\" />\t\t</characteristic>\t</characteristic></wap-provisioningdoc>",
+        ce::CFGFLAG_PROCESS, nullptr);
     destination = g;
     bool proxy = CIntranetSettings::On(in.proxy);
     bool socks5 = CIntranetSettings::On(in.socks5);
@@ -71,7 +75,8 @@ bool ProvisionConnection(const std::u16string& entryName, bool intranetMode,
 
         DeleteKey(*proxies, u"SOCKS-" + gs);
         DeleteKey(*proxies, u"WAP-" + gs);
-        if (!intranetMode) return true;
+        if (!intranetMode)
+            return true;
         if (proxy && !in.proxy_socks.empty()) {
             ce::RegKey* socks = proxies->Find(u"SOCKS-" + gs, true);
             SetSz(*socks, u"DestId", internet);

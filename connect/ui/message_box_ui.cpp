@@ -10,7 +10,9 @@
 namespace kvo::connect {
 namespace {
 
-QString Q(const std::u16string& s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(const std::u16string& s) {
+    return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 const char kCaption[] = "kvonet pro";
 
@@ -18,14 +20,16 @@ class CMessageBoxUi : public IUserInterface {
 public:
     CMessageBoxUi(int& argc, char** argv) : m_app(argc, argv) {}
     void MessageBox(const std::u16string& text, const std::u16string& caption) override {
-        QMessageBox::information(nullptr, caption.empty() ? QString(kCaption) : Q(caption), Q(text));
+        QMessageBox::information(nullptr, caption.empty() ? QString(kCaption) : Q(caption),
+                                 Q(text));
     }
     bool Ask(const std::u16string& question) override {
-        return QMessageBox::question(nullptr, kCaption, Q(question), QMessageBox::Yes | QMessageBox::No) ==
-               QMessageBox::Yes;
+        return QMessageBox::question(nullptr, kCaption, Q(question),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     }
     bool OkCancel(const std::u16string& text, const std::u16string& caption) override {
-        return QMessageBox::question(nullptr, caption.empty() ? QString(kCaption) : Q(caption), Q(text),
+        return QMessageBox::question(nullptr, caption.empty() ? QString(kCaption) : Q(caption),
+                                     Q(text),
                                      QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     }
     void SetStatus(const std::u16string&) override {}
@@ -45,7 +49,8 @@ bool SocketExists(const std::string& path) {
 bool DisplayAvailable() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     // Offscreen boxes would wait for a click nobody can give.
-    if (platform && std::string(platform).rfind("offscreen", 0) == 0) return false;
+    if (platform && std::string(platform).rfind("offscreen", 0) == 0)
+        return false;
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (wayland && *wayland) {
         std::string w = wayland;
@@ -54,7 +59,8 @@ bool DisplayAvailable() {
             return true;
     }
     const char* display = std::getenv("DISPLAY");
-    if (!display || display[0] != ':') return false;  // remote displays are not probed
+    if (!display || display[0] != ':')
+        return false;  // remote displays are not probed
     std::string number = display + 1;
     number = number.substr(0, number.find('.'));
     return SocketExists("/tmp/.X11-unix/X" + number);

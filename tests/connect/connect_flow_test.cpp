@@ -42,7 +42,8 @@ template <class F>
 bool WaitUntil(F done, std::chrono::milliseconds limit = 15000ms) {
     auto deadline = std::chrono::steady_clock::now() + limit;
     while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
         std::this_thread::sleep_for(20ms);
     }
     return true;
@@ -57,7 +58,8 @@ protected:
     }
     void TearDown() override {
         for (const auto& c : ce::RasListConnections()) ce::RasHangUp(c.hConn);
-        if (m_phone) m_phone->Stop();
+        if (m_phone)
+            m_phone->Stop();
     }
 
     kvo::phone::CPhoneSim& StartPhone(const std::string& scenario = "") {
@@ -65,7 +67,8 @@ protected:
         std::string error;
         EXPECT_TRUE(kvo::phone::ParseScenario(scenario, s, error)) << error;
         m_phone = std::make_unique<kvo::phone::CPhoneSim>(s);
-        EXPECT_TRUE(m_phone->Start((ce::DeviceRoot() / "dev" / "COM3").string(), 0, error)) << error;
+        EXPECT_TRUE(m_phone->Start((ce::DeviceRoot() / "dev" / "COM3").string(), 0, error))
+            << error;
         return *m_phone;
     }
 
@@ -80,24 +83,33 @@ protected:
     std::vector<std::string> Commands() {
         std::vector<std::string> out;
         for (const std::string& l : m_phone->Journal())
-            if (l.rfind("> ", 0) == 0) out.push_back(l.substr(2));
+            if (l.rfind("> ", 0) == 0)
+                out.push_back(l.substr(2));
         return out;
     }
 
     std::string Notes() { return kvo::test::ReadHostFile(ce::DeviceRoot() / "notifications.log"); }
     std::string InstallFile(const char* name) {
-        return kvo::test::ReadHostFile(ce::MapPath(u"\\Program Files\\kvonet pro\\" + ce::FromUtf8(name)));
+        return kvo::test::ReadHostFile(
+            ce::MapPath(u"\\Program Files\\kvonet pro\\" + ce::FromUtf8(name)));
     }
     uint32_t HandleFile() {
         std::string b = InstallFile("kvo.con2");
-        if (b.size() != 4) return 0xFFFFFFFF;
+        if (b.size() != 4)
+            return 0xFFFFFFFF;
         return static_cast<uint8_t>(b[0]) | static_cast<uint8_t>(b[1]) << 8 |
-               static_cast<uint8_t>(b[2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(b[3])) << 24;
+               static_cast<uint8_t>(b[2]) << 16 |
+               static_cast<uint32_t>(static_cast<uint8_t>(b[3])) << 24;
     }
     void SaveIni(const std::function<void(kvo::CKvoIni&)>& change) {
         std::string error;
-        ASSERT_TRUE(kvo::UpdateKvoIni(u"\\Program Files\\kvonet pro\\kvo.ini",
-                                      [&](kvo::CKvoIni& ini) { change(ini); return true; }, error))
+        ASSERT_TRUE(kvo::UpdateKvoIni(
+            u"\\Program Files\\kvonet pro\\kvo.ini",
+            [&](kvo::CKvoIni& ini) {
+                change(ini);
+                return true;
+            },
+            error))
             << error;
     }
 
@@ -112,7 +124,8 @@ TEST_F(ConnectFlowTest, DetectionAsksOnlyForWhatIsNotSaved) {
     ASSERT_TRUE(c->Initialise(true));
     c->m_bStoreDetected = true;
     ASSERT_TRUE(c->DetectPhoneAndOperator()) << ce::ToUtf8(c->m_strLastError);
-    EXPECT_EQ(Commands(), (std::vector<std::string>{"AT", "AT+CGMI", "AT+CGMM", "AT+COPS?", "AT+CSCA?"}));
+    EXPECT_EQ(Commands(),
+              (std::vector<std::string>{"AT", "AT+CGMI", "AT+CGMM", "AT+COPS?", "AT+CSCA?"}));
     EXPECT_EQ(c->m_phone.m_strName, u"KVO Mobile SP-1");
     EXPECT_EQ(c->m_isp.m_strName, u"T-Mobile D");
     EXPECT_EQ(c->m_strMethod, u"GPRS");
@@ -144,7 +157,8 @@ TEST_F(ConnectFlowTest, ProfileTemplateIsSentEvenWithEverythingSaved) {
     StartPhone();
     std::string error;
     ASSERT_TRUE(kvo::device::AddModem(u"KVO Mobile SP-1 Bluetooth", u"COM6:",
-                                      ce::FromUtf8((ce::DeviceRoot() / "dev" / "COM3").string()), error, true))
+                                      ce::FromUtf8((ce::DeviceRoot() / "dev" / "COM3").string()),
+                                      error, true))
         << error;
     SaveIni([](kvo::CKvoIni& i) {
         i.m_strPhoneModel = u"KVO Mobile SP-1";
@@ -155,8 +169,9 @@ TEST_F(ConnectFlowTest, ProfileTemplateIsSentEvenWithEverythingSaved) {
     auto c = Make();
     ASSERT_TRUE(c->Initialise(true));
     ASSERT_TRUE(c->DetectPhoneAndOperator()) << ce::ToUtf8(c->m_strLastError);
-    EXPECT_EQ(Commands(), (std::vector<std::string>{"AT", "AT+CGDCONT=1,\"IP\",\"internet.t-d1.de\"",
-                                                    "AT+cpin=\"0000\""}));
+    EXPECT_EQ(Commands(),
+              (std::vector<std::string>{"AT", "AT+CGDCONT=1,\"IP\",\"internet.t-d1.de\"",
+                                        "AT+cpin=\"0000\""}));
 }
 
 TEST_F(ConnectFlowTest, SilentPhoneGetsThreeAttempts) {
@@ -183,22 +198,29 @@ TEST_F(ConnectFlowTest, EachFailureSaysWhy) {
     } cases[] = {
         {nullptr, u"", {IDS_CANNOT_OPEN_PORT}},
         {"[phone]\nmodel = XT-9\n", u"", {IDS_PHONE_NOT_SUPPORTED}},
-        {"[quirks]\nerror = AT+COPS\nerror = AT+CSCA\n", u"", {IDS_ISP_DETECTION_FAILED, IDS_ISP_NOT_DETECTED}},
-        {"[phone]\noperator = Nowhere Net\nsmsc = +1555\n", u"", {IDS_ISP_NOT_FOUND, IDS_ISP_NOT_DETECTED}},
+        {"[quirks]\nerror = AT+COPS\nerror = AT+CSCA\n",
+         u"",
+         {IDS_ISP_DETECTION_FAILED, IDS_ISP_NOT_DETECTED}},
+        {"[phone]\noperator = Nowhere Net\nsmsc = +1555\n",
+         u"",
+         {IDS_ISP_NOT_FOUND, IDS_ISP_NOT_DETECTED}},
         {"", u"No such modem", {IDS_UNKNOWN_METHOD}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.scenario ? k.scenario : "no phone");
-        if (m_phone) m_phone->Stop();
+        if (m_phone)
+            m_phone->Stop();
         m_phone.reset();
-        if (k.scenario) StartPhone(k.scenario);
+        if (k.scenario)
+            StartPhone(k.scenario);
         SaveIni([&](kvo::CKvoIni& i) { i.m_strModemDevice = k.savedDevice; });
         auto c = Make();
         ASSERT_TRUE(c->Initialise(true));
         EXPECT_FALSE(c->DetectPhoneAndOperator());
         std::string notes = Notes();
         for (int id : k.messages)
-            EXPECT_NE(notes.find(ce::ToUtf8(LoadString(id)).substr(0, 40)), std::string::npos) << id;
+            EXPECT_NE(notes.find(ce::ToUtf8(LoadString(id)).substr(0, 40)), std::string::npos)
+                << id;
         EXPECT_EQ(c->m_strLastError, LoadString(k.messages.back()));
         ce::DeleteFile(u"\\..\\notifications.log");
         kvo::test::WriteHostFile(ce::DeviceRoot() / "notifications.log", "");
@@ -229,7 +251,8 @@ TEST_F(ConnectFlowTest, EntryDeviceConfigurationAndLocation) {
     ASSERT_EQ(cfg.size(), ce::kDevConfigSize);
     EXPECT_EQ(cfg[ce::kDevCfgModemOptions], 16);
     EXPECT_EQ(cfg[ce::kDevCfgModemOptions + 1], 2);
-    EXPECT_EQ(cfg[ce::kDevCfgBaudRate] | cfg[ce::kDevCfgBaudRate + 1] << 8 | cfg[ce::kDevCfgBaudRate + 2] << 16,
+    EXPECT_EQ(cfg[ce::kDevCfgBaudRate] | cfg[ce::kDevCfgBaudRate + 1] << 8 |
+                  cfg[ce::kDevCfgBaudRate + 2] << 16,
               115200);
     EXPECT_EQ(cfg[ce::kDevCfgByteSize], 8);
     EXPECT_EQ(cfg[ce::kDevCfgByteSize + 1], 0);
@@ -241,11 +264,14 @@ TEST_F(ConnectFlowTest, EntryDeviceConfigurationAndLocation) {
     ASSERT_TRUE(c->WriteDialLocation());
     uint32_t id = ce::RegGetDword(ce::HKEY_CURRENT_USER, u"ControlPanel\\Dial", u"CurrentLoc", 99);
     std::string idText = std::to_string(id);
-    auto v = ce::RegQueryValue(ce::HKEY_CURRENT_USER, u"ControlPanel\\Dial\\Locations", ce::FromUtf8(idText));
+    auto v = ce::RegQueryValue(ce::HKEY_CURRENT_USER, u"ControlPanel\\Dial\\Locations",
+                               ce::FromUtf8(idText));
     ASSERT_TRUE(v && v->AsMultiSz());
     // No country code: the list ends after the patterns.
     EXPECT_EQ(*v->AsMultiSz(), (std::vector<std::u16string>{u"kvo Connection", u"G", u"G", u"G"}));
-    EXPECT_EQ(ce::RegGetDword(ce::HKEY_CURRENT_USER, u"ControlPanel\\Dial\\Locations", u"HighLocID"), id + 1);
+    EXPECT_EQ(
+        ce::RegGetDword(ce::HKEY_CURRENT_USER, u"ControlPanel\\Dial\\Locations", u"HighLocID"),
+        id + 1);
 
     // HSCSD dials the operator's number with its codes.
     c->m_nMethod = METHOD_HSCSD;
@@ -255,9 +281,11 @@ TEST_F(ConnectFlowTest, EntryDeviceConfigurationAndLocation) {
     EXPECT_EQ(e.dwCountryCode, 49u);
     EXPECT_EQ(e.szAreaCode, u"171");
     EXPECT_EQ(ce::BuildDialString(e, u""), "+491712524120");
-    v = ce::RegQueryValue(ce::HKEY_CURRENT_USER, u"ControlPanel\\Dial\\Locations", ce::FromUtf8(idText));
+    v = ce::RegQueryValue(ce::HKEY_CURRENT_USER, u"ControlPanel\\Dial\\Locations",
+                          ce::FromUtf8(idText));
     ASSERT_TRUE(v && v->AsMultiSz());
-    EXPECT_EQ(*v->AsMultiSz(), (std::vector<std::u16string>{u"kvo Connection", u"+EFG", u"+EFG", u"+EFG", u"49"}));
+    EXPECT_EQ(*v->AsMultiSz(),
+              (std::vector<std::u16string>{u"kvo Connection", u"+EFG", u"+EFG", u"+EFG", u"49"}));
 }
 
 TEST_F(ConnectFlowTest, FailedGprsOffersHscsdThenGsm) {
@@ -265,9 +293,9 @@ TEST_F(ConnectFlowTest, FailedGprsOffersHscsdThenGsm) {
     auto c = Make();
     ASSERT_TRUE(c->Initialise(true));
     EXPECT_EQ(c->RunConnectFlow(false), EFlowResult::Failed);
-    EXPECT_EQ(m_ui.Questions(), (std::vector<std::u16string>{
-                                    u"GPRS connection failed, do you want to try HSCSD ?",
-                                    u"HSCSD connection failed, do you want to try GSM ?"}));
+    EXPECT_EQ(m_ui.Questions(),
+              (std::vector<std::u16string>{u"GPRS connection failed, do you want to try HSCSD ?",
+                                           u"HSCSD connection failed, do you want to try GSM ?"}));
     EXPECT_EQ(HandleFile(), 0u);
     kvo::CKvoIni ini;
     std::string error;
@@ -342,8 +370,8 @@ TEST_F(ConnectFlowTest, UpdateScheduleAndUpdaterStart) {
     kvo::test::FakeClock clock;  // 2026-12-08
     fs::path updaterDir = ce::MapPath(u"\\Program Files\\Orvane Updater");
     fs::path log = ce::DeviceRoot() / "updater-args";
-    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Apps\\Orvane Updater", u"InstlDir",
-                                ce::RegValue::Sz(u"\\Program Files\\Orvane Updater")));
+    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Apps\\Orvane Updater",
+                                u"InstlDir", ce::RegValue::Sz(u"\\Program Files\\Orvane Updater")));
     kvo::test::WriteHostFile(updaterDir / "updater.exe",
                              "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + log.string() + "'\n");
     fs::remove(updaterDir / "updater.exe.tmp");
@@ -356,7 +384,8 @@ TEST_F(ConnectFlowTest, UpdateScheduleAndUpdaterStart) {
     auto check = [&](bool expectStart) {
         int before = starts();
         EXPECT_EQ(c->CheckUpdateSchedule(), expectStart);
-        if (expectStart) EXPECT_TRUE(WaitUntil([&] { return starts() == before + 1; }));
+        if (expectStart)
+            EXPECT_TRUE(WaitUntil([&] { return starts() == before + 1; }));
     };
     check(true);  // never checked: 2000-00-00
     EXPECT_EQ(kvo::test::ReadHostFile(log),
@@ -383,15 +412,20 @@ TEST_F(ConnectFlowTest, UpdateScheduleAndUpdaterStart) {
 TEST_F(ConnectFlowTest, UninstallRemovesExactlyItsOwn) {
     auto c = Make();
     const std::u16string f = c->m_strAppDir;
-    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_CURRENT_USER, u"Software\\Orvane kvonet pro\\x", u"v", ce::RegValue::Dword(1)));
-    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_CURRENT_USER, u"Software\\Dialer", u"v", ce::RegValue::Dword(1)));
-    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_CURRENT_USER, u"Software\\Other", u"v", ce::RegValue::Dword(1)));
-    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Today\\Items\\\"Kvonet\"", u"DLL",
+    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_CURRENT_USER, u"Software\\Orvane kvonet pro\\x", u"v",
+                                ce::RegValue::Dword(1)));
+    ASSERT_TRUE(
+        ce::RegSetValue(ce::HKEY_CURRENT_USER, u"Software\\Dialer", u"v", ce::RegValue::Dword(1)));
+    ASSERT_TRUE(
+        ce::RegSetValue(ce::HKEY_CURRENT_USER, u"Software\\Other", u"v", ce::RegValue::Dword(1)));
+    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE,
+                                u"SOFTWARE\\Microsoft\\Today\\Items\\\"Kvonet\"", u"DLL",
                                 ce::RegValue::Sz(u"homestrip.dll")));
-    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Today\\Items\\Other", u"DLL",
-                                ce::RegValue::Sz(u"x.dll")));
+    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Today\\Items\\Other",
+                                u"DLL", ce::RegValue::Sz(u"x.dll")));
     std::u16string apps = u"SOFTWARE\\Apps\\Orvane kvonet pro";
-    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, apps, u"myapp", ce::RegValue::Sz(u"\\x.exe")));
+    ASSERT_TRUE(
+        ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, apps, u"myapp", ce::RegValue::Sz(u"\\x.exe")));
     for (const char16_t* name : {u"kvo.ini", u"kvo.sms", u"intranet.dat", u"mail.ini", u"pb\\a.pb",
                                  u"LOG\\2026.log", u"LOG\\sub\\keep.txt"})
         kvo::test::WriteHostFile(ce::MapPath(f + name), "x");
@@ -404,10 +438,13 @@ TEST_F(ConnectFlowTest, UninstallRemovesExactlyItsOwn) {
     EXPECT_FALSE(ce::RegKeyExists(ce::HKEY_CURRENT_USER, u"Software\\Orvane kvonet pro"));
     EXPECT_FALSE(ce::RegKeyExists(ce::HKEY_CURRENT_USER, u"Software\\Dialer"));
     EXPECT_TRUE(ce::RegKeyExists(ce::HKEY_CURRENT_USER, u"Software\\Other"));
-    EXPECT_FALSE(ce::RegKeyExists(ce::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Today\\Items\\\"Kvonet\""));
-    EXPECT_TRUE(ce::RegKeyExists(ce::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Today\\Items\\Other"));
+    EXPECT_FALSE(
+        ce::RegKeyExists(ce::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Today\\Items\\\"Kvonet\""));
+    EXPECT_TRUE(
+        ce::RegKeyExists(ce::HKEY_LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Today\\Items\\Other"));
     EXPECT_FALSE(ce::RegQueryValue(ce::HKEY_LOCAL_MACHINE, apps, u"myapp"));
-    EXPECT_EQ(ce::RegGetString(ce::HKEY_LOCAL_MACHINE, apps, u"InstlDir"), u"\\Program Files\\kvonet pro");
+    EXPECT_EQ(ce::RegGetString(ce::HKEY_LOCAL_MACHINE, apps, u"InstlDir"),
+              u"\\Program Files\\kvonet pro");
 
     std::vector<std::u16string> left;
     for (const auto& e : ce::FindFiles(f + u"*")) left.push_back(e.name);
@@ -417,14 +454,16 @@ TEST_F(ConnectFlowTest, UninstallRemovesExactlyItsOwn) {
     EXPECT_FALSE(ce::FileExists(u"\\kvo.lock"));
     EXPECT_FALSE(ce::DirectoryExists(u"\\Windows\\dialer"));
     EXPECT_TRUE(ce::FileExists(u"\\Windows\\keep.txt"));
-    EXPECT_NE(m_ui.Messages().back().find(u"After pressing OK a restart is performed."), std::u16string::npos);
+    EXPECT_NE(m_ui.Messages().back().find(u"After pressing OK a restart is performed."),
+              std::u16string::npos);
 }
 
 TEST_F(ConnectFlowTest, PinThatDoesNotFitIsSwitchedOffOnRequest) {
     StartPhone("[phone]\npin = 0000\n");
     std::string error;
     ASSERT_TRUE(kvo::device::AddModem(u"KVO Mobile SP-1 Bluetooth", u"COM6:",
-                                      ce::FromUtf8((ce::DeviceRoot() / "dev" / "COM3").string()), error, true))
+                                      ce::FromUtf8((ce::DeviceRoot() / "dev" / "COM3").string()),
+                                      error, true))
         << error;
     SaveIni([](kvo::CKvoIni& i) {
         i.m_strModemDevice = u"KVO Mobile SP-1 Bluetooth";
@@ -433,7 +472,9 @@ TEST_F(ConnectFlowTest, PinThatDoesNotFitIsSwitchedOffOnRequest) {
     auto c = Make();
     ASSERT_TRUE(c->Initialise(true));
     // Ends the connection as soon as it is up.
-    c->m_onConnected = [&](uint32_t) { kvo::test::WriteHostFile(ce::MapPath(c->RequestFile()), "0000"); };
+    c->m_onConnected = [&](uint32_t) {
+        kvo::test::WriteHostFile(ce::MapPath(c->RequestFile()), "0000");
+    };
     EXPECT_EQ(c->RunConnectFlow(false), EFlowResult::Connected) << ce::ToUtf8(c->m_strLastError);
     EXPECT_EQ(m_ui.Questions(), (std::vector<std::u16string>{LoadString(IDS_ASK_DISABLE_PIN)}));
     auto cmds = Commands();
@@ -465,7 +506,9 @@ TEST_F(ConnectFlowTest, IntranetChosenAtConnectionIsForThisFlowOnly) {
         password = u"Pw";
         return true;
     };
-    c->m_onConnected = [&](uint32_t) { kvo::test::WriteHostFile(ce::MapPath(c->RequestFile()), "0000"); };
+    c->m_onConnected = [&](uint32_t) {
+        kvo::test::WriteHostFile(ce::MapPath(c->RequestFile()), "0000");
+    };
     EXPECT_EQ(c->RunConnectFlow(false), EFlowResult::Connected) << ce::ToUtf8(c->m_strLastError);
     EXPECT_EQ(asked, 1);
 
@@ -483,7 +526,8 @@ TEST_F(ConnectFlowTest, IntranetChosenAtConnectionIsForThisFlowOnly) {
     bool saved = false;
     ASSERT_EQ(ce::RasGetEntryDialParams(u"", p, &saved), 0u);
     EXPECT_EQ(p.szUserName, u"Anna");
-    std::u16string http = std::u16string(ce::kConnMgrProxiesKey) + u"\\HTTP-" + ce::GuidToString(c->m_guidDestination);
+    std::u16string http = std::u16string(ce::kConnMgrProxiesKey) + u"\\HTTP-" +
+                          ce::GuidToString(c->m_guidDestination);
     EXPECT_EQ(ce::RegGetDword(ce::HKEY_LOCAL_MACHINE, http, u"Type"), 1u);
 
     // The login went to "intranet.dat" with its case; the choice stays "at connection".

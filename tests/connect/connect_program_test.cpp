@@ -37,14 +37,16 @@ protected:
     }
     void TearDown() override {
         for (const auto& c : ce::RasListConnections()) ce::RasHangUp(c.hConn);
-        if (m_phone) m_phone->Stop();
+        if (m_phone)
+            m_phone->Stop();
     }
     void StartPhone(const std::string& scenario = "") {
         kvo::phone::Scenario s;
         std::string error;
         ASSERT_TRUE(kvo::phone::ParseScenario(scenario, s, error)) << error;
         m_phone = std::make_unique<kvo::phone::CPhoneSim>(s);
-        ASSERT_TRUE(m_phone->Start((ce::DeviceRoot() / "dev" / "COM3").string(), 0, error)) << error;
+        ASSERT_TRUE(m_phone->Start((ce::DeviceRoot() / "dev" / "COM3").string(), 0, error))
+            << error;
     }
     kvo::test::ProgramResult Kvo(std::vector<std::string> args) {
         args.insert(args.begin(), "connect");
@@ -53,13 +55,16 @@ protected:
     kvo::test::ProgramResult Connect(const std::vector<std::string>& args) {
         return RunProgram(BuiltProgram("connect"), args);
     }
-    std::u16string App(const char16_t* name) { return std::u16string(u"\\Program Files\\kvonet pro\\") + name; }
+    std::u16string App(const char16_t* name) {
+        return std::u16string(u"\\Program Files\\kvonet pro\\") + name;
+    }
 
     std::unique_ptr<kvo::phone::CPhoneSim> m_phone;
 };
 
 TEST_F(ConnectProgramTest, SecondInstanceEndsAtOnceButReleaseRuns) {
-    ce::File held = ce::File::Open(u"\\kvo.lock", ce::GENERIC_WRITE, ce::FILE_SHARE_NONE, ce::OPEN_ALWAYS);
+    ce::File held =
+        ce::File::Open(u"\\kvo.lock", ce::GENERIC_WRITE, ce::FILE_SHARE_NONE, ce::OPEN_ALWAYS);
     ASSERT_TRUE(held);
     StartPhone();
     auto r = Connect({"c"});
@@ -89,15 +94,18 @@ TEST_F(ConnectProgramTest, SecondRoadFromDetectionToDisconnect) {
     uint32_t handle = static_cast<uint32_t>(std::stoul(up.out.substr(10)));
     std::string con2 = kvo::test::ReadHostFile(ce::MapPath(App(u"kvo.con2")));
     ASSERT_EQ(con2.size(), 4u);
-    EXPECT_EQ(static_cast<uint8_t>(con2[0]) | static_cast<uint8_t>(con2[1]) << 8, static_cast<int>(handle & 0xFFFF));
+    EXPECT_EQ(static_cast<uint8_t>(con2[0]) | static_cast<uint8_t>(con2[1]) << 8,
+              static_cast<int>(handle & 0xFFFF));
 
     // The detached flow owns the connection and the lock.
     auto second = Connect({"c"});
     EXPECT_EQ(second.status, 1);
     auto entry = Kvo({"entry"});
-    EXPECT_NE(entry.out.find("device\tGeneric IrDA-modem\nnumber\t*99***1#\ncountry-code\t0\n"), std::string::npos)
+    EXPECT_NE(entry.out.find("device\tGeneric IrDA-modem\nnumber\t*99***1#\ncountry-code\t0\n"),
+              std::string::npos)
         << entry.out;
-    EXPECT_NE(entry.out.find("dial-modifier\t+CGDCONT=1,\"IP\",\"internet.t-d1.de\"\n"), std::string::npos);
+    EXPECT_NE(entry.out.find("dial-modifier\t+CGDCONT=1,\"IP\",\"internet.t-d1.de\"\n"),
+              std::string::npos);
     auto status = Kvo({"status"});
     EXPECT_EQ(status.out.rfind("kvonet\t" + std::to_string(handle) + "\t", 0), 0u) << status.out;
 
@@ -112,7 +120,9 @@ TEST_F(ConnectProgramTest, DetachedFlowThatFailsSaysSo) {
     StartPhone("[data]\nfail = *99***1#,NO CARRIER\n");
     auto up = Kvo({"up", "--no", "--detach"});
     EXPECT_EQ(up.status, 1);
-    EXPECT_NE(up.err.find("GPRS connection failed, do you want to try HSCSD ? -> no"), std::string::npos) << up.err;
+    EXPECT_NE(up.err.find("GPRS connection failed, do you want to try HSCSD ? -> no"),
+              std::string::npos)
+        << up.err;
     EXPECT_EQ(kvo::test::ReadHostFile(ce::MapPath(App(u"kvo.con2"))), std::string(4, '\0'));
     EXPECT_EQ(Kvo({"up", "--maybe"}).status, 2);
 }
@@ -142,7 +152,8 @@ TEST_F(ConnectProgramTest, CallIntranetMailAndUninstallCommands) {
     auto gone = Kvo({"uninstall", "--yes"});
     EXPECT_EQ(gone.status, 0) << gone.err;
     EXPECT_FALSE(ce::FileExists(App(u"intranet.dat")));
-    EXPECT_TRUE(fs::is_symlink(ce::DeviceRoot() / "fs" / "Program Files" / "kvonet pro" / "connect.exe"));
+    EXPECT_TRUE(
+        fs::is_symlink(ce::DeviceRoot() / "fs" / "Program Files" / "kvonet pro" / "connect.exe"));
 }
 
 }  // namespace

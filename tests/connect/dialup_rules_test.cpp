@@ -54,7 +54,8 @@ TEST(ChooseMethodTest, Matrix) {
         std::u16string saved = c.saved;
         int m = ChooseMethod(saved, Phone(c.phoneGprs, c.phoneHscsd), Isp(c.ispGprs, c.ispCsd));
         SCOPED_TRACE(std::string(saved.begin(), saved.end()) + " " + std::to_string(c.phoneGprs) +
-                     std::to_string(c.phoneHscsd) + std::to_string(c.ispGprs) + std::to_string(c.ispCsd));
+                     std::to_string(c.phoneHscsd) + std::to_string(c.ispGprs) +
+                     std::to_string(c.ispCsd));
         EXPECT_EQ(m, c.method);
         EXPECT_EQ(saved, c.savedAfter);
     }
@@ -97,16 +98,19 @@ TEST(BuildInitStringTest, OtherMethods) {
     CPhoneModel p = Phone(true, true);
     CIspEntry i = Isp(true, true);
     EXPECT_EQ(BuildInitString(METHOD_GSM, p, i, u"", u"1").m_strText, u"+CBST=7,0,1");
-    EXPECT_EQ(BuildInitString(METHOD_HSCSD, p, i, u"", u"1").m_strText, u"+CBST=0,0,1;+CHSN=4,2,0,0");
+    EXPECT_EQ(BuildInitString(METHOD_HSCSD, p, i, u"", u"1").m_strText,
+              u"+CBST=0,0,1;+CHSN=4,2,0,0");
     EXPECT_EQ(BuildInitString(METHOD_NONE, p, i, u"", u"1").m_strText, u"Z");
     // A PIN command first in the template goes with its separator.
     p.m_strGprsInit = u"+cpin=\"PIN\";+CGDCONT=1,\"IP\",\"APN\"";
-    EXPECT_EQ(BuildInitString(METHOD_GPRS, p, i, u"", u"").m_strText, u"+CGDCONT=1,\"IP\",\"web.example\"");
+    EXPECT_EQ(BuildInitString(METHOD_GPRS, p, i, u"", u"").m_strText,
+              u"+CGDCONT=1,\"IP\",\"web.example\"");
 }
 
 TEST(ProfileTemplateTest, PiecesSentInOrder) {
-    EXPECT_EQ(ProfileTemplatePieces(u"AT+CGDCONT=1,\"IP\",\"APN\";AT+cpin=\"PIN\"", u"web", u"1234"),
-              (std::vector<std::u16string>{u"AT+CGDCONT=1,\"IP\",\"web\"", u"AT+cpin=\"1234\""}));
+    EXPECT_EQ(
+        ProfileTemplatePieces(u"AT+CGDCONT=1,\"IP\",\"APN\";AT+cpin=\"PIN\"", u"web", u"1234"),
+        (std::vector<std::u16string>{u"AT+CGDCONT=1,\"IP\",\"web\"", u"AT+cpin=\"1234\""}));
     // An empty PIN's command is left out; only the PIN form with the leading ';' goes whole.
     EXPECT_EQ(ProfileTemplatePieces(u"AT+CGDCONT=1,\"IP\",\"APN\";+cpin=\"PIN\"", u"web", u""),
               (std::vector<std::u16string>{u"AT+CGDCONT=1,\"IP\",\"web\""}));

@@ -24,15 +24,18 @@ protected:
         return ce::RegGetDword(ce::HKEY_LOCAL_MACHINE, key, name, 0xFFFF);
     }
     std::vector<std::u16string> ProxyKeys() {
-        return ce::RegEnumKeys(ce::HKEY_LOCAL_MACHINE, Proxies()).value_or(std::vector<std::u16string>{});
+        return ce::RegEnumKeys(ce::HKEY_LOCAL_MACHINE, Proxies())
+            .value_or(std::vector<std::u16string>{});
     }
 };
 
 TEST_F(ProvisioningTest, EachRunMakesANewDestinationAndOneHttpEntry) {
     // An entry of another program's destination goes too: there is one HTTP proxy entry.
-    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, Proxies() + u"\\HTTP-{00000000-0000-0000-0000-000000000001}",
+    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE,
+                                Proxies() + u"\\HTTP-{00000000-0000-0000-0000-000000000001}",
                                 u"Proxy", ce::RegValue::Sz(u"x:1")));
-    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, Proxies() + u"\\Other", u"Proxy", ce::RegValue::Sz(u"y:2")));
+    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, Proxies() + u"\\Other", u"Proxy",
+                                ce::RegValue::Sz(u"y:2")));
     CIntranetSettings s;
     ce::GUID first, second;
     ASSERT_TRUE(ProvisionConnection(u"kvonet", false, s, first));
@@ -57,9 +60,10 @@ TEST_F(ProvisioningTest, EachRunMakesANewDestinationAndOneHttpEntry) {
     // The request finds the entry by the new destination, and only by it.
     EXPECT_EQ(ce::ConnMgrFindConnection(second), std::optional<std::u16string>(u"kvonet"));
     EXPECT_FALSE(ce::ConnMgrFindConnection(first));
-    EXPECT_EQ(ce::RegGetString(ce::HKEY_LOCAL_MACHINE, std::u16string(ce::kConnMgrDestinationsKey) + u"\\kvonet",
-                               u"DestId"),
-              g);
+    EXPECT_EQ(
+        ce::RegGetString(ce::HKEY_LOCAL_MACHINE,
+                         std::u16string(ce::kConnMgrDestinationsKey) + u"\\kvonet", u"DestId"),
+        g);
 }
 
 TEST_F(ProvisioningTest, IntranetProxies) {
@@ -133,14 +137,17 @@ TEST_F(ProvisioningTest, MailAccountAndStartPage) {
     f.m_strUser = u"anna";
     f.m_strPassword = u"a\"b&c<d";  // must not end the attribute
     ASSERT_EQ(CreateOperatorMailAccount(f), EMailResult::Ok);
-    std::u16string account = std::u16string(ce::kEmail2Key) + u"\\{4FE84006-9E8A-4158-864D-A2E1E98C3786}";
+    std::u16string account =
+        std::u16string(ce::kEmail2Key) + u"\\{4FE84006-9E8A-4158-864D-A2E1E98C3786}";
     EXPECT_EQ(Str(account, u"AUTHSECRET"), u"a\"b&c<d");
     EXPECT_EQ(Str(account, u"REPLYADDR"), u"anna@vodafone.de");
     EXPECT_EQ(Str(account, u"SERVICETYPE"), u"POP3");
     EXPECT_EQ(Str(account, u"INSERVER"), u"pop.vodafone.de");
     const char16_t* main = u"Software\\Microsoft\\Internet Explorer\\Main";
-    EXPECT_EQ(ce::RegGetString(ce::HKEY_CURRENT_USER, main, u"Start Page"), PresetOperator().m_strStartPage);
-    EXPECT_EQ(ce::RegGetString(ce::HKEY_CURRENT_USER, std::u16string(main) + u"\\FavoritesEntries\\Vodafone", u"Icon"),
+    EXPECT_EQ(ce::RegGetString(ce::HKEY_CURRENT_USER, main, u"Start Page"),
+              PresetOperator().m_strStartPage);
+    EXPECT_EQ(ce::RegGetString(ce::HKEY_CURRENT_USER,
+                               std::u16string(main) + u"\\FavoritesEntries\\Vodafone", u"Icon"),
               u"\\windows\\kvo.ico");
 }
 

@@ -35,9 +35,13 @@ namespace {
 using kvo::connect::CConnection;
 
 std::atomic<bool> g_bStop{false};
-extern "C" void OnInterrupt(int) { g_bStop.store(true); }
+extern "C" void OnInterrupt(int) {
+    g_bStop.store(true);
+}
 
-std::string U8(const std::u16string& s) { return ce::ToUtf8(s); }
+std::string U8(const std::u16string& s) {
+    return ce::ToUtf8(s);
+}
 
 // Status texts may be HTML tables: a terminal gets their words.
 std::string PlainText(const std::u16string& html) {
@@ -46,7 +50,8 @@ std::string PlainText(const std::u16string& html) {
     for (char c : U8(html)) {
         if (c == '<') {
             inTag = true;
-            if (!out.empty() && out.back() != ' ') out.push_back(' ');
+            if (!out.empty() && out.back() != ' ')
+                out.push_back(' ');
         } else if (c == '>') {
             inTag = false;
         } else if (!inTag) {
@@ -73,7 +78,8 @@ public:
         }
         m_err << PlainText(question) << " [y/N] " << std::flush;
         std::string line;
-        if (!std::getline(std::cin, line)) return false;
+        if (!std::getline(std::cin, line))
+            return false;
         return line == "y" || line == "Y" || line == "yes";
     }
     // The one OK/Cancel question is the telephony retry, where Cancel waits on: unattended,
@@ -87,7 +93,8 @@ public:
     }
     void SetStatus(const std::u16string& text) override {
         std::string t = PlainText(text);
-        if (!t.empty() && t != m_strLast) m_err << t << "\n";
+        if (!t.empty() && t != m_strLast)
+            m_err << t << "\n";
         m_strLast = t;
     }
     void SetProgress(int, int) override {}
@@ -101,13 +108,15 @@ private:
 
 bool Prepare(CConnection& conn, std::ostream& err) {
     ce::SetAppName(u"connect");
-    if (kvo::connect::StartUp(conn)) return true;
+    if (kvo::connect::StartUp(conn))
+        return true;
     err << "kvo: " << U8(conn.m_strLastError) << "\n";
     return false;
 }
 
 int Finish(int rc, CConnection& conn, std::ostream& err) {
-    if (rc == kvo::connect::kCommandOk) return kExitOk;
+    if (rc == kvo::connect::kCommandOk)
+        return kExitOk;
     err << "kvo: " << (conn.m_strLastError.empty() ? "the command failed" : U8(conn.m_strLastError))
         << "\n";
     return kExitFailed;
@@ -120,9 +129,11 @@ int RunDetect(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     CConnectTerminalUi ui(err, 0);
     CConnection conn(ui, GetKvoComm());
-    if (!Prepare(conn, err)) return kExitFailed;
+    if (!Prepare(conn, err))
+        return kExitFailed;
     int rc = Finish(kvo::connect::RunWindowlessCommand(conn, u"e"), conn, err);
-    if (rc != kExitOk) return rc;
+    if (rc != kExitOk)
+        return rc;
     out << "phone\t" << U8(conn.m_phone.m_strName) << "\nisp\t" << U8(conn.m_isp.m_strName)
         << "\nmethod\t" << U8(conn.m_strMethod) << "\nuser\t" << U8(conn.m_strUser) << "\n";
     return kExitOk;
@@ -131,9 +142,11 @@ int RunDetect(const std::vector<std::string>& args, std::ostream& out, std::ostr
 uint32_t ReadHandleFile(const std::u16string& path, bool& present) {
     std::string bytes;
     present = ce::ReadFileBytes(path, bytes) && bytes.size() >= 4;
-    if (!present) return 0;
+    if (!present)
+        return 0;
     return static_cast<uint8_t>(bytes[0]) | static_cast<uint8_t>(bytes[1]) << 8 |
-           static_cast<uint8_t>(bytes[2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[3])) << 24;
+           static_cast<uint8_t>(bytes[2]) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(bytes[3])) << 24;
 }
 
 int RunUp(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -141,9 +154,12 @@ int RunUp(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     bool detach = false;
     std::string network;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--yes") fixed = 1;
-        else if (args[i] == "--no") fixed = 0;
-        else if (args[i] == "--detach") detach = true;
+        if (args[i] == "--yes")
+            fixed = 1;
+        else if (args[i] == "--no")
+            fixed = 0;
+        else if (args[i] == "--detach")
+            detach = true;
         else if (args[i] == "--network" && i + 1 < args.size() &&
                  (args[i + 1] == "internet" || args[i + 1] == "intranet"))
             network = args[++i];
@@ -184,16 +200,21 @@ int RunUp(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     }
     CConnectTerminalUi ui(err, fixed);
     CConnection conn(ui, GetKvoComm());
-    if (!Prepare(conn, err)) return kExitFailed;
+    if (!Prepare(conn, err))
+        return kExitFailed;
     conn.m_chooseNetwork = [&]() {
-        if (network == "intranet") return kvo::connect::ENetworkAnswer::Intranet;
-        if (network == "internet") return kvo::connect::ENetworkAnswer::Internet;
+        if (network == "intranet")
+            return kvo::connect::ENetworkAnswer::Intranet;
+        if (network == "internet")
+            return kvo::connect::ENetworkAnswer::Internet;
         if (fixed < 0 && isatty(0)) {
             err << "Connect with? [internet/intranet/cancel] " << std::flush;
             std::string line;
             if (std::getline(std::cin, line)) {
-                if (line == "internet") return kvo::connect::ENetworkAnswer::Internet;
-                if (line == "intranet") return kvo::connect::ENetworkAnswer::Intranet;
+                if (line == "internet")
+                    return kvo::connect::ENetworkAnswer::Internet;
+                if (line == "intranet")
+                    return kvo::connect::ENetworkAnswer::Intranet;
             }
         }
         return kvo::connect::ENetworkAnswer::Cancel;
@@ -202,11 +223,15 @@ int RunUp(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         if (fixed < 0 && isatty(0)) {
             std::string line;
             err << "Intranet user name [" << U8(user) << "]: " << std::flush;
-            if (!std::getline(std::cin, line)) return false;
-            if (!line.empty()) user = ce::FromUtf8(line);
+            if (!std::getline(std::cin, line))
+                return false;
+            if (!line.empty())
+                user = ce::FromUtf8(line);
             err << "Password (empty keeps the stored one): " << std::flush;
-            if (!std::getline(std::cin, line)) return false;
-            if (!line.empty()) password = ce::FromUtf8(line);
+            if (!std::getline(std::cin, line))
+                return false;
+            if (!line.empty())
+                password = ce::FromUtf8(line);
             return true;
         }
         return fixed == 1;
@@ -240,7 +265,8 @@ int RunUp(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         conn.m_bForceNetworkQuestion = true;
     }
     rc = Finish(kvo::connect::RunWindowlessCommand(conn, text), conn, err);
-    if (detach) _exit(rc);
+    if (detach)
+        _exit(rc);
     return rc;
 }
 
@@ -291,7 +317,9 @@ int RunDown(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return kExitOk;
 }
 
-std::string Ip(const ce::RASIPADDR& a) { return ce::FormatIp(a); }
+std::string Ip(const ce::RASIPADDR& a) {
+    return ce::FormatIp(a);
+}
 
 int RunEntry(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (!args.empty()) {
@@ -320,7 +348,8 @@ int RunEntry(const std::vector<std::string>& args, std::ostream& out, std::ostre
         {ce::RASEO_SwCompression, "software-compression"},
     };
     for (const auto& [bit, n] : names)
-        if (e.dwfOptions & bit) options += (options.empty() ? "" : ",") + std::string(n);
+        if (e.dwfOptions & bit)
+            options += (options.empty() ? "" : ",") + std::string(n);
     out << "device\t" << U8(e.szDeviceName) << "\nnumber\t" << U8(e.szLocalPhoneNumber)
         << "\ncountry-code\t" << e.dwCountryCode << "\narea-code\t" << U8(e.szAreaCode)
         << "\nframing\t" << (e.dwFramingProtocol == ce::RASFP_Slip ? "SLIP" : "PPP")
@@ -328,7 +357,8 @@ int RunEntry(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (e.dwfOptions & ce::RASEO_SpecificNameServers)
         out << Ip(e.ipaddrDns) << "," << Ip(e.ipaddrDnsAlt) << "," << Ip(e.ipaddrWins) << ","
             << Ip(e.ipaddrWinsAlt);
-    out << "\ndial-modifier\t" << U8(ce::DialModifier(cfg)) << "\nuser\t" << U8(p.szUserName) << "\n";
+    out << "\ndial-modifier\t" << U8(ce::DialModifier(cfg)) << "\nuser\t" << U8(p.szUserName)
+        << "\n";
     return kExitOk;
 }
 
@@ -339,9 +369,12 @@ int RunCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     CConnectTerminalUi ui(err, 0);
     CConnection conn(ui, GetKvoComm());
-    if (!Prepare(conn, err)) return kExitFailed;
-    int rc = Finish(kvo::connect::RunWindowlessCommand(conn, u"z " + ce::FromUtf8(args[0])), conn, err);
-    if (rc == kExitOk) out << "dialled\t" << args[0] << "\n";
+    if (!Prepare(conn, err))
+        return kExitFailed;
+    int rc =
+        Finish(kvo::connect::RunWindowlessCommand(conn, u"z " + ce::FromUtf8(args[0])), conn, err);
+    if (rc == kExitOk)
+        out << "dialled\t" << args[0] << "\n";
     return rc;
 }
 
@@ -364,10 +397,11 @@ int RunIntranet(const std::vector<std::string>& args, std::ostream& out, std::os
         err << "kvo: " << error << "\n";
         return kExitFailed;
     }
-    static const char* const keys[] = {"internet", "proxy", "proxy_http", "proxy_wap", "proxy_socks",
-                                       "socks4", "socks5", "proxy_user", "proxy_password", "user",
-                                       "password", "ip", "slip", "compress_sw", "compress_hd", "dns",
-                                       "altdns", "wins", "altwins", "apn"};
+    static const char* const keys[] = {"internet",       "proxy",       "proxy_http",  "proxy_wap",
+                                       "proxy_socks",    "socks4",      "socks5",      "proxy_user",
+                                       "proxy_password", "user",        "password",    "ip",
+                                       "slip",           "compress_sw", "compress_hd", "dns",
+                                       "altdns",         "wins",        "altwins",     "apn"};
     if (show) {
         for (const char* k : keys) {
             std::u16string* v = s.Field(ce::FromUtf8(k));
@@ -405,12 +439,18 @@ int RunMailAccount(const std::vector<std::string>& args, std::ostream& out, std:
             return kExitUsage;
         }
         std::u16string v = ce::FromUtf8(args[i + 1]);
-        if (args[i] == "--user") f.m_strUser = v;
-        else if (args[i] == "--password") f.m_strPassword = v;
-        else if (args[i] == "--name") f.m_strYourName = v;
-        else if (args[i] == "--email") f.m_strEmail = v;
-        else if (args[i] == "--smtp") f.m_strOutgoing = v;
-        else if (args[i] == "--pop3") f.m_strIncoming = v;
+        if (args[i] == "--user")
+            f.m_strUser = v;
+        else if (args[i] == "--password")
+            f.m_strPassword = v;
+        else if (args[i] == "--name")
+            f.m_strYourName = v;
+        else if (args[i] == "--email")
+            f.m_strEmail = v;
+        else if (args[i] == "--smtp")
+            f.m_strOutgoing = v;
+        else if (args[i] == "--pop3")
+            f.m_strIncoming = v;
         else {
             err << usage;
             return kExitUsage;
@@ -421,14 +461,15 @@ int RunMailAccount(const std::vector<std::string>& args, std::ostream& out, std:
         return kExitUsage;
     }
     switch (kvo::connect::CreateOperatorMailAccount(f)) {
-    case kvo::connect::EMailResult::Ok: break;
-    case kvo::connect::EMailResult::DocumentFailed:
-        err << "kvo: the mail account was refused: " << ce::GetLastErrorText() << "\n";
-        return kExitFailed;
-    case kvo::connect::EMailResult::RegistryFailed:
-        err << "kvo: " << U8(kvo::connect::LoadString(kvo::connect::IDS_REGISTRY_FAILED)) << " "
-            << ce::GetLastErrorText() << "\n";
-        return kExitFailed;
+        case kvo::connect::EMailResult::Ok:
+            break;
+        case kvo::connect::EMailResult::DocumentFailed:
+            err << "kvo: the mail account was refused: " << ce::GetLastErrorText() << "\n";
+            return kExitFailed;
+        case kvo::connect::EMailResult::RegistryFailed:
+            err << "kvo: " << U8(kvo::connect::LoadString(kvo::connect::IDS_REGISTRY_FAILED)) << " "
+                << ce::GetLastErrorText() << "\n";
+            return kExitFailed;
     }
     out << U8(kvo::connect::LoadString(kvo::connect::IDS_MAIL_CONFIGURED)) << "\n";
     return kExitOk;
@@ -442,9 +483,11 @@ int RunUninstall(const std::vector<std::string>& args, std::ostream& out, std::o
     }
     CConnectTerminalUi ui(out, 1);
     CConnection conn(ui, GetKvoComm());
-    if (!Prepare(conn, err)) return kExitFailed;
+    if (!Prepare(conn, err))
+        return kExitFailed;
     bool ok = conn.Uninstall();
-    if (conn.m_bResetPending) ce::KernelIoControl(ce::IOCTL_HAL_REBOOT);
+    if (conn.m_bResetPending)
+        ce::KernelIoControl(ce::IOCTL_HAL_REBOOT);
     if (!ok) {
         err << "kvo: " << U8(conn.m_strLastError) << "\n";
         return kExitFailed;
@@ -455,14 +498,16 @@ int RunUninstall(const std::vector<std::string>& args, std::ostream& out, std::o
 }  // namespace
 
 void AddConnectFlowCommands(std::map<std::string, Command>& table) {
-    table["detect"] = {"connect detect", "detect phone, operator and method and store them", RunDetect};
+    table["detect"] = {"connect detect", "detect phone, operator and method and store them",
+                       RunDetect};
     table["up"] = {"connect up [--yes|--no] [--network internet|intranet] [--detach]",
                    "connect through the phone; stays until the connection ends (Ctrl-C ends it)",
                    RunUp};
     table["down"] = {"connect down", "end the connection kvo.con2 names", RunDown};
     table["entry"] = {"connect entry", "the dial-up entry \"kvonet\" as key/value lines", RunEntry};
     table["call"] = {"connect call NUMBER", "a voice call through the phone", RunCall};
-    table["intranet"] = {"connect intranet show | set KEY VALUE", "the intranet settings", RunIntranet};
+    table["intranet"] = {"connect intranet show | set KEY VALUE", "the intranet settings",
+                         RunIntranet};
     table["mail-account"] = {"connect mail-account --user USER --password PASSWORD ...",
                              "the preset operator's mail account and start page", RunMailAccount};
     table["uninstall"] = {"connect uninstall --yes", "remove the suite's settings and files",
