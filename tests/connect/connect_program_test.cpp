@@ -116,6 +116,22 @@ TEST_F(ConnectProgramTest, SecondRoadFromDetectionToDisconnect) {
     EXPECT_EQ(Kvo({"down"}).status, 1);  // nothing left to end
 }
 
+TEST_F(ConnectProgramTest, InterruptEndsTheConnectionItOwns) {
+    StartPhone();
+    pid_t pid = kvo::test::StartProgram(BuiltProgram("kvo"), {"connect", "up"}, -1, -1);
+    ASSERT_GT(pid, 0);
+    // Connected once the link's record is there.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ce::RasListConnections().empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(ce::RasListConnections().size(), 1u);
+    kill(pid, SIGINT);
+    EXPECT_EQ(kvo::test::WaitProgram(pid, 20000), 0);
+    EXPECT_TRUE(ce::RasListConnections().empty());
+    EXPECT_FALSE(ce::FileExists(u"\\kvo.lock"));
+    EXPECT_FALSE(ce::FileExists(App(u"MONITORSTARTED")));
+}
+
 TEST_F(ConnectProgramTest, DetachedFlowThatFailsSaysSo) {
     StartPhone("[data]\nfail = *99***1#,NO CARRIER\n");
     auto up = Kvo({"up", "--no", "--detach"});
@@ -125,6 +141,15 @@ TEST_F(ConnectProgramTest, DetachedFlowThatFailsSaysSo) {
         << up.err;
     EXPECT_EQ(kvo::test::ReadHostFile(ce::MapPath(App(u"kvo.con2"))), std::string(4, '\0'));
     EXPECT_EQ(Kvo({"up", "--maybe"}).status, 2);
+
+    // Without a display nobody answers: the question gets No, and the log says so.
+    auto c = Connect({"c"});
+    EXPECT_EQ(c.status, 1);
+    std::string notes = kvo::test::ReadHostFile(ce::DeviceRoot() / "notifications.log");
+    EXPECT_NE(notes.find(
+                  "GPRS connection failed, do you want to try HSCSD ?\\n(no display: answered No)"),
+              std::string::npos)
+        << notes;
 }
 
 TEST_F(ConnectProgramTest, CallIntranetMailAndUninstallCommands) {
