@@ -25,7 +25,7 @@ void ListTable(const std::string& prefix, const std::map<std::string, Command>& 
 
 std::map<std::string, Command>& Commands() {
     static std::map<std::string, Command> commands = {
-        {"connect", {"connect status|dial|hangup ...", "dial-up connections (connect --help)", RunConnect, true}},
+        {"connect", {"connect detect|up|down|status|entry|... ", "dial-up connections (connect --help)", RunConnect, true}},
         {"phone", {"phone info [--port PORT]", "talk to the phone (phone --help)", RunPhone, true}},
         {"sms", {"sms sync|list|send|outbox ...", "the messages: sync with the phone, list, send, the queue (sms --help)", RunSms, true}},
         {"contacts", {"contacts list|import|export ...", "the handheld's contacts (contacts --help)", RunContacts, true}},

@@ -6,6 +6,7 @@
 #include "platform/ras.h"
 #include "platform/text.h"
 #include "tools/kvo/commands.h"
+#include "tools/kvo/connect_flow_command.h"
 
 namespace kvo::cli {
 namespace {
@@ -68,7 +69,8 @@ int RunHangUp(const std::vector<std::string>& args, std::ostream& out, std::ostr
 }  // namespace
 
 int RunConnect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    static const std::map<std::string, Command> table = {
+    static const std::map<std::string, Command> table = [] {
+        std::map<std::string, Command> t = {
         {"status",
          {"connect status",
           "active connections, one a line: entry, handle, speed, seconds, bytes received, "
@@ -76,7 +78,10 @@ int RunConnect(const std::vector<std::string>& args, std::ostream& out, std::ost
           RunStatus}},
         {"dial", {"connect dial ENTRY", "dial a dial-up entry; returns once connected", RunDial}},
         {"hangup", {"connect hangup ENTRY", "hang up the entry's connections", RunHangUp}},
-    };
+        };
+        AddConnectFlowCommands(t);
+        return t;
+    }();
     return RunSubcommand("kvo connect", table, args, out, err);
 }
 

@@ -1,0 +1,1 @@
+kvo_fuzz(fuzz_intranet_dat ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_intranet_dat.cpp connectdialup)
