@@ -20,8 +20,13 @@ protected:
         static int argc = 1;
         static char name[] = "charts_test";
         static char* argv[] = {name, nullptr};
-        new QGuiApplication(argc, argv);
+        s_app = new QGuiApplication(argc, argv);
     }
+    static void TearDownTestSuite() {
+        delete s_app;
+        s_app = nullptr;
+    }
+    static inline QGuiApplication* s_app = nullptr;
     static void Save(const QImage& img, const char* name) {
         QDir().mkpath(KVO_BINARY_DIR "/screenshots");
         img.save(QString(KVO_BINARY_DIR "/screenshots/") + name);

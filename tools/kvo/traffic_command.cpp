@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <cstdio>
+#include <memory>
 #include <ostream>
 
 #include "connect/traffic/currency_symbol.h"
@@ -133,7 +134,8 @@ int RunChart(const std::vector<std::string>& args, std::ostream& out, std::ostre
     static int argc = 3;
     static char arg0[] = "kvo", arg1[] = "-platform", arg2[] = "offscreen";
     static char* argv[] = {arg0, arg1, arg2, nullptr};
-    if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
+    std::unique_ptr<QGuiApplication> app;
+    if (!QGuiApplication::instance()) app = std::make_unique<QGuiApplication>(argc, argv);
 
     CTrafficStatistics stats(c.files, c.settings);
     const std::string currency = CurrencySymbol();
