@@ -116,14 +116,32 @@ void CMonitor::CheckWarnings() {
 
 bool CMonitor::AppendRecord(const ce::SYSTEMTIME& stamp, uint32_t rx, uint32_t tx,
                             uint32_t peak) {
+    m_pending.push_back(
+        {m_files.LogPath(m_nLogMonth, m_nLogYear), FormatTrafficRecord(stamp, rx, tx, peak)});
+    return FlushPending();
+}
+
+bool CMonitor::FlushPending() {
+    if (m_pending.empty()) return true;
     m_files.SetMarker(kWrt);
     // The folder may have been removed while we ran; the record must not be lost for that.
     ce::CreateDirectory(m_files.LogDir());
-    ce::File f = ce::File::OpenAppend(m_files.LogPath(m_nLogMonth, m_nLogYear));
-    bool ok = f.IsOpen() && f.Write(FormatTrafficRecord(stamp, rx, tx, peak));
-    f.Close();
+    size_t done = 0;
+    for (; done < m_pending.size(); ++done) {
+        ce::File f = ce::File::OpenAppend(m_pending[done].strLog);
+        if (!f.IsOpen()) break;
+        const int64_t size = f.Seek(0, ce::FILE_END);
+        if (size < 0) break;
+        if (!f.Write(m_pending[done].strText)) {
+            // No half record in the log: the whole one comes with the next try.
+            f.Seek(size, ce::FILE_BEGIN);
+            f.SetEndOfFile();
+            break;
+        }
+    }
+    m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<long>(done));
     m_files.ClearMarker(kWrt);
-    return ok;
+    return m_pending.empty();
 }
 
 bool CMonitor::WriteAktual(const ce::SYSTEMTIME& stamp) {
@@ -166,6 +184,7 @@ bool CMonitor::Tick() {
         m_nStartCount = 4;
     }
 
+    FlushPending();
     if (m_files.HasMarker(kTerminate)) {
         m_files.ClearMarker(kTerminate);
         AppendRecord(ce::GetLocalTime(), m_nSessionRx, m_nSessionTx, m_nSessionPeak);

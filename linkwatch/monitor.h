@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "linkwatch/icon_placement.h"
 #include "linkwatch/link_source.h"
@@ -66,6 +67,7 @@ private:
     void CloseSession(const ce::SYSTEMTIME& stamp);
     void ZeroSession();
     bool AppendRecord(const ce::SYSTEMTIME& stamp, uint32_t rx, uint32_t tx, uint32_t peak);
+    bool FlushPending();
     bool WriteAktual(const ce::SYSTEMTIME& stamp);
     void SetLog(const ce::SYSTEMTIME& t);
     void UpdateGraph(uint32_t tickTraffic);
@@ -88,6 +90,12 @@ private:
     uint32_t m_nConnectedTicks = 0;
     int m_nStartCount = 0;
     GraphState m_graph;
+    // Records a full disk or a missing folder kept out of their log, retried each tick.
+    struct PendingRecord {
+        std::u16string strLog;
+        std::string strText;
+    };
+    std::vector<PendingRecord> m_pending;
 };
 
 // linkwatch.exe processes running on this device.

@@ -364,6 +364,27 @@ TEST_F(MonitorTickTest, ADayWithoutAConnectionMovesTodayIntoTheMonth) {
     EXPECT_EQ(m_monitor->MonthVolume(), 500u);
 }
 
+TEST_F(MonitorTickTest, ARecordThatCannotBeWrittenIsKeptUntilItCan) {
+    MonitorSettings s;
+    s.blockSizeKb = 0;
+    WriteSettings(s);
+    Start();
+    // Something took the log folder's place.
+    ce::RemoveDirectory(m_files.LogDir());
+    { ce::File blocker = ce::File::Create(m_files.LogDir()); }
+    Session(300, 30);
+    EXPECT_FALSE(m_files.HasMarker(kWrt));
+    Run(2);
+    ASSERT_TRUE(ce::DeleteFile(m_files.LogDir()));
+    Run(1);
+    auto log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].nReceived, 300u);
+    EXPECT_EQ(log[0].nTransmitted, 30u);
+    Run(1);
+    EXPECT_EQ(Log().size(), 1u);
+}
+
 TEST_F(MonitorTickTest, ATapStartsConnectOnceUntilItComesUpOrIsGivenUp) {
     Start();
     m_monitor->Tap();
