@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kvo::linkwatch;
     auto records = ParseTrafficLog(std::string_view(reinterpret_cast<const char*>(data), size));
     for (const TrafficRecord& r : records) {
-        if (r.nDay < 1 || r.nDay > 31 || r.strStamp.size() != 19) std::abort();
+        if (r.nDay < 1 || r.nDay > 31 || r.strStamp.size() != 19)
+            std::abort();
         ce::SYSTEMTIME t{};
         t.wDay = static_cast<uint16_t>(r.nDay);
         t.wMonth = 1;

@@ -19,15 +19,18 @@ int CLinkMeter::Init(std::u16string_view entryName) {
     if (r == ce::ERROR_BUFFER_TOO_SMALL) {
         // Grown once to what the service asked for; rounded up to whole records.
         size_t n = (cb + sizeof(ce::RASCONN) - 1) / sizeof(ce::RASCONN);
-        if (n == 0) return 0;
+        if (n == 0)
+            return 0;
         buf.assign(n, ce::RASCONN{});
         std::memset(buf.data(), 0, n * sizeof(ce::RASCONN));
         buf[0].dwSize = sizeof(ce::RASCONN);
         cb = static_cast<ce::DWORD>(n * sizeof(ce::RASCONN));
         r = ce::RasEnumConnections(buf.data(), &cb, &count);
     }
-    if (r != 0) return 0;
-    if (count > buf.size()) count = static_cast<ce::DWORD>(buf.size());
+    if (r != 0)
+        return 0;
+    if (count > buf.size())
+        count = static_cast<ce::DWORD>(buf.size());
     for (ce::DWORD i = 0; i < count; ++i) {
         const ce::RASCONN& c = buf[i];
         size_t len = 0;
@@ -43,12 +46,23 @@ int CLinkMeter::Init(std::u16string_view entryName) {
 int CLinkMeter::Refresh() {
     std::memset(&m_stats, 0, sizeof m_stats);
     m_stats.dwSize = sizeof(ce::RAS_STATS);
-    if (m_hConn == 0) return 0;
+    if (m_hConn == 0)
+        return 0;
     return ce::RasGetLinkStatistics(m_hConn, 1, &m_stats) == 0 ? 1 : 0;
 }
 
-unsigned long CLinkMeter::GetBytesTransmited() const { return m_stats.dwBytesXmited; }
-unsigned long CLinkMeter::GetBytesRecieved() const { return m_stats.dwBytesRcved; }
-unsigned long CLinkMeter::GetTimeOfConnection() const { return m_stats.dwConnectDuration; }
-unsigned long CLinkMeter::GetSpeedOfConnection() const { return m_stats.dwBps; }
-ce::HRASCONN CLinkMeter::GetHandleToConnection() const { return m_hConn; }
+unsigned long CLinkMeter::GetBytesTransmited() const {
+    return m_stats.dwBytesXmited;
+}
+unsigned long CLinkMeter::GetBytesRecieved() const {
+    return m_stats.dwBytesRcved;
+}
+unsigned long CLinkMeter::GetTimeOfConnection() const {
+    return m_stats.dwConnectDuration;
+}
+unsigned long CLinkMeter::GetSpeedOfConnection() const {
+    return m_stats.dwBps;
+}
+ce::HRASCONN CLinkMeter::GetHandleToConnection() const {
+    return m_hConn;
+}

@@ -9,7 +9,8 @@ int AutomaticIconX(const TaskbarPixel& pixel) {
         bool used = false;
         for (int y = 3; y <= 7 && !used; ++y) used = pixel(x, y) != ground;
         for (int y = 19; y <= 23 && !used; ++y) used = pixel(x, y) != ground;
-        if (used) edge = x - 22;
+        if (used)
+            edge = x - 22;
     }
     return edge - 18;
 }

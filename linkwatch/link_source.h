@@ -22,13 +22,13 @@ class CLinkMeterSource : public ILinkSource {
 public:
     bool Init(std::u16string_view entryName) override { return m_meter.Init(entryName) != 0; }
     bool Refresh() override { return m_meter.Refresh() != 0; }
-    uint32_t Received() const override {
-        return static_cast<uint32_t>(m_meter.GetBytesRecieved());
-    }
+    uint32_t Received() const override { return static_cast<uint32_t>(m_meter.GetBytesRecieved()); }
     uint32_t Transmitted() const override {
         return static_cast<uint32_t>(m_meter.GetBytesTransmited());
     }
-    uint32_t Speed() const override { return static_cast<uint32_t>(m_meter.GetSpeedOfConnection()); }
+    uint32_t Speed() const override {
+        return static_cast<uint32_t>(m_meter.GetSpeedOfConnection());
+    }
 
 private:
     CLinkMeter m_meter;

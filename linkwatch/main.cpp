@@ -1,8 +1,8 @@
 // linkwatch: counts the suite's connection in the background until asked to stop.
-#include <QApplication>
-#include <QTimer>
 #include <fcntl.h>
 #include <unistd.h>
+#include <QApplication>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     // It runs for days: a pipe of whoever started it must not wait for it to end.
     if (int null = open("/dev/null", O_RDWR); null >= 0) {
         for (int fd = 0; fd <= 2; ++fd) dup2(null, fd);
-        if (null > 2) close(null);
+        if (null > 2)
+            close(null);
     }
     // Without a desktop the graph is still drawn, just shown nowhere.
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
@@ -26,7 +27,8 @@ int main(int argc, char** argv) {
     kvo::linkwatch::MonitorHooks hooks;
     hooks.pLink = &link;
     kvo::linkwatch::CMonitor monitor(kvo::linkwatch::CMonitorFiles::Installed(), hooks);
-    if (monitor.Start() != kvo::linkwatch::CMonitor::StartResult::Running) return 0;
+    if (monitor.Start() != kvo::linkwatch::CMonitor::StartResult::Running)
+        return 0;
 
     kvo::linkwatch::CTrayGraph tray(monitor);
     QTimer timer;

@@ -11,14 +11,17 @@ namespace kvo::linkwatch {
 int CountMonitorInstances() {
     int n = 0;
     for (const ce::ProcessEntry& p : ce::DeviceProcessSnapshot())
-        if (p.exeName == kMonitorExe) ++n;
+        if (p.exeName == kMonitorExe)
+            ++n;
     return n;
 }
 
 CMonitor::CMonitor(CMonitorFiles files, MonitorHooks hooks)
     : m_files(std::move(files)), m_hooks(std::move(hooks)) {
-    if (!m_hooks.countInstances) m_hooks.countInstances = CountMonitorInstances;
-    if (!m_hooks.taskbarPixel) m_hooks.taskbarPixel = [](int, int) { return 0u; };
+    if (!m_hooks.countInstances)
+        m_hooks.countInstances = CountMonitorInstances;
+    if (!m_hooks.taskbarPixel)
+        m_hooks.taskbarPixel = [](int, int) { return 0u; };
     if (!m_hooks.startConnect) {
         m_hooks.startConnect = [this] {
             return ce::CreateProcess(m_files.Path(kConnectExe), u"m") > 0;
@@ -28,7 +31,8 @@ CMonitor::CMonitor(CMonitorFiles files, MonitorHooks hooks)
 
 CMonitor::StartResult CMonitor::Start() {
     // A second copy leaves every marker to the first.
-    if (m_hooks.countInstances() > 1) return StartResult::SecondInstance;
+    if (m_hooks.countInstances() > 1)
+        return StartResult::SecondInstance;
     if (m_files.HasMarker(kDrun)) {
         // A monitor that is ending (or died) left it: its stop request is not for us.
         m_files.ClearMarker(kTerminate);
@@ -52,7 +56,8 @@ CMonitor::StartResult CMonitor::Start() {
         m_settings.iconX = AutomaticIconX(m_hooks.taskbarPixel);
         MonitorSettings written = m_settings;
         written.monitorOn = 1;
-        if (SaveMonitorSettings(m_files.SettingsPath(), written)) m_files.SetMarker(kNewCfg);
+        if (SaveMonitorSettings(m_files.SettingsPath(), written))
+            m_files.SetMarker(kNewCfg);
     }
 
     ILinkSource& link = *m_hooks.pLink;
@@ -88,7 +93,7 @@ void CMonitor::ComputeAllowance() {
     const int today = ce::GetLocalTime().wDay;
     const float daysLeft = static_cast<float>(std::max(1, m_nDaysInMonth - today + 1));
     const float quotient = (limit - static_cast<float>(m_nMonthVolume)) / daysLeft;
-    m_nDailyAllowance = quotient <= 0 ? 0
+    m_nDailyAllowance = quotient <= 0               ? 0
                         : quotient >= 4294967295.0f ? 0xFFFFFFFFu
                                                     : static_cast<uint32_t>(quotient);
     m_bDailyWarned = m_nTodayVolume >= m_nDailyAllowance;
@@ -114,24 +119,26 @@ void CMonitor::CheckWarnings() {
     }
 }
 
-bool CMonitor::AppendRecord(const ce::SYSTEMTIME& stamp, uint32_t rx, uint32_t tx,
-                            uint32_t peak) {
+bool CMonitor::AppendRecord(const ce::SYSTEMTIME& stamp, uint32_t rx, uint32_t tx, uint32_t peak) {
     m_pending.push_back(
         {m_files.LogPath(m_nLogMonth, m_nLogYear), FormatTrafficRecord(stamp, rx, tx, peak)});
     return FlushPending();
 }
 
 bool CMonitor::FlushPending() {
-    if (m_pending.empty()) return true;
+    if (m_pending.empty())
+        return true;
     m_files.SetMarker(kWrt);
     // The folder may have been removed while we ran; the record must not be lost for that.
     ce::CreateDirectory(m_files.LogDir());
     size_t done = 0;
     for (; done < m_pending.size(); ++done) {
         ce::File f = ce::File::OpenAppend(m_pending[done].strLog);
-        if (!f.IsOpen()) break;
+        if (!f.IsOpen())
+            break;
         const int64_t size = f.Seek(0, ce::FILE_END);
-        if (size < 0) break;
+        if (size < 0)
+            break;
         if (!f.Write(m_pending[done].strText)) {
             // No half record in the log: the whole one comes with the next try.
             f.Seek(size, ce::FILE_BEGIN);
@@ -146,9 +153,9 @@ bool CMonitor::FlushPending() {
 
 bool CMonitor::WriteAktual(const ce::SYSTEMTIME& stamp) {
     m_files.SetMarker(kWrt);
-    bool ok = ce::WriteFileAtomic(
-        m_files.AktualPath(),
-        FormatTrafficRecord(stamp, m_nSessionRx, m_nSessionTx, m_nSessionPeak));
+    bool ok =
+        ce::WriteFileAtomic(m_files.AktualPath(),
+                            FormatTrafficRecord(stamp, m_nSessionRx, m_nSessionTx, m_nSessionPeak));
     m_files.ClearMarker(kWrt);
     return ok;
 }
@@ -196,7 +203,8 @@ bool CMonitor::Tick() {
     if (m_files.HasMarker(kReload)) {
         m_files.ClearMarker(kReload);
         LoadSettings();
-        if (m_settings.iconX == -1) m_settings.iconX = AutomaticIconX(m_hooks.taskbarPixel);
+        if (m_settings.iconX == -1)
+            m_settings.iconX = AutomaticIconX(m_hooks.taskbarPixel);
         ComputeAllowance();
     }
 
@@ -236,7 +244,8 @@ bool CMonitor::Tick() {
             m_nBaseTx = t;
             CheckWarnings();
             UpdateGraph(traffic);
-            if (++m_nConnectedTicks % 5 == 0) WriteAktual(now);
+            if (++m_nConnectedTicks % 5 == 0)
+                WriteAktual(now);
             m_prevTick = now;
         } else {
             m_bConnected = false;
@@ -251,7 +260,8 @@ bool CMonitor::Tick() {
     if (!m_bConnected) {
         if (link.Init(kEntryName)) {
             link.Refresh();
-            if (link.Speed() == 0) return true;  // still dialling
+            if (link.Speed() == 0)
+                return true;  // still dialling
             m_bConnected = true;
             m_nConnectedTicks = 0;
         }
@@ -265,7 +275,8 @@ bool CMonitor::Tick() {
 }
 
 void CMonitor::Tap() {
-    if (m_notifier.m_bStarting || m_notifier.m_bStarted) return;
+    if (m_notifier.m_bStarting || m_notifier.m_bStarted)
+        return;
     m_notifier.m_bStarting = true;
     m_nStartCount = 0;
     ce::Sleep(20);

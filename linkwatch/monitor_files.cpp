@@ -6,7 +6,9 @@
 
 namespace kvo::linkwatch {
 
-CMonitorFiles CMonitorFiles::Installed() { return CMonitorFiles(kvo::GetInstallDir()); }
+CMonitorFiles CMonitorFiles::Installed() {
+    return CMonitorFiles(kvo::GetInstallDir());
+}
 
 std::u16string CMonitorFiles::LogPath(int month, int year) const {
     return m_strDir + u"LOG\\" + MonthlyLogName(month, year);
@@ -20,19 +22,24 @@ bool CMonitorFiles::HasMarker(std::u16string_view name) const {
     return ce::FileExists(Path(name));
 }
 
-void CMonitorFiles::ClearMarker(std::u16string_view name) const { ce::DeleteFile(Path(name)); }
+void CMonitorFiles::ClearMarker(std::u16string_view name) const {
+    ce::DeleteFile(Path(name));
+}
 
 std::string CMonitorFiles::ReadLog(std::u16string_view path, bool* readable) const {
     std::string bytes;
     bool ok = ce::ReadFileBytes(path, bytes);
-    if (readable) *readable = ok;
-    if (!ok) bytes.clear();
+    if (readable)
+        *readable = ok;
+    if (!ok)
+        bytes.clear();
     return bytes;
 }
 
 bool CMonitorFiles::WaitWhileWriting(uint32_t waitMs) const {
     for (uint32_t waited = 0; HasMarker(kWrt); waited += 50) {
-        if (waited >= waitMs) return false;
+        if (waited >= waitMs)
+            return false;
         ce::Sleep(50);
     }
     return true;
@@ -44,17 +51,20 @@ uint64_t BillingMonthVolume(const CMonitorFiles& files, const ce::SYSTEMTIME& to
     uint64_t volume = 0;
     bool readable = false;
     std::string current = files.ReadLog(files.LogPath(month, year), &readable);
-    if (!readable && ce::FileExists(files.LogPath(month, year))) return 0;
+    if (!readable && ce::FileExists(files.LogPath(month, year)))
+        return 0;
     // Days of this month before today that belong to the running billing month.
     const int from = day >= monthStartDay ? monthStartDay : 1;
     for (const TrafficRecord& r : ParseTrafficLog(current)) {
-        if (r.nDay >= from && r.nDay < day) volume += uint64_t{r.nReceived} + r.nTransmitted;
+        if (r.nDay >= from && r.nDay < day)
+            volume += uint64_t{r.nReceived} + r.nTransmitted;
     }
     if (day < monthStartDay) {
         int pm = month == 1 ? 12 : month - 1;
         int py = month == 1 ? year - 1 : year;
         for (const TrafficRecord& r : ParseTrafficLog(files.ReadLog(files.LogPath(pm, py)))) {
-            if (r.nDay >= monthStartDay) volume += uint64_t{r.nReceived} + r.nTransmitted;
+            if (r.nDay >= monthStartDay)
+                volume += uint64_t{r.nReceived} + r.nTransmitted;
         }
     }
     return volume;
@@ -65,7 +75,8 @@ uint64_t LoggedTodayVolume(const CMonitorFiles& files, const ce::SYSTEMTIME& tod
     uint64_t volume = 0;
     for (const TrafficRecord& r :
          ParseTrafficLog(files.ReadLog(files.LogPath(today.wMonth, today.wYear)))) {
-        if (r.strStamp.compare(0, 10, date) == 0) volume += uint64_t{r.nReceived} + r.nTransmitted;
+        if (r.strStamp.compare(0, 10, date) == 0)
+            volume += uint64_t{r.nReceived} + r.nTransmitted;
     }
     return volume;
 }

@@ -12,14 +12,16 @@ class Cursor {
 public:
     explicit Cursor(std::string_view b) : m_bytes(b) {}
     bool Take(void* out, size_t n) {
-        if (m_bytes.size() - m_pos < n) return false;
+        if (m_bytes.size() - m_pos < n)
+            return false;
         std::memcpy(out, m_bytes.data() + m_pos, n);
         m_pos += n;
         return true;
     }
     bool U32(uint32_t& v) {
         uint8_t b[4];
-        if (!Take(b, 4)) return false;
+        if (!Take(b, 4))
+            return false;
         v = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
         return true;
     }
@@ -33,35 +35,44 @@ void PutU32(std::string& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
 }
 
-bool UsableAmount(float v) { return std::isfinite(v) && v >= 0; }
+bool UsableAmount(float v) {
+    return std::isfinite(v) && v >= 0;
+}
 
 }  // namespace
 
-MonitorSettings MonitorDefaults() { return MonitorSettings{}; }
+MonitorSettings MonitorDefaults() {
+    return MonitorSettings{};
+}
 
 int ParseMonitorSettings(std::string_view bytes, MonitorSettings& s) {
     Cursor c(bytes);
     int fields = 0;
     auto floatField = [&](float& target) {
         uint32_t raw;
-        if (!c.U32(raw)) return false;
+        if (!c.U32(raw))
+            return false;
         float v;
         std::memcpy(&v, &raw, 4);
-        if (UsableAmount(v)) target = v;
+        if (UsableAmount(v))
+            target = v;
         ++fields;
         return true;
     };
     auto intField = [&](int32_t& target, auto usable) {
         uint32_t raw;
-        if (!c.U32(raw)) return false;
+        if (!c.U32(raw))
+            return false;
         int32_t v = static_cast<int32_t>(raw);
-        if (usable(v)) target = v;
+        if (usable(v))
+            target = v;
         ++fields;
         return true;
     };
     auto flagField = [&](int32_t& target) {
         uint8_t b;
-        if (!c.Take(&b, 1)) return false;
+        if (!c.Take(&b, 1))
+            return false;
         target = b ? 1 : 0;
         ++fields;
         return true;
@@ -75,7 +86,8 @@ int ParseMonitorSettings(std::string_view bytes, MonitorSettings& s) {
         flagField(s.hourlyRounding) && flagField(s.monitorOn) &&
         intField(s.monthStartDay, [](int32_t v) { return v >= 1 && v <= 31; }) &&
         intField(s.iconX, any) && flagField(s.firstRun);
-    if (s.iconX < -1) s.iconX = -1;
+    if (s.iconX < -1)
+        s.iconX = -1;
     return fields;
 }
 
@@ -101,7 +113,8 @@ std::string FormatMonitorSettings(const MonitorSettings& s) {
 
 bool LoadMonitorSettings(std::u16string_view path, MonitorSettings& settings) {
     std::string bytes;
-    if (!ce::ReadFileBytes(path, bytes)) return false;
+    if (!ce::ReadFileBytes(path, bytes))
+        return false;
     ParseMonitorSettings(bytes, settings);
     return true;
 }

@@ -22,15 +22,19 @@ NoticeText TextOf(Notice notice) {
     switch (notice) {
         case Notice::DailyLimit:
             return {u"Warnung",
-                    u"<html><body><p>Sie haben Ihr t\u00e4gliches Volumenlimit erreicht.</p></body></html>"};
+                    u"<html><body><p>Sie haben Ihr t\u00e4gliches Volumenlimit "
+                    u"erreicht.</p></body></html>"};
         case Notice::NinetyPercent:
             return {u"Warnung",
-                    u"<html><body><p>Sie haben 90% Ihres monatlichen Volumen Limits erreicht.</p></body></html>"};
+                    u"<html><body><p>Sie haben 90% Ihres monatlichen Volumen Limits "
+                    u"erreicht.</p></body></html>"};
         case Notice::MonthlyLimit:
             return {u"Warnung",
-                    u"<html><body><p>Sie haben Ihr monatliches Volumen Limit erreicht.</p></body></html>"};
+                    u"<html><body><p>Sie haben Ihr monatliches Volumen Limit "
+                    u"erreicht.</p></body></html>"};
         case Notice::Starting:
-            return {u"Info", u"<html><body><p>Starte GPRS Monitor, bitte warten.</p></body></html>"};
+            return {u"Info",
+                    u"<html><body><p>Starte GPRS Monitor, bitte warten.</p></body></html>"};
     }
     return {};
 }
@@ -61,14 +65,17 @@ void CNotifier::Run(Notice notice, uint64_t generation) {
     ce::SHNotificationAdd(data);
     for (uint32_t waited = 0; !m_bQuit && m_nGeneration == generation; waited += kPollMs) {
         if (notice == Notice::Starting) {
-            if (m_bStarted || !m_bStarting) break;
+            if (m_bStarted || !m_bStarting)
+                break;
         } else if (waited >= kDurationMs) {
             break;
         }
         ce::Sleep(kPollMs);
     }
-    if (m_nGeneration == generation) ce::SHNotificationRemove(&NoticeClass(), kNotificationId);
-    if (--m_nRunning == 0) m_bShown = false;
+    if (m_nGeneration == generation)
+        ce::SHNotificationRemove(&NoticeClass(), kNotificationId);
+    if (--m_nRunning == 0)
+        m_bShown = false;
 }
 
 void CNotifier::JoinFinished() {

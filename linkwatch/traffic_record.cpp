@@ -7,17 +7,22 @@
 namespace kvo::linkwatch {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // "dd.mm.yyyy hh:mm:ss" with a day of 1..31; its day in *day.
 bool ParseStamp(std::string_view line, int* day) {
     static constexpr std::string_view kShape = "00.00.0000 00:00:00";
-    if (line.size() != kShape.size()) return false;
+    if (line.size() != kShape.size())
+        return false;
     for (size_t i = 0; i < kShape.size(); ++i) {
-        if (kShape[i] == '0' ? !IsDigit(line[i]) : line[i] != kShape[i]) return false;
+        if (kShape[i] == '0' ? !IsDigit(line[i]) : line[i] != kShape[i])
+            return false;
     }
     int d = (line[0] - '0') * 10 + (line[1] - '0');
-    if (d < 1 || d > 31) return false;
+    if (d < 1 || d > 31)
+        return false;
     *day = d;
     return true;
 }
@@ -26,10 +31,12 @@ bool ParseStamp(std::string_view line, int* day) {
 uint32_t ParseCount(std::string_view line) {
     while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
     while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
-    if (line.empty() || line.size() > 10) return 0;
+    if (line.empty() || line.size() > 10)
+        return 0;
     uint64_t v = 0;
     for (char c : line) {
-        if (!IsDigit(c)) return 0;
+        if (!IsDigit(c))
+            return 0;
         v = v * 10 + static_cast<uint64_t>(c - '0');
     }
     return v > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(v);
@@ -50,8 +57,8 @@ std::string FormatDate(const ce::SYSTEMTIME& t) {
     return buf;
 }
 
-std::string FormatTrafficRecord(const ce::SYSTEMTIME& t, uint32_t received,
-                                uint32_t transmitted, uint32_t peak) {
+std::string FormatTrafficRecord(const ce::SYSTEMTIME& t, uint32_t received, uint32_t transmitted,
+                                uint32_t peak) {
     return FormatStamp(t) + "\r\n" + std::to_string(received) + "\r\n" +
            std::to_string(transmitted) + "\r\n" + std::to_string(peak) + "\r\n";
 }
@@ -65,7 +72,8 @@ std::vector<TrafficRecord> ParseTrafficLog(std::string_view bytes) {
         size_t end = cr == std::string_view::npos ? bytes.size() : cr;
         std::string_view line = bytes.substr(pos, end - pos);
         pos = end + 1;
-        if (cr != std::string_view::npos && pos < bytes.size() && bytes[pos] == '\n') ++pos;
+        if (cr != std::string_view::npos && pos < bytes.size() && bytes[pos] == '\n')
+            ++pos;
         // A stray LF (a file edited elsewhere) is no part of the line.
         while (!line.empty() && line.front() == '\n') line.remove_prefix(1);
 
@@ -75,12 +83,16 @@ std::vector<TrafficRecord> ParseTrafficLog(std::string_view bytes) {
             field = 1;
             continue;
         }
-        if (field >= 4) continue;
+        if (field >= 4)
+            continue;
         uint32_t v = ParseCount(line);
         TrafficRecord& r = out.back();
-        if (field == 1) r.nReceived = v;
-        if (field == 2) r.nTransmitted = v;
-        if (field == 3) r.nPeak = v;
+        if (field == 1)
+            r.nReceived = v;
+        if (field == 2)
+            r.nTransmitted = v;
+        if (field == 3)
+            r.nPeak = v;
         ++field;
     }
     return out;
@@ -94,9 +106,15 @@ std::u16string MonthlyLogName(int month, int year) {
 
 int DaysInMonth(int month, int year) {
     switch (month) {
-        case 4: case 6: case 9: case 11: return 30;
-        case 2: return year % 4 == 0 ? 29 : 28;
-        default: return 31;
+        case 4:
+        case 6:
+        case 9:
+        case 11:
+            return 30;
+        case 2:
+            return year % 4 == 0 ? 29 : 28;
+        default:
+            return 31;
     }
 }
 

@@ -20,8 +20,8 @@ struct TrafficRecord {
 
 std::string FormatStamp(const ce::SYSTEMTIME& t);  // "%.2d.%.2d.%.4d %.2d:%.2d:%.2d"
 std::string FormatDate(const ce::SYSTEMTIME& t);   // the stamp's first ten characters
-std::string FormatTrafficRecord(const ce::SYSTEMTIME& t, uint32_t received,
-                                uint32_t transmitted, uint32_t peak);
+std::string FormatTrafficRecord(const ce::SYSTEMTIME& t, uint32_t received, uint32_t transmitted,
+                                uint32_t peak);
 
 // Reads a log whole. A record starts at a line that is a time stamp; the lines after it up
 // to the next stamp are received, transmitted and peak, a missing or non-numeric one

@@ -12,7 +12,8 @@ using namespace kvo::linkwatch;
 
 std::u16string CMonitorControl::StartupShortcutPath() {
     std::u16string folder;
-    if (!ce::SHGetSpecialFolderPath(ce::CSIDL_STARTUP, folder, true)) return {};
+    if (!ce::SHGetSpecialFolderPath(ce::CSIDL_STARTUP, folder, true))
+        return {};
     return folder + u"\\linkwatcd.lnk";
 }
 
@@ -36,7 +37,8 @@ bool CMonitorControl::Start(std::string& error) {
 void CMonitorControl::Stop() {
     m_files.SetMarker(kTerminate);
     const std::u16string link = StartupShortcutPath();
-    if (!link.empty()) ce::DeleteFile(link);
+    if (!link.empty())
+        ce::DeleteFile(link);
 }
 
 bool CMonitorControl::HasStartupShortcut() const {
@@ -46,14 +48,16 @@ bool CMonitorControl::HasStartupShortcut() const {
 
 bool CMonitorControl::Save(const MonitorSettings& settings, std::string& error) {
     if (!SaveMonitorSettings(m_files.SettingsPath(), settings)) {
-        error = "cannot write " + ce::ToUtf8(m_files.SettingsPath()) + ": " + ce::GetLastErrorText();
+        error =
+            "cannot write " + ce::ToUtf8(m_files.SettingsPath()) + ": " + ce::GetLastErrorText();
         return false;
     }
     if (!settings.monitorOn) {
         Stop();
         return true;
     }
-    if (!IsRunning() && !Start(error)) return false;
+    if (!IsRunning() && !Start(error))
+        return false;
     m_files.SetMarker(kReload);
     return true;
 }

@@ -27,8 +27,10 @@ void PreviousMonth(int year, int month, int& py, int& pm) {
 }
 
 uint32_t Allowance(float quotient) {
-    if (quotient <= 0) return 0;
-    if (quotient >= 4294967295.0f) return 0xFFFFFFFFu;
+    if (quotient <= 0)
+        return 0;
+    if (quotient >= 4294967295.0f)
+        return 0xFFFFFFFFu;
     return static_cast<uint32_t>(quotient);
 }
 
@@ -36,7 +38,8 @@ uint32_t Allowance(float quotient) {
 
 CostSplit DayCosts(uint64_t before, uint64_t total, const MonitorSettings& s) {
     const float limit = s.inclusiveMegabytes * 1048576.0f;
-    const float lb = static_cast<float>(limit >= 4294967295.0f ? 0xFFFFFFFFu : static_cast<uint32_t>(limit));
+    const float lb =
+        static_cast<float>(limit >= 4294967295.0f ? 0xFFFFFFFFu : static_cast<uint32_t>(limit));
     const float v = static_cast<float>(before), t = static_cast<float>(total);
     const float unit = static_cast<float>(std::max(1, s.priceUnitKb));
     CostSplit c;
@@ -53,29 +56,34 @@ CostSplit DayCosts(uint64_t before, uint64_t total, const MonitorSettings& s) {
 
 void CTrafficStatistics::AddRunningSession(DayTraffic& slot) const {
     auto records = ParseTrafficLog(m_files.ReadLog(m_files.AktualPath()));
-    if (records.empty()) return;
+    if (records.empty())
+        return;
     Add(slot, records.front());
 }
 
 DayTraffic CTrafficStatistics::Day(int year, int month, int day) const {
     DayTraffic out;
     const ce::SYSTEMTIME now = ce::GetLocalTime();
-    if (now.wYear == year && now.wMonth == month && now.wDay == day) AddRunningSession(out);
+    if (now.wYear == year && now.wMonth == month && now.wDay == day)
+        AddRunningSession(out);
 
     const int startDay = m_settings.monthStartDay;
     // Earlier days of the billing month this day belongs to.
     const int from = day >= startDay ? startDay : 1;
     uint64_t before = 0;
     for (const TrafficRecord& r : ParseTrafficLog(m_files.ReadLog(m_files.LogPath(month, year)))) {
-        if (r.nDay == day) Add(out, r);
-        if (r.nDay >= from && r.nDay < day) before += uint64_t{r.nReceived} + r.nTransmitted;
+        if (r.nDay == day)
+            Add(out, r);
+        if (r.nDay >= from && r.nDay < day)
+            before += uint64_t{r.nReceived} + r.nTransmitted;
     }
     const float limit = m_settings.inclusiveMegabytes * 1048576.0f;
     if (day < startDay) {
         int py, pm;
         PreviousMonth(year, month, py, pm);
         for (const TrafficRecord& r : ParseTrafficLog(m_files.ReadLog(m_files.LogPath(pm, py))))
-            if (r.nDay >= startDay) before += uint64_t{r.nReceived} + r.nTransmitted;
+            if (r.nDay >= startDay)
+                before += uint64_t{r.nReceived} + r.nTransmitted;
         out.dailyAllowance =
             Allowance((limit - static_cast<float>(before)) / static_cast<float>(startDay - day));
     } else {
@@ -96,7 +104,8 @@ std::array<DayTraffic, 31> CTrafficStatistics::Month(int year, int month) const 
     if (now.wYear == year && now.wMonth == month && now.wDay <= days)
         AddRunningSession(cells[now.wDay - 1]);
     for (const TrafficRecord& r : ParseTrafficLog(m_files.ReadLog(m_files.LogPath(month, year))))
-        if (r.nDay <= days) Add(cells[r.nDay - 1], r);
+        if (r.nDay <= days)
+            Add(cells[r.nDay - 1], r);
 
     const int startDay = m_settings.monthStartDay;
     uint64_t carried = 0;
@@ -104,7 +113,8 @@ std::array<DayTraffic, 31> CTrafficStatistics::Month(int year, int month) const 
         int py, pm;
         PreviousMonth(year, month, py, pm);
         for (const TrafficRecord& r : ParseTrafficLog(m_files.ReadLog(m_files.LogPath(pm, py))))
-            if (r.nDay >= startDay) carried += uint64_t{r.nReceived} + r.nTransmitted;
+            if (r.nDay >= startDay)
+                carried += uint64_t{r.nReceived} + r.nTransmitted;
     }
     for (int d = 1; d <= days; ++d) {
         const uint64_t before = d == startDay ? 0 : carried;

@@ -30,12 +30,17 @@ void Row(QImage& img, int y, int x0, int x1, QColor c) {
 
 }  // namespace
 
-QImage IdleBitmap() { return Frame(QColor(0xC6, 0xC6, 0xC6), QColor(0xE8, 0xE8, 0xE8), QColor(0x80, 0x80, 0x80)); }
+QImage IdleBitmap() {
+    return Frame(QColor(0xC6, 0xC6, 0xC6), QColor(0xE8, 0xE8, 0xE8), QColor(0x80, 0x80, 0x80));
+}
 
-QImage ConnectedBackground() { return Frame(QColor(0x10, 0x24, 0x48), QColor(0, 0, 0), QColor(0x50, 0x70, 0x98)); }
+QImage ConnectedBackground() {
+    return Frame(QColor(0x10, 0x24, 0x48), QColor(0, 0, 0), QColor(0x50, 0x70, 0x98));
+}
 
 int ThroughputLevel(const GraphState& g) {
-    if (g.nOverallPeak == 0) return 0;
+    if (g.nOverallPeak == 0)
+        return 0;
     double u = static_cast<double>(g.nTickTraffic) / g.nOverallPeak * 16;
     return static_cast<int>(std::min(16.0, u));
 }
@@ -44,7 +49,8 @@ int VolumeLevel(const GraphState& g) {
     double ratio;
     if (g.inclusiveMegabytes != 0) {
         // No allowance left today: any traffic is over it, none leaves the bar empty.
-        if (g.nDailyAllowance == 0) return g.nDayVolume > 0 ? std::numeric_limits<int>::max() : 0;
+        if (g.nDailyAllowance == 0)
+            return g.nDayVolume > 0 ? std::numeric_limits<int>::max() : 0;
         ratio = static_cast<double>(g.nDayVolume) / g.nDailyAllowance;
     } else {
         const uint64_t unit = static_cast<uint64_t>(std::max(1, g.priceUnitKb)) * 1024;
@@ -56,15 +62,18 @@ int VolumeLevel(const GraphState& g) {
 }
 
 QImage DrawGraph(const GraphState& g) {
-    if (!g.bConnected) return IdleBitmap();
+    if (!g.bConnected)
+        return IdleBitmap();
     QImage img = ConnectedBackground();
     const int u = ThroughputLevel(g);
     for (int y = 3; y <= 16; ++y)
-        if (y > 16 - u) Row(img, y, 4, 10, kGreen);
+        if (y > 16 - u)
+            Row(img, y, 4, 10, kGreen);
     const int e = VolumeLevel(g);
     if (e <= 16) {
         for (int y = 3; y <= 16; ++y)
-            if (y > 16 - e) Row(img, y, 12, 18, kLightBlue);
+            if (y > 16 - e)
+                Row(img, y, 12, 18, kLightBlue);
     } else {
         // Over the limit: the red share on top grows with the excess.
         const double redBelow = (1.0 - 16.0 / e) * 16;

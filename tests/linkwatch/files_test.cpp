@@ -57,7 +57,7 @@ TEST(MonitorSettingsTest, AShortFileKeepsTheGivenValuesForWhatItLacks) {
 
 TEST(MonitorSettingsTest, UnusableValuesKeepTheGivenOnes) {
     MonitorSettings bad;
-    bad.priceUnitKb = 0;       // would divide by zero
+    bad.priceUnitKb = 0;  // would divide by zero
     bad.blockSizeKb = -5;
     bad.monthStartDay = 40;
     bad.iconX = -7;

@@ -25,7 +25,8 @@ int LitRows(const QImage& img, int x, QColor c) {
 
 void Save(const QImage& img, const char* name) {
     QDir().mkpath(KVO_BINARY_DIR "/screenshots");
-    img.scaled(img.width() * 8, img.height() * 8).save(QString(KVO_BINARY_DIR "/screenshots/") + name);
+    img.scaled(img.width() * 8, img.height() * 8)
+        .save(QString(KVO_BINARY_DIR "/screenshots/") + name);
 }
 
 TEST(GraphTest, ThroughputAndVolumeBars) {
@@ -55,8 +56,8 @@ TEST(GraphTest, OverTheLimitTheTopTurnsRed) {
     g.nDailyAllowance = 1000;
     g.nDayVolume = 2000;  // E = 32: rows below 8 red
     QImage img = DrawGraph(g);
-    EXPECT_EQ(LitRows(img, 14, QColor(0xF9, 0x5C, 0x57)), 5);   // rows 3..7
-    EXPECT_EQ(LitRows(img, 14, QColor(0x6F, 0xA2, 0xCF)), 9);   // rows 8..16
+    EXPECT_EQ(LitRows(img, 14, QColor(0xF9, 0x5C, 0x57)), 5);  // rows 3..7
+    EXPECT_EQ(LitRows(img, 14, QColor(0x6F, 0xA2, 0xCF)), 9);  // rows 8..16
     Save(img, "linkwatch_graph_over.png");
 
     // No allowance left today: traffic is all over it, nothing divides by zero.

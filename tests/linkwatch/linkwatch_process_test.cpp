@@ -40,7 +40,8 @@ template <class F>
 bool WaitUntil(F done, std::chrono::milliseconds limit = 20000ms) {
     auto deadline = std::chrono::steady_clock::now() + limit;
     while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
         std::this_thread::sleep_for(50ms);
     }
     return true;
@@ -69,9 +70,9 @@ protected:
         e.dwSize = ce::kRasEntrySize;
         e.szLocalPhoneNumber = u"*99***1#";
         e.szDeviceName = line.strName;
-        ASSERT_EQ(ce::RasSetEntryProperties(u"", u"kvonet", e, ce::kRasEntrySize,
-                                            ce::DefaultDevConfig()),
-                  0u);
+        ASSERT_EQ(
+            ce::RasSetEntryProperties(u"", u"kvonet", e, ce::kRasEntrySize, ce::DefaultDevConfig()),
+            0u);
         MonitorSettings settings;
         settings.blockSizeKb = 100;
         settings.iconX = 50;
@@ -85,7 +86,8 @@ protected:
         }
         for (pid_t pid : m_pids) kvo::test::WaitProgram(pid, 1000);
         for (const auto& c : ce::RasListConnections()) ce::RasHangUp(c.hConn);
-        if (m_phone) m_phone->Stop();
+        if (m_phone)
+            m_phone->Stop();
     }
 
     pid_t StartMonitor() {

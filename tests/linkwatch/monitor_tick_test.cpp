@@ -48,7 +48,8 @@ protected:
             ++m_nConnectStarts;
             return true;
         };
-        if (m_pixel) hooks.taskbarPixel = m_pixel;
+        if (m_pixel)
+            hooks.taskbarPixel = m_pixel;
         m_monitor = std::make_unique<CMonitor>(m_files, hooks);
         m_result = m_monitor->Start();
         return *m_monitor;
@@ -118,10 +119,10 @@ TEST_F(MonitorTickTest, SessionsAreRoundedToBlocksInTheRatioOfTheirCounts) {
     s.iconX = 50;
     WriteSettings(s);
     Start();
-    Session(1, 0);      // one byte: a whole block, all received
+    Session(1, 0);        // one byte: a whole block, all received
     Session(3000, 1000);  // 4000 bytes: 3/4 received
-    Session(0, 0);      // nothing moved, still one block: split evenly
-    Session(10240, 0);  // exactly a block still gains one
+    Session(0, 0);        // nothing moved, still one block: split evenly
+    Session(10240, 0);    // exactly a block still gains one
     auto log = Log();
     ASSERT_EQ(log.size(), 4u);
     EXPECT_EQ(log[0].nReceived, 10240u);
@@ -162,7 +163,7 @@ TEST_F(MonitorTickTest, ASessionOverMidnightIsLoggedOncePerDayInTheRightMonth) {
     m_clock.Set(2026, 12, 31, 23, 59, 49);
     Start();
     m_link.bUp = true;
-    Run(1);  // 23:59:50: connection found
+    Run(1);            // 23:59:50: connection found
     Run(10, 100, 10);  // up to 00:00:00, the last tick on the old day is 23:59:59
     Run(10, 100, 10);  // to 00:00:10
     m_link.bUp = false;
@@ -183,7 +184,7 @@ TEST_F(MonitorTickTest, TheBillingMonthStartsOnItsDay) {
     s.monthStartDay = 15;
     s.inclusiveMegabytes = 1;
     WriteSettings(s);
-    AddRecord(11, 2026, 10, 1000, 1);   // previous billing month
+    AddRecord(11, 2026, 10, 1000, 1);  // previous billing month
     AddRecord(11, 2026, 15, 2000, 2);
     AddRecord(11, 2026, 30, 4000, 4);
     m_clock.Set(2026, 12, 1, 8, 0, 0);

@@ -38,11 +38,16 @@ public:
     void Step() {
         ce::SYSTEMTIME t = LocalTime();
         int y = t.wYear, mo = t.wMonth, d = t.wDay, h = t.wHour, mi = t.wMinute, s = t.wSecond + 1;
-        if (s == 60) s = 0, ++mi;
-        if (mi == 60) mi = 0, ++h;
-        if (h == 24) h = 0, ++d;
-        if (!ce::IsValidDate(y, mo, d)) d = 1, ++mo;
-        if (mo == 13) mo = 1, ++y;
+        if (s == 60)
+            s = 0, ++mi;
+        if (mi == 60)
+            mi = 0, ++h;
+        if (h == 24)
+            h = 0, ++d;
+        if (!ce::IsValidDate(y, mo, d))
+            d = 1, ++mo;
+        if (mo == 13)
+            mo = 1, ++y;
         Set(y, mo, d, h, mi, s);
     }
     uint64_t Slept() {

@@ -15,7 +15,8 @@ using namespace kvo::traffic;
 class ChartsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (QGuiApplication::instance()) return;
+        if (QGuiApplication::instance())
+            return;
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         static int argc = 1;
         static char name[] = "charts_test";

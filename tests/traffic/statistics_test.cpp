@@ -61,8 +61,8 @@ TEST_F(StatisticsTest, TheDayCountsItsRecordsTheRunningSessionAndWhatIsLeft) {
     Add(12, 2026, 20, 1000, 24, 700);
     Add(12, 2026, 20, 2000, 0, 900);
     Add(12, 2026, 21, 5000, 0);
-    ASSERT_TRUE(ce::WriteFileAtomic(m_files.AktualPath(),
-                                    "20.12.2026 11:59:00\r\n100\r\n50\r\n1200\r\n"));
+    ASSERT_TRUE(
+        ce::WriteFileAtomic(m_files.AktualPath(), "20.12.2026 11:59:00\r\n100\r\n50\r\n1200\r\n"));
     DayTraffic d = Stats().Day(2026, 12, 20);
     EXPECT_EQ(d.received, 3100u);
     EXPECT_EQ(d.transmitted, 74u);
@@ -83,7 +83,7 @@ TEST_F(StatisticsTest, AStartDayCarriesThePreviousMonthUntilItComes) {
     Add(12, 2026, 2, 2 * MB, 0);   // runs out on the 2nd of December
     Add(12, 2026, 15, 1 * MB, 0);  // a new allowance from the 15th
     auto month = Stats().Month(2026, 12);
-    EXPECT_FLOAT_EQ(month[1].inclusiveCost, 2.5f);   // 1 MB of 4 at 10.00
+    EXPECT_FLOAT_EQ(month[1].inclusiveCost, 2.5f);  // 1 MB of 4 at 10.00
     EXPECT_FLOAT_EQ(month[1].additionalCost, 10240.0f);
     EXPECT_FLOAT_EQ(month[14].inclusiveCost, 2.5f);
     EXPECT_FLOAT_EQ(month[14].additionalCost, 0.0f);
@@ -103,8 +103,9 @@ TEST_F(StatisticsTest, TheYearSumsItsMonthsAndDamagedLogsCountWhatTheyCan) {
     Add(3, 2026, 5, 100, 10);
     Add(3, 2026, 6, 200, 20, 77);
     Add(11, 2026, 1, 1, 1);
-    ASSERT_TRUE(ce::WriteFileAtomic(m_files.LogPath(4, 2026),
-                                    "01.04.2026 00:00:00\r\n50\r\nxx\r\n\r\n02.04.2026 10:00:00\r\n7"));
+    ASSERT_TRUE(
+        ce::WriteFileAtomic(m_files.LogPath(4, 2026),
+                            "01.04.2026 00:00:00\r\n50\r\nxx\r\n\r\n02.04.2026 10:00:00\r\n7"));
     auto year = Stats().Year(2026);
     EXPECT_EQ(year[2].received, 300u);
     EXPECT_EQ(year[2].total, 330u);
@@ -145,10 +146,16 @@ TEST(TrafficSettingsTest, OnlyTheDialogsValuesAreTaken) {
     EXPECT_TRUE(ApplySetting(s, "inclusive-mb", "0.5", error));
     EXPECT_FLOAT_EQ(s.inclusiveMegabytes, 0.5f);
     const MonitorSettings before = s;
-    for (auto [key, value] : std::vector<std::pair<const char*, const char*>>{
-             {"block-kb", "3"}, {"price-unit-kb", "0"}, {"month-start-day", "32"},
-             {"hourly-rounding", "2"}, {"icon-x", "220"}, {"monthly-payment", "-1"},
-             {"monthly-payment", "nan"}, {"inclusive-mb", ""}, {"colour", "red"}}) {
+    for (auto [key, value] :
+         std::vector<std::pair<const char*, const char*>>{{"block-kb", "3"},
+                                                          {"price-unit-kb", "0"},
+                                                          {"month-start-day", "32"},
+                                                          {"hourly-rounding", "2"},
+                                                          {"icon-x", "220"},
+                                                          {"monthly-payment", "-1"},
+                                                          {"monthly-payment", "nan"},
+                                                          {"inclusive-mb", ""},
+                                                          {"colour", "red"}}) {
         EXPECT_FALSE(ApplySetting(s, key, value, error)) << key << " " << value;
         EXPECT_FALSE(error.empty());
     }

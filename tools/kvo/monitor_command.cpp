@@ -29,8 +29,12 @@ int Switch(bool on, const std::vector<std::string>& args, std::ostream& out, std
     return kExitOk;
 }
 
-int RunOn(const std::vector<std::string>& a, std::ostream& o, std::ostream& e) { return Switch(true, a, o, e); }
-int RunOff(const std::vector<std::string>& a, std::ostream& o, std::ostream& e) { return Switch(false, a, o, e); }
+int RunOn(const std::vector<std::string>& a, std::ostream& o, std::ostream& e) {
+    return Switch(true, a, o, e);
+}
+int RunOff(const std::vector<std::string>& a, std::ostream& o, std::ostream& e) {
+    return Switch(false, a, o, e);
+}
 
 int RunStatus(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (!args.empty()) {
@@ -64,7 +68,8 @@ int RunSet(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitFailed;
     }
     // A running monitor picks the change up at its next tick.
-    if (CMonitorControl(files).IsRunning()) files.SetMarker(kvo::linkwatch::kReload);
+    if (CMonitorControl(files).IsRunning())
+        files.SetMarker(kvo::linkwatch::kReload);
     out << args[0] << ' ' << SettingText(s, args[0]) << '\n';
     return kExitOk;
 }
@@ -73,9 +78,14 @@ int RunSet(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
 int RunMonitor(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     static const std::map<std::string, Command> table = {
-        {"on", {"monitor on", "switch traffic monitoring on: starts linkwatch, also at each start-up", RunOn}},
-        {"off", {"monitor off", "switch it off: stops linkwatch and takes it out of start-up", RunOff}},
-        {"status", {"monitor status", "whether it runs, and the tariff settings (key value lines)", RunStatus}},
+        {"on",
+         {"monitor on", "switch traffic monitoring on: starts linkwatch, also at each start-up",
+          RunOn}},
+        {"off",
+         {"monitor off", "switch it off: stops linkwatch and takes it out of start-up", RunOff}},
+        {"status",
+         {"monitor status", "whether it runs, and the tariff settings (key value lines)",
+          RunStatus}},
         {"set",
          {"monitor set KEY VALUE",
           "change one setting: monthly-payment, inclusive-mb, additional-price, price-unit-kb "

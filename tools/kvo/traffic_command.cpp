@@ -32,17 +32,22 @@ bool ParseDate(const std::string& text, int parts, int& y, int& m, int& d) {
     y = now.wYear;
     m = now.wMonth;
     d = now.wDay;
-    if (text.empty()) return true;
+    if (text.empty())
+        return true;
     static const char* shapes[] = {"", "0000", "0000-00", "0000-00-00"};
     std::string shape = shapes[parts];
-    if (text.size() != shape.size()) return false;
+    if (text.size() != shape.size())
+        return false;
     for (size_t i = 0; i < shape.size(); ++i)
         if (shape[i] == '0' ? !(text[i] >= '0' && text[i] <= '9') : text[i] != shape[i])
             return false;
     y = std::stoi(text.substr(0, 4));
-    if (parts >= 2) m = std::stoi(text.substr(5, 2));
-    if (parts >= 3) d = std::stoi(text.substr(8, 2));
-    if (parts < 3) d = 1;
+    if (parts >= 2)
+        m = std::stoi(text.substr(5, 2));
+    if (parts >= 3)
+        d = std::stoi(text.substr(8, 2));
+    if (parts < 3)
+        d = 1;
     return y >= 1980 && y <= 9999 && ce::IsValidDate(y, m, d);
 }
 
@@ -54,7 +59,8 @@ struct Context {
 // The logs are read only while the monitor is not writing them.
 bool Prepare(Context& c, std::ostream& err) {
     if (!c.files.WaitWhileWriting(3000)) {
-        err << "kvo: the traffic monitor is writing its log (" << ce::ToUtf8(c.files.Path(kvo::linkwatch::kWrt))
+        err << "kvo: the traffic monitor is writing its log ("
+            << ce::ToUtf8(c.files.Path(kvo::linkwatch::kWrt))
             << " exists); try again in a moment\n";
         return false;
     }
@@ -63,8 +69,8 @@ bool Prepare(Context& c, std::ostream& err) {
 }
 
 void Row(std::ostream& out, const std::string& label, const DayTraffic& t) {
-    out << label << '\t' << t.received << '\t' << t.transmitted << '\t' << t.total << '\t'
-        << t.peak << '\t' << Money(t.inclusiveCost) << '\t' << Money(t.additionalCost) << '\n';
+    out << label << '\t' << t.received << '\t' << t.transmitted << '\t' << t.total << '\t' << t.peak
+        << '\t' << Money(t.inclusiveCost) << '\t' << Money(t.additionalCost) << '\n';
 }
 
 int RunDay(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -74,7 +80,8 @@ int RunDay(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitUsage;
     }
     Context c;
-    if (!Prepare(c, err)) return kExitFailed;
+    if (!Prepare(c, err))
+        return kExitFailed;
     DayTraffic t = CTrafficStatistics(c.files, c.settings).Day(y, m, d);
     out << "received " << t.received << "\ntransmitted " << t.transmitted << "\ntotal " << t.total
         << "\npeak " << t.peak << "\nallowance " << t.dailyAllowance << "\ninclusive-cost "
@@ -89,9 +96,11 @@ int RunMonth(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return kExitUsage;
     }
     Context c;
-    if (!Prepare(c, err)) return kExitFailed;
+    if (!Prepare(c, err))
+        return kExitFailed;
     auto days = CTrafficStatistics(c.files, c.settings).Month(y, m);
-    for (int i = 0; i < kvo::linkwatch::DaysInMonth(m, y); ++i) Row(out, std::to_string(i + 1), days[i]);
+    for (int i = 0; i < kvo::linkwatch::DaysInMonth(m, y); ++i)
+        Row(out, std::to_string(i + 1), days[i]);
     return kExitOk;
 }
 
@@ -102,7 +111,8 @@ int RunYear(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return kExitUsage;
     }
     Context c;
-    if (!Prepare(c, err)) return kExitFailed;
+    if (!Prepare(c, err))
+        return kExitFailed;
     auto months = CTrafficStatistics(c.files, c.settings).Year(y);
     for (int i = 0; i < 12; ++i) Row(out, std::to_string(i + 1), months[i]);
     return kExitOk;
@@ -113,8 +123,10 @@ int RunChart(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::vector<std::string> plain;
     bool costs = false;
     for (const std::string& a : args) {
-        if (a == "--costs") costs = true;
-        else plain.push_back(a);
+        if (a == "--costs")
+            costs = true;
+        else
+            plain.push_back(a);
     }
     if (plain.size() < 2 || plain.size() > 3) {
         err << usage;
@@ -125,17 +137,20 @@ int RunChart(const std::vector<std::string>& args, std::ostream& out, std::ostre
     const int parts = view == "day" ? 3 : view == "month" ? 2 : view == "year" ? 1 : 0;
     int y, m, d;
     if (parts == 0 || !ParseDate(date, parts, y, m, d) || (costs && view == "day")) {
-        err << usage << (costs && view == "day" ? "  (--costs is for the month and year charts)\n" : "");
+        err << usage
+            << (costs && view == "day" ? "  (--costs is for the month and year charts)\n" : "");
         return kExitUsage;
     }
     Context c;
-    if (!Prepare(c, err)) return kExitFailed;
+    if (!Prepare(c, err))
+        return kExitFailed;
     // Fonts need an application object; the offscreen platform needs no display.
     static int argc = 3;
     static char arg0[] = "kvo", arg1[] = "-platform", arg2[] = "offscreen";
     static char* argv[] = {arg0, arg1, arg2, nullptr};
     std::unique_ptr<QGuiApplication> app;
-    if (!QGuiApplication::instance()) app = std::make_unique<QGuiApplication>(argc, argv);
+    if (!QGuiApplication::instance())
+        app = std::make_unique<QGuiApplication>(argc, argv);
 
     CTrafficStatistics stats(c.files, c.settings);
     const std::string currency = CurrencySymbol();
@@ -144,10 +159,12 @@ int RunChart(const std::vector<std::string>& args, std::ostream& out, std::ostre
     {
         QPainter p(&img);
         p.setRenderHint(QPainter::TextAntialiasing);
-        if (view == "day") DrawDayView(p, stats.Day(y, m, d), c.settings, currency);
+        if (view == "day")
+            DrawDayView(p, stats.Day(y, m, d), c.settings, currency);
         if (view == "month")
             DrawMonthChart(p, stats.Month(y, m), kvo::linkwatch::DaysInMonth(m, y), mode, currency);
-        if (view == "year") DrawYearChart(p, stats.Year(y), mode, currency);
+        if (view == "year")
+            DrawYearChart(p, stats.Year(y), mode, currency);
     }
     if (!img.save(QString::fromStdString(file), "PNG")) {
         err << "kvo: cannot write " << file << "\n";

@@ -12,7 +12,9 @@ namespace {
 constexpr int kAxisX = 36;  // the value axis; labels to its left
 constexpr int kPlotRight = 236;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 std::string Format(const char* format, double v) {
     char buf[64];
@@ -66,17 +68,21 @@ void Axis(QPainter& p, const std::array<std::string, 11>& labels, const std::str
 }
 
 int Height(double value, double maximum, int full) {
-    if (maximum <= 0 || value <= 0) return 0;
+    if (maximum <= 0 || value <= 0)
+        return 0;
     return static_cast<int>(std::lround(std::min(1.0, value / maximum) * full));
 }
 
 // A stacked bar: `low` from the base, `high` on top of it.
 void Stack(QPainter& p, int x, int w, int base, int lowH, QColor low, int highH, QColor high) {
-    if (lowH > 0) p.fillRect(x, base - lowH, w, lowH, low);
-    if (highH > 0) p.fillRect(x, base - lowH - highH, w, highH, high);
+    if (lowH > 0)
+        p.fillRect(x, base - lowH, w, lowH, low);
+    if (highH > 0)
+        p.fillRect(x, base - lowH - highH, w, highH, high);
 }
 
-void Bars(QPainter& p, const DayTraffic* cells, int n, ChartMode mode, const std::string& currency) {
+void Bars(QPainter& p, const DayTraffic* cells, int n, ChartMode mode,
+          const std::string& currency) {
     if (mode == ChartMode::Traffic) {
         uint64_t maximum = 0;
         for (int i = 0; i < n; ++i) maximum = std::max(maximum, cells[i].total);
@@ -140,24 +146,40 @@ void ScaleLabel(QPainter& p, int bar, double share, const std::string& text) {
 
 }  // namespace
 
-QColor ReceivedColour() { return QColor(0x31, 0x6A, 0xC5); }
-QColor TransmittedColour() { return QColor(0x3C, 0xB3, 0x4A); }
-QColor InclusiveColour() { return QColor(0x6F, 0xA2, 0xCF); }
-QColor AdditionalColour() { return QColor(0xF9, 0x5C, 0x57); }
-QColor ChartBackground() { return QColor(Qt::white); }
+QColor ReceivedColour() {
+    return QColor(0x31, 0x6A, 0xC5);
+}
+QColor TransmittedColour() {
+    return QColor(0x3C, 0xB3, 0x4A);
+}
+QColor InclusiveColour() {
+    return QColor(0x6F, 0xA2, 0xCF);
+}
+QColor AdditionalColour() {
+    return QColor(0xF9, 0x5C, 0x57);
+}
+QColor ChartBackground() {
+    return QColor(Qt::white);
+}
 
-int SlotWidth(int cells) { return std::max(1, (kPlotRight - kAxisX - 2) / std::max(1, cells) - 1); }
+int SlotWidth(int cells) {
+    return std::max(1, (kPlotRight - kAxisX - 2) / std::max(1, cells) - 1);
+}
 int SlotX(int i, int cells) {
     return kAxisX + 2 + i * ((kPlotRight - kAxisX - 2) / std::max(1, cells));
 }
-int DayBarX(int bar) { return 60 + bar * 64; }
+int DayBarX(int bar) {
+    return 60 + bar * 64;
+}
 
 double CostScale(double sum) {
-    if (!(sum > 0)) return 1;
+    if (!(sum > 0))
+        return 1;
     double power = std::pow(10.0, std::floor(std::log10(sum)));
     for (double m : {1.0, 2.0, 5.0, 10.0}) {
         // A small tolerance, so that 2.0 is its own scale despite rounding.
-        if (m * power >= sum * (1 - 1e-9)) return m * power;
+        if (m * power >= sum * (1 - 1e-9))
+            return m * power;
     }
     return 10 * power;
 }
@@ -210,7 +232,8 @@ void DrawDayView(QPainter& p, const DayTraffic& day, const MonitorSettings& s,
         }
     } else {
         const uint64_t unit = static_cast<uint64_t>(std::max(1, s.priceUnitKb)) * 1024;
-        const double left = static_cast<double>(unit - day.total % unit) / static_cast<double>(unit);
+        const double left =
+            static_cast<double>(unit - day.total % unit) / static_cast<double>(unit);
         const int h = Height(left, 1, kDayBarHeight);
         p.fillRect(DayBarX(1), kDayBase - h, kDayBarWidth, h, InclusiveColour());
         ScaleLabel(p, 1, 1, VolumeText(unit));
