@@ -1,5 +1,6 @@
 #include "connect/traffic/monitor_control.h"
 
+#include "platform/datetime.h"
 #include "platform/error.h"
 #include "platform/file.h"
 #include "platform/process.h"
@@ -56,9 +57,48 @@ bool CMonitorControl::Save(const MonitorSettings& settings, std::string& error) 
         Stop();
         return true;
     }
-    if (!IsRunning() && !Start(error))
-        return false;
+    if (m_files.HasMarker(kTerminate)) {
+        // Switched off a moment ago and on again: withdraw the stop request; a monitor that
+        // already took it ends within a tick and is then started afresh.
+        m_files.ClearMarker(kTerminate);
+        for (int waited = 0; IsRunning() && waited < 1500; waited += 50) ce::Sleep(50);
+    }
+    if (!IsRunning()) {
+        if (!Start(error))
+            return false;
+    } else if (!HasStartupShortcut()) {
+        const std::u16string link = StartupShortcutPath();
+        if (link.empty() ||
+            !ce::SHCreateShortcut(link, u"\"" + m_files.Path(kMonitorExe) + u"\"")) {
+            error = "cannot write the StartUp shortcut: " + ce::GetLastErrorText();
+            return false;
+        }
+    }
     m_files.SetMarker(kReload);
+    return true;
+}
+
+bool CMonitorControl::SaveIconPosition(MonitorSettings& settings, int x, std::string& error) {
+    if (x < 0 || x > 219) {
+        error = "the icon position must lie between 0 and 219";
+        return false;
+    }
+    settings.iconX = x;
+    if (!SaveMonitorSettings(m_files.SettingsPath(), settings)) {
+        error =
+            "cannot write " + ce::ToUtf8(m_files.SettingsPath()) + ": " + ce::GetLastErrorText();
+        return false;
+    }
+    m_files.SetMarker(kReload);
+    return true;
+}
+
+bool CMonitorControl::TakeFirstRun(MonitorSettings& settings) {
+    if (!settings.firstRun)
+        return false;
+    settings.firstRun = 0;
+    // A failed write only means the hint comes once more.
+    SaveMonitorSettings(m_files.SettingsPath(), settings);
     return true;
 }
 

@@ -22,6 +22,11 @@ public:
     // none runs and has a running one re-read its settings.
     bool Save(const kvo::linkwatch::MonitorSettings& settings, std::string& error);
 
+    // The icon position dialog's OK: the monitor moves its graph at its next tick.
+    bool SaveIconPosition(kvo::linkwatch::MonitorSettings& settings, int x, std::string& error);
+    // The page's first opening: true once, and the file then says it has been.
+    bool TakeFirstRun(kvo::linkwatch::MonitorSettings& settings);
+
     static std::u16string StartupShortcutPath();
 
 private:

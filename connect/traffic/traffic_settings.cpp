@@ -150,6 +150,10 @@ bool ApplySetting(MonitorSettings& s, std::string_view key, std::string_view val
     return ok;
 }
 
+int IconSliderStart(const MonitorSettings& s) {
+    return s.iconX >= 0 && s.iconX <= 239 ? s.iconX : 96;
+}
+
 std::string SettingText(const MonitorSettings& s, std::string_view key) {
     if (key == "monthly-payment")
         return AmountText(s.monthlyPayment);

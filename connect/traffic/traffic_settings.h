@@ -30,6 +30,9 @@ const std::vector<std::string>& SettingKeys();
 // settings dialog would not offer (the settings are then unchanged).
 bool ApplySetting(MonitorSettings& settings, std::string_view key, std::string_view value,
                   std::string& error);
+// Where the icon position slider (0..219) starts: at iconX when it lies on the taskbar.
+int IconSliderStart(const MonitorSettings& settings);
+
 std::string SettingText(const MonitorSettings& settings, std::string_view key);
 
 }  // namespace kvo::traffic

@@ -1,10 +1,12 @@
 // Day, month and year statistics from the logs, their costs, and the texts they are shown in.
 #include <gtest/gtest.h>
 
+#include "connect/traffic/monitor_control.h"
 #include "connect/traffic/statistics.h"
 #include "connect/traffic/traffic_settings.h"
 #include "linkwatch/traffic_record.h"
 #include "platform/file.h"
+#include "platform/shell_shortcut.h"
 #include "tests/linkwatch/step_clock.h"
 #include "tests/support/temp_device.h"
 
@@ -160,6 +162,51 @@ TEST(TrafficSettingsTest, OnlyTheDialogsValuesAreTaken) {
         EXPECT_FALSE(error.empty());
     }
     EXPECT_EQ(s, before);
+}
+
+}  // namespace
+
+namespace {
+
+class PageRulesTest : public kvo::test::DeviceTest {
+protected:
+    void SetUp() override { ce::CreateDirectories(u"\\kvonet"); }
+    kvo::linkwatch::CMonitorFiles m_files{u"\\kvonet\\"};
+};
+
+TEST_F(PageRulesTest, FirstRunIconPositionAndSwitchingOff) {
+    using namespace kvo::traffic;
+    CMonitorControl control(m_files);
+    MonitorSettings s = LoadPageSettings(m_files);
+    EXPECT_TRUE(control.TakeFirstRun(s));
+    s = LoadPageSettings(m_files);
+    EXPECT_FALSE(control.TakeFirstRun(s));
+
+    EXPECT_EQ(IconSliderStart(s), 96);  // not yet placed
+    std::string error;
+    EXPECT_FALSE(control.SaveIconPosition(s, 220, error));
+    EXPECT_FALSE(m_files.HasMarker(kvo::linkwatch::kReload));
+    ASSERT_TRUE(control.SaveIconPosition(s, 130, error)) << error;
+    EXPECT_TRUE(m_files.HasMarker(kvo::linkwatch::kReload));
+    EXPECT_EQ(LoadPageSettings(m_files).iconX, 130);
+    EXPECT_EQ(IconSliderStart(LoadPageSettings(m_files)), 130);
+
+    // Saving with monitoring off asks the monitor to stop and leaves start-up alone.
+    ASSERT_TRUE(ce::SHCreateShortcut(CMonitorControl::StartupShortcutPath(), u"\"x\""));
+    s.monitorOn = 0;
+    ASSERT_TRUE(control.Save(s, error)) << error;
+    EXPECT_TRUE(m_files.HasMarker(kvo::linkwatch::kTerminate));
+    EXPECT_FALSE(control.HasStartupShortcut());
+    EXPECT_EQ(LoadPageSettings(m_files).monitorOn, 0);
+    // On again before the monitor took the stop request: it is withdrawn, the monitor
+    // re-reads its settings and is back in the StartUp folder.
+    m_files.ClearMarker(kvo::linkwatch::kReload);
+    m_files.SetMarker(kvo::linkwatch::kDrun);
+    s.monitorOn = 1;
+    ASSERT_TRUE(control.Save(s, error)) << error;
+    EXPECT_FALSE(m_files.HasMarker(kvo::linkwatch::kTerminate));
+    EXPECT_TRUE(m_files.HasMarker(kvo::linkwatch::kReload));
+    EXPECT_TRUE(control.HasStartupShortcut());
 }
 
 }  // namespace

@@ -63,6 +63,14 @@ int RunSet(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "kvo: " << error << "\n";
         return kExitUsage;
     }
+    if (args[0] == "icon-x") {
+        if (!CMonitorControl(files).SaveIconPosition(s, s.iconX, error)) {
+            err << "kvo: " << error << "\n";
+            return kExitFailed;
+        }
+        out << args[0] << ' ' << SettingText(s, args[0]) << '\n';
+        return kExitOk;
+    }
     if (!kvo::linkwatch::SaveMonitorSettings(files.SettingsPath(), s)) {
         err << "kvo: cannot write monitor.ini\n";
         return kExitFailed;
