@@ -16,10 +16,12 @@ int main(int argc, char** argv) {
         if (null > 2)
             close(null);
     }
-    // Without a desktop the graph is still drawn, just shown nowhere.
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
-        !std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Without a desktop the graph is still drawn, just shown nowhere; a desktop that cannot
+    // be reached (a stale DISPLAY after a logout) must not stop the counting either.
+    if (!std::getenv("QT_QPA_PLATFORM")) {
+        const bool desktop = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+        setenv("QT_QPA_PLATFORM", desktop ? "xcb;wayland;offscreen" : "offscreen", 1);
+    }
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
 
