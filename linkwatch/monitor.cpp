@@ -48,6 +48,7 @@ CMonitor::StartResult CMonitor::Start() {
     m_nOverallPeak = 4500;
     ZeroSession();
 
+    RecoverSnapshot();
     m_nMonthVolume = BillingMonthVolume(m_files, now, m_settings.monthStartDay);
     m_nTodayVolume = LoggedTodayVolume(m_files, now);
     ComputeAllowance();
@@ -75,6 +76,32 @@ void CMonitor::LoadSettings() {
     MonitorSettings s = MonitorDefaults();
     LoadMonitorSettings(m_files.SettingsPath(), s);
     m_settings = s;
+}
+
+void CMonitor::RecoverSnapshot() {
+    // A monitor that was killed (or a reset) left its running session here: log it, as it
+    // was last counted, in the month it was counted in, rather than lose it.
+    std::string bytes;
+    if (!ce::ReadFileBytes(m_files.AktualPath(), bytes))
+        return;
+    auto records = ParseTrafficLog(bytes);
+    if (!records.empty()) {
+        const std::string& stamp = records.front().strStamp;
+        ce::SYSTEMTIME t{};
+        t.wDay = static_cast<uint16_t>(records.front().nDay);
+        t.wMonth = static_cast<uint16_t>(std::stoi(stamp.substr(3, 2)));
+        t.wYear = static_cast<uint16_t>(std::stoi(stamp.substr(6, 4)));
+        t.wHour = static_cast<uint16_t>(std::stoi(stamp.substr(11, 2)));
+        t.wMinute = static_cast<uint16_t>(std::stoi(stamp.substr(14, 2)));
+        t.wSecond = static_cast<uint16_t>(std::stoi(stamp.substr(17, 2)));
+        const TrafficRecord& r = records.front();
+        if (t.wMonth >= 1 && t.wMonth <= 12 && r.nReceived + uint64_t{r.nTransmitted} > 0) {
+            m_pending.push_back({m_files.LogPath(t.wMonth, t.wYear),
+                                 FormatTrafficRecord(t, r.nReceived, r.nTransmitted, r.nPeak)});
+            FlushPending();  // or kept for a later tick
+        }
+    }
+    ce::DeleteFile(m_files.AktualPath());
 }
 
 void CMonitor::SetLog(const ce::SYSTEMTIME& t) {

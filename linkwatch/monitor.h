@@ -68,6 +68,7 @@ private:
     void ZeroSession();
     bool AppendRecord(const ce::SYSTEMTIME& stamp, uint32_t rx, uint32_t tx, uint32_t peak);
     bool FlushPending();
+    void RecoverSnapshot();
     bool WriteAktual(const ce::SYSTEMTIME& stamp);
     void SetLog(const ce::SYSTEMTIME& t);
     void UpdateGraph(uint32_t tickTraffic);

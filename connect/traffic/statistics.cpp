@@ -54,9 +54,10 @@ CostSplit DayCosts(uint64_t before, uint64_t total, const MonitorSettings& s) {
     return c;
 }
 
-void CTrafficStatistics::AddRunningSession(DayTraffic& slot) const {
+void CTrafficStatistics::AddRunningSession(DayTraffic& slot, const std::string& date) const {
     auto records = ParseTrafficLog(m_files.ReadLog(m_files.AktualPath()));
-    if (records.empty())
+    // One left by a monitor that did not end cleanly is no session of today.
+    if (records.empty() || records.front().strStamp.compare(0, 10, date) != 0)
         return;
     Add(slot, records.front());
 }
@@ -65,7 +66,7 @@ DayTraffic CTrafficStatistics::Day(int year, int month, int day) const {
     DayTraffic out;
     const ce::SYSTEMTIME now = ce::GetLocalTime();
     if (now.wYear == year && now.wMonth == month && now.wDay == day)
-        AddRunningSession(out);
+        AddRunningSession(out, kvo::linkwatch::FormatDate(now));
 
     const int startDay = m_settings.monthStartDay;
     // Earlier days of the billing month this day belongs to.
@@ -102,7 +103,7 @@ std::array<DayTraffic, 31> CTrafficStatistics::Month(int year, int month) const 
     const int days = DaysInMonth(month, year);
     const ce::SYSTEMTIME now = ce::GetLocalTime();
     if (now.wYear == year && now.wMonth == month && now.wDay <= days)
-        AddRunningSession(cells[now.wDay - 1]);
+        AddRunningSession(cells[now.wDay - 1], kvo::linkwatch::FormatDate(now));
     for (const TrafficRecord& r : ParseTrafficLog(m_files.ReadLog(m_files.LogPath(month, year))))
         if (r.nDay <= days)
             Add(cells[r.nDay - 1], r);

@@ -42,7 +42,8 @@ public:
     std::array<DayTraffic, 12> Year(int year) const;
 
 private:
-    void AddRunningSession(DayTraffic& slot) const;
+    // The running session of "aktual.dat", when its stamp says it is of `date`.
+    void AddRunningSession(DayTraffic& slot, const std::string& date) const;
 
     kvo::linkwatch::CMonitorFiles m_files;
     MonitorSettings m_settings;

@@ -386,6 +386,21 @@ TEST_F(MonitorTickTest, ARecordThatCannotBeWrittenIsKeptUntilItCan) {
     EXPECT_EQ(Log().size(), 1u);
 }
 
+TEST_F(MonitorTickTest, ASessionLeftByAKilledMonitorIsLoggedAtTheNextStart) {
+    ce::CreateDirectories(m_files.LogDir());
+    ASSERT_TRUE(
+        ce::WriteFileAtomic(m_files.AktualPath(), "07.12.2026 23:00:00\r\n500\r\n20\r\n9\r\n"));
+    m_files.SetMarker(kDrun);
+    Start();
+    auto log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].strStamp, "07.12.2026 23:00:00");
+    EXPECT_EQ(log[0].nReceived, 500u);
+    EXPECT_EQ(log[0].nPeak, 9u);
+    EXPECT_EQ(m_monitor->MonthVolume(), 520u);
+    EXPECT_FALSE(ce::FileExists(m_files.AktualPath()));
+}
+
 TEST_F(MonitorTickTest, ATapStartsConnectOnceUntilItComesUpOrIsGivenUp) {
     Start();
     m_monitor->Tap();

@@ -73,8 +73,12 @@ TEST_F(StatisticsTest, TheDayCountsItsRecordsTheRunningSessionAndWhatIsLeft) {
     // 7 MB left for the 12 days from the 20th on.
     EXPECT_EQ(d.dailyAllowance, static_cast<uint32_t>((10.0f * MB - 3.0f * MB) / 12));
     EXPECT_NEAR(d.inclusiveCost, 3174.0 / MB * 1.0, 1e-6);
-    // Another day has no running session.
+    // Another day has no running session; nor has today one a killed monitor left.
     EXPECT_EQ(Stats().Day(2026, 12, 21).total, 5000u);
+    ASSERT_TRUE(
+        ce::WriteFileAtomic(m_files.AktualPath(), "19.12.2026 11:59:00\r\n100\r\n50\r\n1200\r\n"));
+    EXPECT_EQ(Stats().Day(2026, 12, 20).total, 3024u);
+    EXPECT_EQ(Stats().Month(2026, 12)[19].total, 3024u);
 }
 
 TEST_F(StatisticsTest, AStartDayCarriesThePreviousMonthUntilItComes) {
