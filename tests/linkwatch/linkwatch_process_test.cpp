@@ -155,6 +155,34 @@ TEST_F(LinkwatchProcessTest, CountsADataCallAndStopsOnRequest) {
     EXPECT_FALSE(m_files.HasMarker(kTerminate));
 }
 
+TEST_F(LinkwatchProcessTest, AMonitorOfAnotherDeviceIsNoSecondCopy) {
+    // Another handheld on the same machine, its monitor running.
+    const fs::path mine = ce::DeviceRoot();
+    const fs::path other = mine.parent_path() / (mine.filename().string() + "-other");
+    std::string error;
+    ce::SetDeviceRoot(other);
+    ASSERT_TRUE(kvo::device::CreateDevice(fs::path(KVO_BINARY_DIR) / "bin", error)) << error;
+    CMonitorFiles otherFiles = CMonitorFiles::Installed();
+    const std::string otherExe = ce::MapPath(otherFiles.Path(kMonitorExe)).string();
+    setenv("KVO_DEVICE", other.c_str(), 1);
+    pid_t otherPid = kvo::test::StartProgram(otherExe, {}, -1, -1);
+    setenv("KVO_DEVICE", mine.c_str(), 1);
+    const bool otherUp = WaitUntil([&] { return otherFiles.HasMarker(kDrun); });
+    ce::SetDeviceRoot(mine);
+
+    pid_t monitor = StartMonitor();
+    EXPECT_TRUE(otherUp);
+    EXPECT_TRUE(WaitUntil([&] { return m_files.HasMarker(kDrun); }));
+    m_files.SetMarker(kTerminate);
+    EXPECT_EQ(kvo::test::WaitProgram(monitor, 10000), 1);
+
+    ce::SetDeviceRoot(other);
+    otherFiles.SetMarker(kTerminate);
+    EXPECT_EQ(kvo::test::WaitProgram(otherPid, 10000), 1);
+    ce::SetDeviceRoot(mine);
+    fs::remove_all(other);
+}
+
 TEST_F(LinkwatchProcessTest, KvoMonitorSwitchesTheMonitorAndItsStartUpEntry) {
     auto on = Kvo({"monitor", "on"});
     ASSERT_EQ(on.status, 0) << on.err;
