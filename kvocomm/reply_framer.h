@@ -53,6 +53,7 @@ private:
     int m_nIndications = 0;
     std::u16string m_strFirstLine;  // first information line after the echo
     int m_nInfoLines = 0;
+    bool m_bLastHeader = false;  // the last information line was a "+CMGL:" header
 };
 
 }  // namespace kvocomm

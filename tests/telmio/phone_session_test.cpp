@@ -334,9 +334,14 @@ TEST_F(PhoneSessionTest, HandOffDuringASynchronisationIsDropped) {
 
 // Unplugging the phone in the middle never loses or doubles an outbox message.
 TEST_F(PhoneSessionTest, UnpluggedDuringSendingOrReadingLosesNothing) {
-    for (bool duringSend : {true, false}) {
-        SCOPED_TRACE(duringSend ? "while sending" : "while reading");
-        if (!duringSend) m_scenario.quirks.hangupIn = {"AT+CMGR=2"};
+    for (const char* when : {"sending", "listing", "reading slots"}) {
+        SCOPED_TRACE(when);
+        const bool duringSend = when == std::string("sending");
+        if (when == std::string("listing")) m_scenario.quirks.hangupIn = {"AT+CMGL=4"};
+        if (when == std::string("reading slots")) {
+            m_scenario.quirks.hangupIn = {"AT+CMGR=2"};
+            m_scenario.dialect.strCmgl = "error";
+        }
         StartPhone();
         Doc().QueueMessage(u"+491711111111", u"first", false);
         Doc().QueueMessage(u"+491722222222", u"second", false);
@@ -398,6 +403,7 @@ std::vector<std::pair<std::u16string, int>> OnFile(IUserInterface& ui) {
 
 TEST_F(PhoneSessionTest, AReadFailingHalfWayDeletesOnlyWhatIsOnFile) {
     m_scenario.quirks.hangupIn = {"AT+CMGR=4"};
+    m_scenario.dialect.strCmgl = "error";  // slot by slot
     StartPhone();
     Doc().Settings().m_ini.m_bDeleteAfterSync = true;
     Doc().SynchronizeSms();
@@ -421,6 +427,36 @@ TEST_F(PhoneSessionTest, AReadFailingHalfWayDeletesOnlyWhatIsOnFile) {
     Doc().SynchronizeSms();
     EXPECT_EQ(Doc().Errors().Text(), u"");
     EXPECT_EQ(OnFile(m_ui).size(), 4u);  // plus the sent one in ME 4 and Anna's
+}
+
+// The listing read with deletion: the line goes while slot 2 is deleted; what is gone from
+// the phone is on file, and the next session imports nothing twice.
+TEST_F(PhoneSessionTest, AListingReadFailingWhileDeletingImportsNothingTwice) {
+    m_scenario.quirks.hangupIn = {"AT+CMGD=2"};
+    StartPhone();
+    Doc().Settings().m_ini.m_bDeleteAfterSync = true;
+    Doc().SynchronizeSms();
+    EXPECT_NE(Doc().Errors().Text().find(u"Synchronization failed."), std::u16string::npos);
+    auto state = m_sim->State();
+    // 1 and 2 went (the line closed after 2); 4 was filed but its deletion never arrived;
+    // the unsent message in 5 is never deleted.
+    std::vector<int> left;
+    for (auto& [slot, _] : phone::FindStorage(state, "ME")->slots) left.push_back(slot);
+    EXPECT_EQ(left, (std::vector<int>{4, 5}));
+    EXPECT_EQ(phone::FindStorage(state, "SM")->slots.size(), 1u);
+    EXPECT_EQ(OnFile(m_ui).size(), 3u);
+
+    m_sim->Stop();
+    m_scenario = m_sim->State();
+    m_scenario.quirks = {};
+    StartPhone();
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    EXPECT_EQ(OnFile(m_ui).size(), 4u);
+    std::vector<int> after;
+    phone::Scenario now = m_sim->State();
+    for (auto& [slot, _] : phone::FindStorage(now, "ME")->slots) after.push_back(slot);
+    EXPECT_EQ(after, (std::vector<int>{5}));
 }
 
 TEST_F(PhoneSessionTest, AStoreThatDidNotLoadStartsNoSession) {
@@ -483,7 +519,7 @@ TEST_F(PhoneSessionTest, MessagesQueuedElsewhereBeforeOrDuringASyncAreKept) {
     // the phone, after it took its outbox.
     queue(u"queued before");
     std::thread during([&] {
-        if (m_sim->WaitForJournal("> AT+CMGR=1", 10000)) queue(u"queued during");
+        if (m_sim->WaitForJournal("> AT+CMGL=4", 10000)) queue(u"queued during");
     });
     Doc().SynchronizeSms();
     during.join();

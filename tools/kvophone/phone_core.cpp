@@ -814,6 +814,14 @@ CPhoneCore::Res CPhoneCore::Extended(std::string_view cmd, std::vector<std::stri
             if (name == n) return Res{RES_CME, 14};
         }
     }
+    if (m_s.dialect.bNoSmsStorage &&
+        (name == "+CPMS" || name == "+CMGR" || name == "+CMGL" || name == "+CMGD" ||
+         name == "+CMGW" || name == "+CNMI")) {
+        // Messages are sent over AT but not read: the storage lists are empty.
+        if (name == "+CPMS" && form == 't') info.push_back(Tag("+CPMS") + "(),(),()");
+        if (name == "+CPMS" && form == '?') info.push_back(Tag("+CPMS") + ",,,,,,,,");
+        return name == "+CPMS" && (form == 't' || form == '?') ? Res{RES_OK, 0} : Res{RES_ERROR, 0};
+    }
     if (name == "+CMGF") return Cmgf(form, args, info);
     if (name == "+CFUN") return Cfun(form, args, info);
     if (name == "+CPIN") return Cpin(form, args, info);
@@ -1143,10 +1151,16 @@ CPhoneCore::Res CPhoneCore::Cmgl(char form, const std::vector<Arg>& args,
     } else if (form == '=' && !ToInt(args[0].strText, 0, 4, stat)) {
         return Res{RES_CMS, 304};
     }
+    const std::string& style = m_s.dialect.strCmgl;
+    if (style == "error") return Res{RES_ERROR, 0};
+    if (style == "cms302") return Res{RES_CMS, 302};
     SmsStorage* st = Mem(0);
     if (!st) return Res{RES_CMS, 302};
+    int listed = 0;
     for (auto& [index, slot] : st->slots) {
         if (stat != 4 && slot.nStatus != stat) continue;
+        if (m_s.dialect.nCmglMax && listed == m_s.dialect.nCmglMax) break;
+        ++listed;
         std::string at = Tag("+CMGL") + std::to_string(Outside(index)) + ",";
         std::string address, time, text;
         if (m_nCmgf == 1 && TextModeFields(slot.strPdu, address, time, text)) {
@@ -1154,12 +1168,27 @@ CPhoneCore::Res CPhoneCore::Cmgl(char form, const std::vector<Arg>& args,
                            Quoted(time));
             info.push_back(text);
         } else {
-            info.push_back(at + std::to_string(slot.nStatus) + ",," +
+            std::string alpha;
+            if (m_s.dialect.strCmgrHeader == "quoted") alpha = "\"\"";
+            if (m_s.dialect.strCmgrHeader == "alpha") {
+                TextModeFields(slot.strPdu, address, time, text);
+                std::string name;
+                for (const Phonebook& pb : m_s.phonebooks) {
+                    for (const auto& [loc, e] : pb.entries) {
+                        if (name.empty() && !address.empty() && e.strNumber == address)
+                            name = e.strName;
+                    }
+                }
+                alpha = Quoted(EncodeCharset(name, m_strCharset));
+            }
+            info.push_back(at + std::to_string(slot.nStatus) + "," + alpha + "," +
                            std::to_string(TpduLength(slot.strPdu)));
             info.push_back(slot.strPdu);
         }
         if (slot.nStatus == SMS_REC_UNREAD) slot.nStatus = SMS_REC_READ;
     }
+    // A listing garbled on the line: the last PDU loses its second half.
+    if (style == "cut" && !info.empty()) info.back().resize(info.back().size() / 2);
     return Res{RES_OK, 0};
 }
 
