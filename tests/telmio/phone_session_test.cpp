@@ -459,6 +459,65 @@ TEST_F(PhoneSessionTest, AListingReadFailingWhileDeletingImportsNothingTwice) {
     EXPECT_EQ(after, (std::vector<int>{5}));
 }
 
+// Every way a phone answers the listing: those it gives whole are used, the rest send the
+// read slot by slot; either way each message arrives once, with delete-after-sync on.
+TEST_F(PhoneSessionTest, EveryListingFormReadsEachMessageOnce) {
+    struct Form {
+        const char* name;
+        void (*apply)(phone::Scenario&);
+        bool listed;  // the listing was used, no slot read
+    };
+    const Form forms[] = {
+        {"plain", [](phone::Scenario&) {}, true},
+        {"without final OK", [](phone::Scenario& s) { s.dialect.noFinalOk = {"AT+CMGL"}; }, true},
+        {"names and no blanks",
+         [](phone::Scenario& s) {
+             s.dialect.strCmgrHeader = "alpha";
+             s.dialect.bNoSpace = true;
+         },
+         true},
+        {"counted from 0, status lines inside",
+         [](phone::Scenario& s) {
+             s.dialect.nFirstIndex = 0;
+             s.dialect.unsolicited = {"+CMTI: \"SM\",1", "^RSSI:17"};
+             s.dialect.strUnsolicitedAt = "inside";
+         },
+         true},
+        {"refused", [](phone::Scenario& s) { s.dialect.strCmgl = "error"; }, false},
+        {"refused by code", [](phone::Scenario& s) { s.dialect.strCmgl = "cms302"; }, false},
+        {"garbled", [](phone::Scenario& s) { s.dialect.strCmgl = "cut"; }, false},
+        {"short", [](phone::Scenario& s) { s.dialect.nCmglMax = 1; }, false},
+    };
+    const phone::Scenario original = m_scenario;
+    for (const Form& form : forms) {
+        SCOPED_TRACE(form.name);
+        m_scenario = original;
+        form.apply(m_scenario);
+        StartPhone();
+        Doc().Settings().m_ini.m_bDeleteAfterSync = true;
+        Doc().SynchronizeSms();
+        EXPECT_EQ(Doc().Errors().Text(), u"");
+        std::vector<std::u16string> texts;
+        for (auto& m : Doc().Store().Messages()) texts.push_back(m->m_strText);
+        std::sort(texts.begin(), texts.end());
+        EXPECT_EQ(texts, (std::vector<std::u16string>{u"Are we still on for dinner tonight?",
+                                                      u"Good morning from Anna",
+                                                      u"Meeting moved to 10:00.\r\nRoom 2.14",
+                                                      u"See you at eight!"}));
+        EXPECT_EQ(OnFile(m_ui).size(), 4u);
+        // Only the unsent message stays on the phone.
+        phone::Scenario now = m_sim->State();
+        EXPECT_EQ(phone::FindStorage(now, "ME")->slots.size(), 1u);
+        EXPECT_TRUE(phone::FindStorage(now, "SM")->slots.empty());
+        bool slotRead = false;
+        for (const std::string& line : m_sim->Journal()) slotRead |= line.rfind("> AT+CMGR", 0) == 0;
+        EXPECT_EQ(slotRead, !form.listed);
+        m_sim->Stop();
+        m_doc.reset();
+        ce::DeleteFile(InstallPath(u"kvo.sms"));
+    }
+}
+
 TEST_F(PhoneSessionTest, AStoreThatDidNotLoadStartsNoSession) {
     // Something the store cannot be read from: a folder in its place.
     fs::create_directory(ce::MapPath(InstallPath(u"kvo.sms")));
