@@ -97,7 +97,8 @@ void BM_KvoSmsSync(benchmark::State& state) {
     size_t exchanges = 0;
     for (const std::string& line : sim.Journal()) exchanges += line.rfind("> ", 0) == 0;
     const double lineMs = static_cast<double>(sim.BytesIn() + sim.BytesOut()) * 10 * 1000 / kBaud;
-    const double limitMs = static_cast<double>(exchanges) * static_cast<double>(state.range(0)) + lineMs;
+    const double limitMs =
+        static_cast<double>(exchanges) * static_cast<double>(state.range(0)) + lineMs;
     sim.Stop();
     state.counters["messages"] = static_cast<double>(imported);
     state.counters["exchanges"] = static_cast<double>(exchanges);

@@ -26,7 +26,9 @@ public:
     std::vector<Item> m_items;
 };
 
-std::u16string Entry(const std::u16string& header) { return header + u"\r\n" + kPdu; }
+std::u16string Entry(const std::u16string& header) {
+    return header + u"\r\n" + kPdu;
+}
 
 TEST(CmglListing, EachListedSlotReadsAsItsOwnCmgrReply) {
     std::vector<CListedSlot> slots;
@@ -63,19 +65,19 @@ TEST(CmglListing, AListingThatDoesNotFitIsRefusedWhole) {
     const std::u16string good = Entry(u"+CMGL: 1,1,,23") + u"\r\n";
     std::u16string pdu(kPdu);
     const std::u16string bad[] = {
-        good + u"+CMGL: 2,1,,23",                                  // cut after a header
+        good + u"+CMGL: 2,1,,23",                                      // cut after a header
         good + u"+CMGL: 2,1,,23\r\n" + pdu.substr(0, pdu.size() / 2),  // cut inside the PDU
-        good + u"+CMGL: 2,1,,22\r\n" + pdu,                        // length disagrees
+        good + u"+CMGL: 2,1,,22\r\n" + pdu,                            // length disagrees
         good + u"+CMGL: 2,1,,23\r\n" + pdu.substr(0, 20) + u"G" + pdu.substr(21),
-        good + Entry(u"+CMGL: 1,0,,23"),                           // a slot listed twice
-        Entry(u"+CMGL: 10000,1,,23"),                              // index out of range
+        good + Entry(u"+CMGL: 1,0,,23"),  // a slot listed twice
+        Entry(u"+CMGL: 10000,1,,23"),     // index out of range
         Entry(u"+CMGL: -1,1,,23"),
-        Entry(u"+CMGL: 1,7,,23"),                                  // no such status
-        Entry(u"+CMGL: 1,1,\"Anna,23"),                            // open quote
-        Entry(u"+CMGL: 1,1,23"),                                   // no alpha field
-        good + u"ERROR",                                           // a stray line
+        Entry(u"+CMGL: 1,7,,23"),        // no such status
+        Entry(u"+CMGL: 1,1,\"Anna,23"),  // open quote
+        Entry(u"+CMGL: 1,1,23"),         // no alpha field
+        good + u"ERROR",                 // a stray line
         u"+CMGL: 1,\"REC READ\",\"+491701234567\",,\"26/12/08,10:15:00+04\"\r\nHello",
-        pdu,                                                       // a PDU without header
+        pdu,  // a PDU without header
     };
     for (const std::u16string& listing : bad) {
         std::vector<CListedSlot> slots{CListedSlot{}};

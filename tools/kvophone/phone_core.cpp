@@ -1080,6 +1080,19 @@ CPhoneCore::Res CPhoneCore::Cpms(char form, const std::vector<Arg>& args,
     return Res{RES_OK, 0};
 }
 
+// The alpha field of a message header: the sender's phonebook name, when the phone knows the
+// number, quoted in the current character set.
+std::string CPhoneCore::SenderName(const std::string& pdu) const {
+    std::string address, time, text, name;
+    TextModeFields(pdu, address, time, text);
+    for (const Phonebook& pb : m_s.phonebooks) {
+        for (const auto& [loc, e] : pb.entries) {
+            if (name.empty() && !address.empty() && e.strNumber == address) name = e.strName;
+        }
+    }
+    return Quoted(EncodeCharset(name, m_strCharset));
+}
+
 CPhoneCore::Res CPhoneCore::Cmgr(char form, const std::vector<Arg>& args,
                                  std::vector<std::string>& info) {
     if (form == 't') return Res{RES_OK, 0};
@@ -1110,16 +1123,7 @@ CPhoneCore::Res CPhoneCore::Cmgr(char form, const std::vector<Arg>& args,
         info.push_back(Tag("+CMGR") + ",," + length);
         info.push_back(slot.strPdu);
     } else if (header == "alpha") {
-        // The phonebook name of the sender, when the phone knows the number.
-        std::string address, time, text, name;
-        TextModeFields(slot.strPdu, address, time, text);
-        for (const Phonebook& pb : m_s.phonebooks) {
-            for (const auto& [loc, e] : pb.entries) {
-                if (name.empty() && !address.empty() && e.strNumber == address) name = e.strName;
-            }
-        }
-        info.push_back(Tag("+CMGR") + stat + "," + Quoted(EncodeCharset(name, m_strCharset)) +
-                       "," + length);
+        info.push_back(Tag("+CMGR") + stat + "," + SenderName(slot.strPdu) + "," + length);
         info.push_back(slot.strPdu);
     } else {
         info.push_back(Tag("+CMGR") + stat + ",," + length);
@@ -1170,17 +1174,7 @@ CPhoneCore::Res CPhoneCore::Cmgl(char form, const std::vector<Arg>& args,
         } else {
             std::string alpha;
             if (m_s.dialect.strCmgrHeader == "quoted") alpha = "\"\"";
-            if (m_s.dialect.strCmgrHeader == "alpha") {
-                TextModeFields(slot.strPdu, address, time, text);
-                std::string name;
-                for (const Phonebook& pb : m_s.phonebooks) {
-                    for (const auto& [loc, e] : pb.entries) {
-                        if (name.empty() && !address.empty() && e.strNumber == address)
-                            name = e.strName;
-                    }
-                }
-                alpha = Quoted(EncodeCharset(name, m_strCharset));
-            }
+            if (m_s.dialect.strCmgrHeader == "alpha") alpha = SenderName(slot.strPdu);
             info.push_back(at + std::to_string(slot.nStatus) + "," + alpha + "," +
                            std::to_string(TpduLength(slot.strPdu)));
             info.push_back(slot.strPdu);

@@ -105,6 +105,7 @@ private:
     Res Cpms(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
     Res Cmgr(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
     Res Cmgl(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    std::string SenderName(const std::string& pdu) const;
     Res Cmgd(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
     Res CmgsCmgw(bool bWrite, char form, const std::vector<Arg>& args);
     Res Cpbs(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
