@@ -5,10 +5,10 @@
 
 #include "common/install_dir.h"
 #include "common/narrow.h"
-#include "common/recipients.h"
 #include "connect/data/data_conversions.h"
 #include "connect/data/data_reader.h"
 #include "connect/data/identification.h"
+#include "common/recipients.h"
 #include "kvocomm/kvocomm.h"
 #include "platform/datetime.h"
 #include "platform/error.h"
@@ -32,8 +32,7 @@ const char16_t kNoConnection[] =
     u"setup and try again.";
 const char16_t kPhoneNotFound[] = u"Mobile Phone not found in database.";
 const char16_t kUnknownIsp[] = u"Unknown ISP.";
-const char16_t kLockHeld[] =
-    u"Please first stop the Internet connection and try to synchronize again.";
+const char16_t kLockHeld[] = u"Please first stop the Internet connection and try to synchronize again.";
 const char16_t kSyncFailed[] = u"Synchronization failed.";
 const char16_t kCommError[] = u"Error during communication with mobile phone.";
 const char16_t kReadError[] = u"Error reading datafile.";
@@ -47,8 +46,7 @@ std::string Format(const char* fmt, int value) {
 }
 
 bool SameState(int32_t a, int32_t b) {
-    if (a == b)
-        return true;
+    if (a == b) return true;
     if (a == SMS_DELETED || b == SMS_DELETED || a == SMS_USER_FOLDER || b == SMS_USER_FOLDER)
         return true;
     // A part already joined into its long message is still the message in that slot.
@@ -85,9 +83,7 @@ CTelmioDoc::CTelmioDoc(IUserInterface& ui, std::u16string appDir, CKvoComm* comm
       m_store(ui, m_strAppDir),
       m_phone(connect::DefaultPhoneModel()) {}
 
-CTelmioDoc::~CTelmioDoc() {
-    StopAutoSync();
-}
+CTelmioDoc::~CTelmioDoc() { StopAutoSync(); }
 
 bool CTelmioDoc::OnNewDocument(bool bAllowAutoSync) {
     const int steps = 4;
@@ -110,19 +106,15 @@ bool CTelmioDoc::OnNewDocument(bool bAllowAutoSync) {
     m_ui.SetStatus(u"Initialisation...");
     connect::CDataLoadResult data =
         connect::LoadConnectionData(m_data, connect::EDataReader::Telmio, m_strAppDir);
-    if (!data.Ok() && !data.Message().empty())
-        m_ui.MessageBox(data.Message());
+    if (!data.Ok() && !data.Message().empty()) m_ui.MessageBox(data.Message());
     SmsInfoResult info = LoadSmsInfo(m_smsInfo);
     m_bSmsInfo = info == SmsInfoResult::loaded;
-    if (info == SmsInfoResult::corrupted)
-        m_ui.MessageBox(kSmsInfoCorrupted);
+    if (info == SmsInfoResult::corrupted) m_ui.MessageBox(kSmsInfoCorrupted);
     m_ui.SetProgress(3, steps);
 
-    if (!EnumerateModemDevices(m_ui, m_devices))
-        return false;
+    if (!EnumerateModemDevices(m_ui, m_devices)) return false;
     m_ui.SetProgress(4, steps);
-    if (bAllowAutoSync && m_settings.m_ini.m_bAutoSync)
-        StartAutoSync();
+    if (bAllowAutoSync && m_settings.m_ini.m_bAutoSync) StartAutoSync();
     m_ui.SetStatus(u"");
     return true;
 }
@@ -178,14 +170,12 @@ void CTelmioDoc::PreparePhone() {
     constexpr int kSimBusyTries = 30;
     for (int attempt = 0; attempt < kSimBusyTries; ++attempt) {
         std::u16string reply;
-        if (!Exchange("AT+CPMS?", reply))
-            return;
+        if (!Exchange("AT+CPMS?", reply)) return;
         std::u16string error = m_comm.LastErrorReply();
         bool busy = error.find(u"+CMS ERROR: 314") != std::u16string::npos ||
                     error.find(u"+CME ERROR: 14") != std::u16string::npos ||
                     error.find(u"SIM busy") != std::u16string::npos;
-        if (!busy)
-            return;
+        if (!busy) return;
         ce::Sleep(500);
     }
 }
@@ -199,16 +189,13 @@ bool CTelmioDoc::IdentifyPhone() {
         bool good = false;
         for (int attempt = 0; attempt < 3 && !good; ++attempt) {
             std::u16string reply;
-            if (!Exchange("AT", reply) || !reply.empty())
-                continue;
+            if (!Exchange("AT", reply) || !reply.empty()) continue;
             if (!storedPhone && !(Exchange("AT+CGMI", maker) && Exchange("AT+CGMM", model)))
                 continue;
             if (!storedOperator && !ini.m_bOwnCentre) {
                 std::u16string r;
-                if (Exchange("AT+COPS?", r))
-                    m_strCopsReply = r;
-                if (Exchange("AT+CSCA?", r))
-                    m_strCscaReply = r;
+                if (Exchange("AT+COPS?", r)) m_strCopsReply = r;
+                if (Exchange("AT+CSCA?", r)) m_strCscaReply = r;
             }
             good = true;
         }
@@ -245,14 +232,13 @@ bool CTelmioDoc::IdentifyOperator() {
     } else {
         switch (connect::IdentifyOperator(m_data, m_strCopsReply, m_strCscaReply,
                                           connect::EDataReader::Telmio, &isp)) {
-            case connect::EOperatorResult::Found:
-                break;
-            case connect::EOperatorResult::NoReplies:
-                m_ui.MessageBox(u"ISP autodetect failed.");
-                break;
-            case connect::EOperatorResult::NotFound:
-                m_ui.MessageBox(u"Detected ISP not found in database");
-                break;
+        case connect::EOperatorResult::Found: break;
+        case connect::EOperatorResult::NoReplies:
+            m_ui.MessageBox(u"ISP autodetect failed.");
+            break;
+        case connect::EOperatorResult::NotFound:
+            m_ui.MessageBox(u"Detected ISP not found in database");
+            break;
         }
     }
     if (!isp) {
@@ -266,8 +252,8 @@ bool CTelmioDoc::IdentifyOperator() {
 
 // --- sending ---------------------------------------------------------------------------------
 
-int CTelmioDoc::BuildPart(const std::u16string& number, const std::u16string& text, bool bFlash,
-                          std::string& hex) const {
+int CTelmioDoc::BuildPart(const std::u16string& number, const std::u16string& text,
+                          bool bFlash, std::string& hex) const {
     CSmsPdu pdu;
     if (!pdu.FitsGsm(text))
         return pdu.EncodeSubmitUcs2(hex, text, Narrow(number), Narrow(m_strCentre), bFlash);
@@ -280,15 +266,13 @@ bool CTelmioDoc::CanSend(const std::u16string& number, const std::u16string& tex
                          bool bFlash) const {
     std::string hex;
     for (const auto& part : SplitMessage(text))
-        if (BuildPart(number, part, bFlash, hex) < 0)
-            return false;
+        if (BuildPart(number, part, bFlash, hex) < 0) return false;
     return true;
 }
 
 bool CTelmioDoc::SendPart(const std::string& hex, int length) {
     std::u16string reply;
-    if (!Exchange(Format("AT+CMGS=%i", length), reply) || reply != u">")
-        return false;
+    if (!Exchange(Format("AT+CMGS=%i", length), reply) || reply != u">") return false;
     if (!Exchange(hex + '\x1a', reply, 1, 15) || reply.find(u"CMGS") == std::u16string::npos) {
         AddError(u"Error sending. Message not sent.");
         return false;
@@ -312,8 +296,7 @@ bool CTelmioDoc::SendMessage(const std::u16string& number, const std::u16string&
         parts.emplace_back(std::move(hex), length);
     }
     for (const auto& [hex, length] : parts)
-        if (!SendPart(hex, length))
-            return false;
+        if (!SendPart(hex, length)) return false;
     return true;
 }
 
@@ -328,8 +311,7 @@ int CTelmioDoc::QueueMessage(const std::u16string& recipients, const std::u16str
         }
         CSmsMessage& msg = m_store.AddMessage(
             NewMessage(bFlash ? SMS_OUTBOX_FLASH : SMS_OUTBOX, number, text, bFlash));
-        if (msg.m_nFilePos >= 0)
-            ++queued;
+        if (msg.m_nFilePos >= 0) ++queued;
     }
     return queued;
 }
@@ -337,8 +319,7 @@ int CTelmioDoc::QueueMessage(const std::u16string& recipients, const std::u16str
 std::u16string CTelmioDoc::SendNow(const std::u16string& recipients, const std::u16string& text,
                                    bool bFlash) {
     bool ok = m_store.Loaded();
-    if (!ok)
-        AddError(kReadError);
+    if (!ok) AddError(kReadError);
     for (const auto& number : ok ? SplitRecipients(recipients) : std::vector<std::u16string>{}) {
         ce::File lock = TakeSessionLock(m_strAppDir);
         if (!lock) {
@@ -366,8 +347,7 @@ std::u16string CTelmioDoc::SendNow(const std::u16string& recipients, const std::
             AddError(kSaveFailed);
     }
     return ok ? u"SMS was sent successfully."
-              : u"Error during sending SMS\nPlease close an active internet connection and try "
-                u"again.";
+              : u"Error during sending SMS\nPlease close an active internet connection and try again.";
 }
 
 // --- reading and deleting --------------------------------------------------------------------
@@ -383,8 +363,7 @@ bool CTelmioDoc::StorageSize(const std::u16string& reply, int& count) {
         AddError(u"Bad response from device -5-");
         return false;
     }
-    if (count == 0)
-        count = m_phone.m_nMemoryFallback;
+    if (count == 0) count = m_phone.m_nMemoryFallback;
     if (count <= 0) {
         AddError(u"Can not get phone's memory size.");
         return false;
@@ -406,7 +385,8 @@ bool CTelmioDoc::ListStorage(int used, int count, std::vector<CListedSlot>& list
     }
     bool ok = answered && m_comm.LastErrorReply().empty() && ParseCmglListing(reply, listed) &&
               static_cast<int>(listed.size()) >= used;
-    for (const CListedSlot& slot : listed) ok = ok && slot.m_nIndex <= count;
+    for (const CListedSlot& slot : listed)
+        ok = ok && slot.m_nIndex <= count;
     if (!ok) {
         // A phone that refuses or garbles one listing does so for the other storage too.
         m_bListing = false;
@@ -456,56 +436,46 @@ bool CTelmioDoc::ReadAll(bool bShowProgress, bool bDeleteAfter) {
             return false;
         }
         if (reply.substr(0, 6) != u"+CPMS:") {
-            if (std::string(storage) == "SM")
-                break;
+            if (std::string(storage) == "SM") break;
             continue;
         }
         int count = 0, used = 0, found = 0, total = 0;
-        if (!StorageSize(reply, count))
-            return false;
+        if (!StorageSize(reply, count)) return false;
         ParseCpmsCounts(reply, used, total);
         // One listing instead of a round trip per slot, where the phone lists all it holds.
         std::vector<CListedSlot> listed;
         if (ListStorage(used, count, listed)) {
-            if (bShowProgress)
-                m_ui.SetProgress(0, static_cast<int>(listed.size()));
+            if (bShowProgress) m_ui.SetProgress(0, static_cast<int>(listed.size()));
             int done = 0;
             for (const CListedSlot& slot : listed) {
-                if (bShowProgress)
-                    m_ui.SetProgress(++done, static_cast<int>(listed.size()));
+                if (bShowProgress) m_ui.SetProgress(++done, static_cast<int>(listed.size()));
                 TakeSlot(storage, slot.m_nIndex, slot.m_strReply, bDeleteAfter);
             }
             continue;
         }
-        if (bShowProgress)
-            m_ui.SetProgress(0, count);
+        if (bShowProgress) m_ui.SetProgress(0, count);
         for (int n = 1; n <= count + 1; ++n) {
             // Phones that number their slots from 0: slot 0 comes last, read only when the
             // slots 1..count held fewer messages than the phone reported.
-            if (n > count && found >= used)
-                break;
+            if (n > count && found >= used) break;
             const int i = n <= count ? n : 0;
-            if (bShowProgress)
-                m_ui.SetProgress(i, count);
+            if (bShowProgress) m_ui.SetProgress(i, count);
             std::u16string slot;
             if (!Exchange(Format("AT+CMGR=%i", i), slot)) {
                 AddError(kCommError);
                 m_comm.ClosePort();
                 return false;
             }
-            if (TakeSlot(storage, i, slot, bDeleteAfter))
-                ++found;
+            if (TakeSlot(storage, i, slot, bDeleteAfter)) ++found;
         }
     }
     {
         // Long messages whose parts have all arrived, in this read or earlier ones.
         std::lock_guard lock(m_storeMutex);
         for (CSmsMessage* m : RejoinParts(m_store.Messages()))
-            if (bDeleteAfter && !m_store.WriteMessage(*m))
-                AddError(kSaveFailed);
+            if (bDeleteAfter && !m_store.WriteMessage(*m)) AddError(kSaveFailed);
     }
-    if (bShowProgress)
-        m_ui.SetProgress(0, 0);
+    if (bShowProgress) m_ui.SetProgress(0, 0);
     return true;
 }
 
@@ -516,8 +486,8 @@ void CTelmioDoc::ImportMessage(const std::u16string& number, const std::string& 
 }
 
 void CTelmioDoc::ImportPart(const std::u16string& number, const std::string& timestamp,
-                            const std::u16string& text, char status, const std::u16string& storage,
-                            int index, const CSmsPart& part) {
+                            const std::u16string& text, char status,
+                            const std::u16string& storage, int index, const CSmsPart& part) {
     auto msg = std::make_unique<CSmsMessage>();
     msg->m_part = part;
     msg->m_nState = StateFromStatus(status);
@@ -541,8 +511,7 @@ void CTelmioDoc::ImportPart(const std::u16string& number, const std::string& tim
     CSmsMessage& added = *m_store.Messages().emplace_back(std::move(msg));
     if (m_bStoreEachImport) {
         m_bSlotStored = m_store.WriteMessage(added);
-        if (!m_bSlotStored)
-            AddError(kSaveFailed);
+        if (!m_bSlotStored) AddError(kSaveFailed);
     }
 }
 
@@ -566,14 +535,13 @@ bool CTelmioDoc::DeleteOnPhone(CSmsMessage& msg) {
     }
     bool deleted = true;
     if (same) {
-        deleted =
-            SelectStorage(storage, reply) && Exchange(Format("AT+CMGD=%i", msg.m_nIndex), reply);
+        deleted = SelectStorage(storage, reply) &&
+                  Exchange(Format("AT+CMGD=%i", msg.m_nIndex), reply);
     }
     std::lock_guard lock(m_storeMutex);
     // A part's copy stood for the long message the user deleted: it leaves no trace.
     msg.m_nState = msg.m_part.IsPart() && msg.m_part.m_nSeq > 0 ? SMS_PURGED : SMS_DELETED;
-    if (!m_store.WriteMessage(msg))
-        AddError(kSaveFailed);
+    if (!m_store.WriteMessage(msg)) AddError(kSaveFailed);
     return !error && deleted;
 }
 
@@ -583,11 +551,9 @@ bool CTelmioDoc::DeleteAllInStorage(const char* storage) {
         AddError(kCommError);
         return false;
     }
-    if (reply.substr(0, 6) != u"+CPMS:")
-        return true;
+    if (reply.substr(0, 6) != u"+CPMS:") return true;
     int count = 0;
-    if (!StorageSize(reply, count))
-        return false;
+    if (!StorageSize(reply, count)) return false;
     for (int i = 1; i <= count; ++i) {
         if (!Exchange(Format("AT+CMGD=%i", i), reply)) {
             AddError(kCommError);
@@ -597,9 +563,7 @@ bool CTelmioDoc::DeleteAllInStorage(const char* storage) {
     return true;
 }
 
-void CTelmioDoc::RequestDeleteAll(bool bSim) {
-    (bSim ? m_bDeleteAllSim : m_bDeleteAllPhone) = true;
-}
+void CTelmioDoc::RequestDeleteAll(bool bSim) { (bSim ? m_bDeleteAllSim : m_bDeleteAllPhone) = true; }
 
 bool CTelmioDoc::DeleteMessage(CSmsMessage& msg, int where) {
     std::lock_guard lock(m_storeMutex);
@@ -619,8 +583,7 @@ bool CTelmioDoc::DeleteMessage(CSmsMessage& msg, int where) {
         }
         for (auto& copy : copies) m_store.AddMessage(std::move(copy));
     }
-    if (where == 0 || where == 2)
-        ok = m_store.DeleteMessage(msg);
+    if (where == 0 || where == 2) ok = m_store.DeleteMessage(msg);
     return ok;
 }
 
@@ -666,15 +629,13 @@ void CTelmioDoc::SynchronizeSms() {
     }
     for (CSmsMessage* m : work) {
         if (m->m_nState == SMS_DELETE_ON_PHONE) {
-            if (!DeleteOnPhone(*m))
-                AddError(u"Error deleting SMS message.");
+            if (!DeleteOnPhone(*m)) AddError(u"Error deleting SMS message.");
             continue;
         }
         if (SendMessage(m->m_strNumber, m->m_strText, m->m_nState == SMS_OUTBOX_FLASH)) {
             std::lock_guard guard(m_storeMutex);
             m->m_nState = SMS_SENT;
-            if (!m_store.WriteMessage(*m))
-                AddError(kSaveFailed);
+            if (!m_store.WriteMessage(*m)) AddError(kSaveFailed);
         } else {
             AddError(u"Error sending SMS message.");
         }
@@ -690,8 +651,7 @@ void CTelmioDoc::SynchronizeSms() {
     m_comm.StopSAR();
     if (read) {
         std::lock_guard guard(m_storeMutex);
-        if (!m_store.SaveStore())
-            AddError(kSaveFailed);
+        if (!m_store.SaveStore()) AddError(kSaveFailed);
         m_ui.SetStatus(u"");
     } else {
         AddError(kSyncFailed);
@@ -707,8 +667,7 @@ void CTelmioDoc::StartAutoSync() {
 }
 
 void CTelmioDoc::StopAutoSync() {
-    if (m_pAutoSync)
-        m_pAutoSync->StopAutoSync();
+    if (m_pAutoSync) m_pAutoSync->StopAutoSync();
 }
 
 void CTelmioDoc::RestartCountdown() {
@@ -719,8 +678,7 @@ void CTelmioDoc::RestartCountdown() {
 }
 
 bool CTelmioDoc::StartConnect() {
-    if (m_flags.m_bBusy)
-        return false;
+    if (m_flags.m_bBusy) return false;
     // No automatic session may start while connect comes up and takes the phone.
     m_flags.m_bIdle = false;
     bool ok = LaunchConnect(m_strAppDir);
@@ -733,14 +691,11 @@ CTelmioDoc::PortProblem CTelmioDoc::LastPortProblem() const {
     return m_portProblem;
 }
 
-bool CTelmioDoc::StartDialer() {
-    return LaunchDialer(m_strAppDir);
-}
+bool CTelmioDoc::StartDialer() { return LaunchDialer(m_strAppDir); }
 
 std::optional<std::u16string> CTelmioDoc::TakeHandoff() {
     std::u16string recipients;
-    if (!TakeHandoffFile(m_strAppDir, recipients))
-        return std::nullopt;
+    if (!TakeHandoffFile(m_strAppDir, recipients)) return std::nullopt;
     if (m_flags.m_bBusy) {
         m_ui.MessageBox(
             u"New SMS could not be created, because of the synchronization is still in progress.");

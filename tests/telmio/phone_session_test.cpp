@@ -72,8 +72,7 @@ protected:
     }
     void TearDown() override {
         m_doc.reset();
-        if (m_sim)
-            m_sim->Stop();
+        if (m_sim) m_sim->Stop();
     }
     void StartPhone() {
         m_sim = std::make_unique<phone::CPhoneSim>(m_scenario);
@@ -90,15 +89,13 @@ protected:
     std::vector<CSmsMessage*> InState(int state) {
         std::vector<CSmsMessage*> out;
         for (auto& m : Doc().Store().Messages())
-            if (m->m_nState == state)
-                out.push_back(m.get());
+            if (m->m_nState == state) out.push_back(m.get());
         return out;
     }
     std::vector<std::string> Submitted() {
         std::vector<std::string> out;
         for (const auto& line : m_sim->Journal())
-            if (line.rfind("SMS ", 0) == 0)
-                out.push_back(line.substr(4));
+            if (line.rfind("SMS ", 0) == 0) out.push_back(line.substr(4));
         return out;
     }
     void ExpectLockFree() {
@@ -328,9 +325,8 @@ TEST_F(PhoneSessionTest, HandOffDuringASynchronisationIsDropped) {
     Doc().Flags().m_bBusy = true;
     EXPECT_FALSE(Doc().TakeHandoff());
     EXPECT_FALSE(ce::FileExists(Doc().AppDir() + u"newsms.tmp"));
-    EXPECT_EQ(
-        m_ui.Messages().back(),
-        u"New SMS could not be created, because of the synchronization is still in progress.");
+    EXPECT_EQ(m_ui.Messages().back(),
+              u"New SMS could not be created, because of the synchronization is still in progress.");
     Doc().Flags().m_bBusy = false;
     ASSERT_TRUE(WriteHandoffFile(Doc().AppDir(), u"+49 171 / 1234"));
     EXPECT_EQ(Doc().TakeHandoff().value_or(u""), u"+491711234");
@@ -341,8 +337,7 @@ TEST_F(PhoneSessionTest, UnpluggedDuringSendingOrReadingLosesNothing) {
     for (const char* when : {"sending", "listing", "reading slots"}) {
         SCOPED_TRACE(when);
         const bool duringSend = when == std::string("sending");
-        if (when == std::string("listing"))
-            m_scenario.quirks.hangupIn = {"AT+CMGL=4"};
+        if (when == std::string("listing")) m_scenario.quirks.hangupIn = {"AT+CMGL=4"};
         if (when == std::string("reading slots")) {
             m_scenario.quirks.hangupIn = {"AT+CMGR=2"};
             m_scenario.dialect.strCmgl = "error";
@@ -353,17 +348,16 @@ TEST_F(PhoneSessionTest, UnpluggedDuringSendingOrReadingLosesNothing) {
         std::thread unplug;
         if (duringSend)
             unplug = std::thread([this] {
-                if (m_sim->WaitForJournal("SMS ", 10000))
-                    m_sim->HangUp();
+                if (m_sim->WaitForJournal("SMS ", 10000)) m_sim->HangUp();
             });
         Doc().SynchronizeSms();
-        if (unplug.joinable())
-            unplug.join();
+        if (unplug.joinable()) unplug.join();
         EXPECT_NE(Doc().Errors().Text().find(u"Synchronization failed."), std::u16string::npos);
         for (auto* text : {u"first", u"second"}) {
             int copies = 0;
             for (auto& m : Doc().Store().Messages())
-                if (m->m_strText == text && (m->m_nState == SMS_OUTBOX || m->m_nState == SMS_SENT))
+                if (m->m_strText == text &&
+                    (m->m_nState == SMS_OUTBOX || m->m_nState == SMS_SENT))
                     ++copies;
             EXPECT_EQ(copies, 1) << ce::ToUtf8(text);
         }
@@ -506,9 +500,10 @@ TEST_F(PhoneSessionTest, EveryListingFormReadsEachMessageOnce) {
         std::vector<std::u16string> texts;
         for (auto& m : Doc().Store().Messages()) texts.push_back(m->m_strText);
         std::sort(texts.begin(), texts.end());
-        EXPECT_EQ(texts, (std::vector<std::u16string>{
-                             u"Are we still on for dinner tonight?", u"Good morning from Anna",
-                             u"Meeting moved to 10:00.\r\nRoom 2.14", u"See you at eight!"}));
+        EXPECT_EQ(texts, (std::vector<std::u16string>{u"Are we still on for dinner tonight?",
+                                                      u"Good morning from Anna",
+                                                      u"Meeting moved to 10:00.\r\nRoom 2.14",
+                                                      u"See you at eight!"}));
         EXPECT_EQ(OnFile(m_ui).size(), 4u);
         // Only the unsent message stays on the phone.
         phone::Scenario now = m_sim->State();
@@ -561,7 +556,8 @@ TEST_F(PhoneSessionTest, TextsNoPhoneCanTakeAreRefusedWholeAndNeverSentInPart) {
     }
     EXPECT_TRUE(Submitted().empty());
     EXPECT_EQ(InState(SMS_OUTBOX).size(), 1u);
-    EXPECT_NE(Doc().SendNow(u"+491711234567", text, false), u"SMS was sent successfully.");
+    EXPECT_NE(Doc().SendNow(u"+491711234567", text, false),
+              u"SMS was sent successfully.");
     EXPECT_TRUE(Submitted().empty());
 }
 
@@ -583,8 +579,7 @@ TEST_F(PhoneSessionTest, MessagesQueuedElsewhereBeforeOrDuringASyncAreKept) {
     // the phone, after it took its outbox.
     queue(u"queued before");
     std::thread during([&] {
-        if (m_sim->WaitForJournal("> AT+CMGL=4", 10000))
-            queue(u"queued during");
+        if (m_sim->WaitForJournal("> AT+CMGL=4", 10000)) queue(u"queued during");
     });
     Doc().SynchronizeSms();
     during.join();
@@ -633,8 +628,7 @@ protected:
     }
     CSmsMessage* From(const std::u16string& number, int state) {
         for (auto* m : InState(state))
-            if (m->m_strNumber == number)
-                return m;
+            if (m->m_strNumber == number) return m;
         return nullptr;
     }
 };
@@ -655,8 +649,7 @@ TEST_F(NetworkFormsTest, EveryFormReadsBackAndALongMessageRejoinsWhenItsLastPart
     // Two of three parts: each shown as it came, nothing joined yet.
     std::vector<CSmsMessage*> parts;
     for (auto* m : InState(SMS_UNREAD))
-        if (m->m_strNumber == u"+491709999999")
-            parts.push_back(m);
+        if (m->m_strNumber == u"+491709999999") parts.push_back(m);
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_TRUE(InState(SMS_JOINED_PART).empty());
 
@@ -726,7 +719,8 @@ TEST_F(NetworkFormsTest, TextsOutsideTheGsmAlphabetLeaveAsUcs2AndArriveAsWritten
     EXPECT_EQ(d.m_strText, u"2/2:" + std::u16string(34, u'\u0436'));
     // The phone's journal shows what it was given.
     auto journal = m_sim->Journal();
-    EXPECT_NE(std::find(journal.begin(), journal.end(), "TEXT +48601234567 Zażółć gęślą jaźń 😀 €"),
+    EXPECT_NE(std::find(journal.begin(), journal.end(),
+                        "TEXT +48601234567 Zażółć gęślą jaźń 😀 €"),
               journal.end());
 }
 
