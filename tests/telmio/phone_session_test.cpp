@@ -519,6 +519,19 @@ TEST_F(PhoneSessionTest, EveryListingFormReadsEachMessageOnce) {
     }
 }
 
+// A phone that never finishes its listing (it hangs, as some do): after the time-out the
+// read goes slot by slot, and what the phone still sends does not spoil the next replies.
+TEST_F(PhoneSessionTest, AListingThatNeverEndsFallsBackAfterItsTimeOut) {
+    m_scenario.quirks.silentFor = {"AT+CMGL"};
+    StartPhone();
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    EXPECT_EQ(Doc().Store().Messages().size(), 4u);
+    int listings = 0;
+    for (const std::string& line : m_sim->Journal()) listings += line == "> AT+CMGL=4";
+    EXPECT_EQ(listings, 1);  // not asked again for the SIM
+}
+
 TEST_F(PhoneSessionTest, AStoreThatDidNotLoadStartsNoSession) {
     // Something the store cannot be read from: a folder in its place.
     fs::create_directory(ce::MapPath(InstallPath(u"kvo.sms")));
