@@ -375,8 +375,9 @@ bool CTelmioDoc::ListStorage(int used, int count, std::vector<CListedSlot>& list
     listed.clear();
     if (!m_bListing)
         return false;
-    // The listing arrives at line speed: a full PDU line takes some 0.4 s at 9600 baud.
-    const int timeout = 10 + used * 2 / 5;
+    // The listing arrives at line speed: a full PDU line takes some 0.4 s at 9600 baud. No
+    // real storage holds more than 1000 messages, whatever a damaged count says.
+    const int timeout = 10 + std::min(used, 1000) * 2 / 5;
     std::u16string reply;
     bool answered = Exchange("AT+CMGL=4", reply, 0, timeout);
     if (!answered) {
