@@ -103,8 +103,12 @@ TEST_P(CProfileTest, WholeSynchronisationImportsEveryMessageOnceAndSends) {
     EXPECT_EQ(imported, expected) << GetParam();
     EXPECT_EQ(sent, 1u);
     EXPECT_EQ(m_sim->State().submitted.size(), 1u);
-    // Operator detection found the network the phone names.
+    // Operator detection found the network the phone names; a phone our database knows is
+    // named by it.
     EXPECT_FALSE(m_doc->CentreNumber().empty());
+    if (GetParam() == "nokia-n79") {
+        EXPECT_EQ(m_doc->Phone().m_strName, u"Nokia N79");
+    }
 
     // A second synchronisation finds nothing new.
     m_doc->SynchronizeSms();
