@@ -121,6 +121,10 @@ bool CReplyFramer::ShapeComplete() const {
     return OneLineAnswer(m_strCommand);
 }
 
+int CReplyFramer::ShapeGraceMs() const {
+    return m_bCommand && StartsWith(m_strCommand, u"AT+CMGL") ? 2000 : 300;
+}
+
 // A line has just ended with CR LF: an unsolicited one is taken out with its line break.
 void CReplyFramer::LineEnded() {
     const size_t n = m_strReply.size();

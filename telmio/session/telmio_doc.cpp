@@ -380,14 +380,16 @@ bool CTelmioDoc::ListStorage(int used, int count, std::vector<CListedSlot>& list
     const int timeout = 10 + std::min(used, 1000) * 2 / 5;
     std::u16string reply;
     bool answered = Exchange("AT+CMGL=4", reply, 0, timeout);
-    if (!answered) {
-        // What the phone still sends of the listing must not become the next reply.
-        m_comm.SetParams(m_nBaudRate, m_nParity, m_nDataBits, m_nStopBits);
-    }
-    bool ok = answered && m_comm.LastErrorReply().empty() && ParseCmglListing(reply, listed) &&
+    bool refused = answered && !m_comm.LastErrorReply().empty();
+    bool ok = answered && !refused && ParseCmglListing(reply, listed) &&
               static_cast<int>(listed.size()) >= used;
     for (const CListedSlot& slot : listed)
         ok = ok && slot.m_nIndex <= count;
+    if (!ok && !refused) {
+        // A listing cut short may still be arriving: the rest must not become the replies
+        // of the slot reads, where each would be taken for the next slot's.
+        m_comm.SetParams(m_nBaudRate, m_nParity, m_nDataBits, m_nStopBits);
+    }
     if (!ok) {
         // A phone that refuses or garbles one listing does so for the other storage too.
         m_bListing = false;

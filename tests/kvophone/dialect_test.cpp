@@ -209,6 +209,7 @@ TEST(DialectScenario, ReadsWritesAndRefuses) {
         "[dialect]\ncmgf = 1\ncharset = ucs2\nunsolicited = ^MODE:5,4\n"
         "unsolicited = *RADIOPOWER: 1\nempty_slot = cmgr0\nfirst_index = 0\n"
         "no_final_ok = AT+CSCA?\nsim_busy_ms = 3000\ncmgl = cut\ncmgl_max = 7\n"
+        "cmgl_pause_ms = 250\n"
         "no_sms_storage = yes\n[sms ME]\nsize = 1000\n";
     ASSERT_TRUE(ParseScenario(text, s, error)) << error;
     EXPECT_EQ(s.dialect.strCharset, "UCS2");

@@ -483,6 +483,14 @@ TEST_F(PhoneSessionTest, EveryListingFormReadsEachMessageOnce) {
              s.dialect.strUnsolicitedAt = "inside";
          },
          true},
+        // A phone reading each entry from its SIM pauses between them; the listing is not
+        // cut there, or its rest would answer the slot reads in their stead.
+        {"pausing between entries",
+         [](phone::Scenario& s) {
+             s.dialect.nCmglPauseMs = 600;
+             s.dialect.noFinalOk = {"AT+CMGL"};
+         },
+         true},
         {"refused", [](phone::Scenario& s) { s.dialect.strCmgl = "error"; }, false},
         {"refused by code", [](phone::Scenario& s) { s.dialect.strCmgl = "cms302"; }, false},
         {"garbled", [](phone::Scenario& s) { s.dialect.strCmgl = "cut"; }, false},

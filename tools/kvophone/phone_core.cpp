@@ -558,6 +558,20 @@ void CPhoneCore::Reply(std::string info, const std::string& final, int nExtraDel
         HangUp();
         return;
     }
+    if (m_bPausedListing) {
+        // Each further entry of the listing comes after its pause, as the phone reads it.
+        m_bPausedListing = false;
+        size_t from = 0, next;
+        int delay = q.nReplyDelayMs + nExtraDelayMs;
+        // The pause comes after a PDU line has ended, before the next header.
+        while ((next = bytes.find("\r\n" + Tag("+CMGL"), from + 1)) != std::string::npos) {
+            Emit(std::string_view(bytes).substr(from, next + 2 - from), delay);
+            delay = d.nCmglPauseMs;
+            from = next + 2;
+        }
+        Emit(std::string_view(bytes).substr(from), delay);
+        return;
+    }
     Emit(bytes, q.nReplyDelayMs + nExtraDelayMs);
 }
 
@@ -1181,6 +1195,7 @@ CPhoneCore::Res CPhoneCore::Cmgl(char form, const std::vector<Arg>& args,
         }
         if (slot.nStatus == SMS_REC_UNREAD) slot.nStatus = SMS_REC_READ;
     }
+    m_bPausedListing = m_s.dialect.nCmglPauseMs > 0 && listed > 1;
     // A listing garbled on the line: the last PDU loses its second half.
     if (style == "cut" && !info.empty()) info.back().resize(info.back().size() / 2);
     return Res{RES_OK, 0};

@@ -163,6 +163,7 @@ private:
     std::string m_strPhonebook;
     bool m_bPinEntered = false;
     bool m_bVoiceCall = false;
+    bool m_bPausedListing = false;  // the reply being made is a listing with pauses
     bool m_bHangUpReply = false;  // the reply being built closes the line halfway
     int m_nNextMr = 1;
     std::map<int, std::string> m_contexts;      // +CGDCONT cid -> its parameters as shown
