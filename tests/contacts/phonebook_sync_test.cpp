@@ -256,7 +256,6 @@ TEST_F(PhonebookSyncTest, AStorageThatCannotBeSelectedStillLetsTheOtherSync) {
     CPhonebook onDisk;
     ASSERT_TRUE(LoadPhonebookFile(Book().PhonebookFile(), onDisk));
     EXPECT_EQ(onDisk.m_entries.size(), 9u);
-
 }
 
 // A phone that has the SIM's phonebook only (its +CPBS=? list names no "ME"): what it has is
