@@ -55,6 +55,8 @@ protected:
         std::string error;
         ASSERT_TRUE(kvo::device::CreateDevice(fs::path(KVO_BINARY_DIR) / "bin", error)) << error;
         ce::SetAppName(u"connect");
+        // The device has a real updater now; a watched connection would start its window.
+        ce::WriteProfileInt(u"data", u"autoupdate", 0);
     }
     void TearDown() override {
         for (const auto& c : ce::RasListConnections()) ce::RasHangUp(c.hConn);
@@ -376,6 +378,7 @@ TEST_F(ConnectFlowTest, UpdateScheduleAndUpdaterStart) {
                              "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + log.string() + "'\n");
     fs::remove(updaterDir / "updater.exe.tmp");
     chmod((updaterDir / "updater.exe").c_str(), 0700);
+    ce::WriteProfileInt(u"data", u"autoupdate", 1);
     auto c = Make();
     auto starts = [&] {
         std::string s = kvo::test::ReadHostFile(log);
