@@ -134,7 +134,7 @@ bool TransparentBlt(HDC hdc, int32_t x, int32_t y, int32_t width, int32_t height
             int32_t srcX = sx + i, dstX = hdc->nOriginX + x + i;
             if (srcX < 0 || srcX >= src.nWidth || dstX < 0 || dstX >= hdc->nWidth) continue;
             uint32_t px = src.pixels[size_t(srcY) * src.nWidth + srcX];
-            if (px != key) hdc->pBits[size_t(dstY) * hdc->nStride + dstX] = px;
+            if (px != key) hdc->pBits[size_t(dstY) * hdc->nStride + dstX] = px | 0xFF000000u;
         }
     }
     return true;

@@ -212,7 +212,7 @@ void EndPaint(HWND, const PAINTSTRUCT*) {}
 
 void FillRect(HDC hdc, const Rect& rc, COLORREF color) {
     if (!hdc || !hdc->pBits) return;
-    uint32_t pixel = (color & 0xFF) << 16 | (color & 0xFF00) | (color >> 16 & 0xFF);
+    uint32_t pixel = 0xFF000000u | (color & 0xFF) << 16 | (color & 0xFF00) | (color >> 16 & 0xFF);
     int32_t x0 = std::max(0, hdc->nOriginX + rc.left), x1 = std::min(hdc->nWidth, hdc->nOriginX + rc.right);
     int32_t y0 = std::max(0, hdc->nOriginY + rc.top), y1 = std::min(hdc->nHeight, hdc->nOriginY + rc.bottom);
     for (int32_t y = y0; y < y1; ++y)

@@ -13,7 +13,7 @@ struct Rect {
     int32_t left = 0, top = 0, right = 0, bottom = 0;
 };
 
-// A device context: 0x00RRGGBB pixels owned by the host. A window's client (0, 0) falls on
+// A device context: 0xFFRRGGBB pixels owned by the host (a Qt RGB32 image's layout). A window's client (0, 0) falls on
 // (nOriginX, nOriginY); drawing is clipped to the buffer.
 struct DeviceContext {
     uint32_t* pBits = nullptr;
