@@ -31,27 +31,37 @@ void CDialerDoc::Message(int id, const std::u16string& extra) {
 }
 
 void CDialerDoc::LoadSettings() {
-    m_device.m_strName = ce::RegGetString(ce::HKEY_CURRENT_USER, kSettingsKey, u"name");
-    m_device.m_strPort = ce::RegGetString(ce::HKEY_CURRENT_USER, kSettingsKey, u"port");
-    if (m_device.m_strPort.empty()) {
-        // Until the user chooses, the phone the other programs of the suite use.
-        std::string bytes;
-        CKvoIni ini;
-        if (!ce::ReadFileBytes(m_strAppDir + u"kvo.ini", bytes)) {
-            Message(kMsgKvoIniNotFound);
-        } else if (ParseKvoIni(bytes, ini) != IniLoad::failed && !ini.m_strModemDevice.empty()) {
-            std::vector<CDialDevice> devices;
-            if (LoadDevices(devices))
-                for (const auto& d : devices)
-                    if (d.m_strName == ini.m_strModemDevice) m_device = d;
-        }
-    }
+    LoadDevice();
     std::u16string theme =
         ce::RegGetString(ce::HKEY_CURRENT_USER, kSettingsKey, u"selected_theme");
     auto packages = ThemePackages();
     if (theme.empty() || !ce::FileExists(kThemesFolder + theme))
         theme = packages.empty() ? std::u16string() : packages.front();
     if (!theme.empty()) SelectTheme(theme);
+}
+
+void CDialerDoc::LoadDevice() {
+    m_device.m_strName = ce::RegGetString(ce::HKEY_CURRENT_USER, kSettingsKey, u"name");
+    m_device.m_strPort = ce::RegGetString(ce::HKEY_CURRENT_USER, kSettingsKey, u"port");
+    if (!m_device.m_strPort.empty()) return;
+    // Until the user chooses: the phone the other programs of the suite use, else the first
+    // integrated device.
+    std::vector<CDialDevice> devices;
+    LoadDevices(devices);
+    std::string bytes;
+    CKvoIni ini;
+    const bool bIni = ce::ReadFileBytes(m_strAppDir + u"kvo.ini", bytes);
+    if (bIni && ParseKvoIni(bytes, ini) != IniLoad::failed)
+        for (const auto& d : devices)
+            if (d.m_strName == ini.m_strModemDevice) {
+                m_device = d;
+                return;
+            }
+    if (!devices.empty()) {
+        m_device = devices.front();
+    } else if (!bIni) {
+        Message(kMsgKvoIniNotFound);
+    }
 }
 
 bool CDialerDoc::LoadDevices(std::vector<CDialDevice>& devices) {

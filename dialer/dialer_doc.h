@@ -33,6 +33,8 @@ public:
     // names; the theme "selected_theme", else the first package there is. Messages for
     // what fails; the window opens anyway.
     void LoadSettings();
+    // The device part of it alone (`kvo call`).
+    void LoadDevice();
 
     // The integrated devices: ExtModems entries of DeviceType 1. False (message 2) when
     // the registry cannot be read.
@@ -51,6 +53,7 @@ public:
     // applies the theme.
     bool ApplyOptions(const CDialDevice& device, const std::u16string& package);
     const CDialDevice& Device() const { return m_device; }
+    void SetDevice(const CDialDevice& device) { m_device = device; }
 
     std::u16string& Number() { return m_strNumber; }
     // A key of the keypad; false for keys that do not edit the number (call, contacts).
