@@ -188,17 +188,17 @@ bool CTodayHost::Tap(int x, int y) {
     return false;
 }
 
-void InstallTelmioFinder() {
-    ce::SetExternalWindowFinder([](std::u16string_view title, bool bActivate) {
-        if (title != u"kvo SMS") return false;
-        if (bActivate) return kvo::ui::CSingleInstance::WakeRunning(2000);
-        // Only whether it runs: a connection that says nothing asks nothing of it.
-        QLocalSocket s;
-        s.connectToServer(kvo::ui::InstanceName());
-        bool running = s.waitForConnected(1000);
-        s.abort();
-        return running;
-    });
+bool TelmioWindow(std::u16string_view title, bool bActivate) {
+    if (title != u"kvo SMS") return false;
+    if (bActivate) return kvo::ui::CSingleInstance::WakeRunning(2000);
+    // Only whether it runs: a connection that says nothing asks nothing of it.
+    QLocalSocket s;
+    s.connectToServer(kvo::ui::InstanceName());
+    bool running = s.waitForConnected(1000);
+    s.abort();
+    return running;
 }
+
+void InstallTelmioFinder() { ce::SetExternalWindowFinder(TelmioWindow); }
 
 }  // namespace kvo::today

@@ -52,8 +52,10 @@ private:
     std::vector<std::unique_ptr<CTodayItem>> m_items;
 };
 
-// How a Today item's taps reach the messaging client when it runs: its single-instance
-// hand-over brings it forward. Installed by the host program and the tests.
+// How a Today item finds the messaging client's window "kvo SMS" in another process: its
+// single-instance hand-over answers whether it runs, and brings it forward when asked.
+bool TelmioWindow(std::u16string_view title, bool bActivate);
+// Makes TelmioWindow the platform's finder of other programs' windows.
 void InstallTelmioFinder();
 
 }  // namespace kvo::today
