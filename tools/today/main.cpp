@@ -3,9 +3,6 @@
 //   today [--device DIR] --screenshot FILE.png
 #include <QApplication>
 #include <QMessageBox>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QWidget>
 #include <filesystem>
 #include <iostream>
 
@@ -13,29 +10,9 @@
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "tools/today/today_host.h"
+#include "tools/today/today_window.h"
 
 namespace {
-
-class CTodayWindow : public QWidget {
-public:
-    explicit CTodayWindow(kvo::today::CTodayHost& host) : m_host(host) {
-        setWindowTitle("Today");
-        setFixedSize(kvo::today::kScreenWidth, kvo::today::kScreenHeight);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.drawImage(0, 0, m_host.Paint());
-    }
-    void mouseReleaseEvent(QMouseEvent* e) override {
-        QPoint at = e->position().toPoint();
-        m_host.Tap(at.x(), at.y());
-    }
-
-private:
-    kvo::today::CTodayHost& m_host;
-};
 
 int Usage(const std::string& why) {
     std::cerr << "today: " << why << "\n"
@@ -86,7 +63,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     kvo::today::InstallTelmioFinder();
-    CTodayWindow window(host);
+    kvo::today::CTodayWindow window(host);
     ce::SetMessageBoxHandler([&window](std::u16string_view text, std::u16string_view caption,
                                        uint32_t type) {
         QString t = QString::fromStdU16String(std::u16string(text));
