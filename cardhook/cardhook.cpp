@@ -15,14 +15,20 @@ namespace {
 
 constexpr char16_t kNoMobile[] = u"Aucun numéro de téléphone mobile défini.";
 
-void Error(const char16_t* text) { ce::MessageBox(nullptr, text, u"Error", ce::MB_OK); }
+void Error(const char16_t* text) {
+    ce::MessageBox(nullptr, text, u"Error", ce::MB_OK);
+}
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) ce::HRESULT CePimCommand(
-    ce::HWND, uint32_t, uint32_t count, const uint32_t* oids, void*) {
-    if (count == 0) return ce::S_OK;
-    if (!oids) return ce::E_INVALIDARG;
+extern "C" __attribute__((visibility("default"))) ce::HRESULT CePimCommand(ce::HWND, uint32_t,
+                                                                           uint32_t count,
+                                                                           const uint32_t* oids,
+                                                                           void*) {
+    if (count == 0)
+        return ce::S_OK;
+    if (!oids)
+        return ce::E_INVALIDARG;
     const std::u16string dir = kvo::GetInstallDir();
 
     ce::ContactsFolder folder;
@@ -48,7 +54,8 @@ extern "C" __attribute__((visibility("default"))) ce::HRESULT CePimCommand(
     kvo::MemWriter w;
     kvo::WriteStoredString(w, number);
     ce::File f = ce::File::Create(dir + u"newsms.tmp");
-    if (!f || !f.Write(w.Bytes())) return ce::E_FAIL;
+    if (!f || !f.Write(w.Bytes()))
+        return ce::E_FAIL;
     f.Close();
     ce::CreateProcess(dir + u"telmio.exe", u"");
     return ce::S_OK;

@@ -14,7 +14,8 @@ std::u16string CleanDialNumber(std::u16string_view number) {
 
 bool ApplyKey(std::u16string& number, std::u16string_view key) {
     if (key == u"keydel") {
-        if (!number.empty()) number.pop_back();
+        if (!number.empty())
+            number.pop_back();
         return true;
     }
     if (key == u"keyclear") {

@@ -27,16 +27,19 @@ bool LoadContacts(IUserInterface& ui, std::vector<CDialContact>& contacts) {
             {u"Car tel", &item.CarTelephoneNumber},
         };
         for (const auto& [type, number] : numbers)
-            if (!number->empty()) c.m_numbers.push_back({type, *number});
+            if (!number->empty())
+                c.m_numbers.push_back({type, *number});
         contacts.push_back(std::move(c));
     }
+    // The readable contacts are listed; the user still hears that some are missing.
+    if (!folder.Problems().empty())
+        ui.MessageBox(MessageText(kMsgCantLoadContacts), MessageText(kMsgTitle));
     folder.Logoff();
     return true;
 }
 
 std::u16string SingleNumber(const CDialContact& contact) {
-    return contact.m_numbers.size() == 1 ? contact.m_numbers.front().m_strNumber
-                                         : std::u16string();
+    return contact.m_numbers.size() == 1 ? contact.m_numbers.front().m_strNumber : std::u16string();
 }
 
 }  // namespace kvo::dialer

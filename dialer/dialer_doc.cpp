@@ -26,24 +26,26 @@ CDialerDoc::CDialerDoc(IUserInterface& ui) : m_strAppDir(GetInstallDir()), m_ui(
 
 void CDialerDoc::Message(int id, const std::u16string& extra) {
     std::u16string text = MessageText(id);
-    if (!extra.empty()) text += u" " + extra;
+    if (!extra.empty())
+        text += u" " + extra;
     m_ui.MessageBox(text, MessageText(kMsgTitle));
 }
 
 void CDialerDoc::LoadSettings() {
     LoadDevice();
-    std::u16string theme =
-        ce::RegGetString(ce::HKEY_CURRENT_USER, kSettingsKey, u"selected_theme");
+    std::u16string theme = ce::RegGetString(ce::HKEY_CURRENT_USER, kSettingsKey, u"selected_theme");
     auto packages = ThemePackages();
     if (theme.empty() || !ce::FileExists(kThemesFolder + theme))
         theme = packages.empty() ? std::u16string() : packages.front();
-    if (!theme.empty()) SelectTheme(theme);
+    if (!theme.empty())
+        SelectTheme(theme);
 }
 
 void CDialerDoc::LoadDevice() {
     m_device.m_strName = ce::RegGetString(ce::HKEY_CURRENT_USER, kSettingsKey, u"name");
     m_device.m_strPort = ce::RegGetString(ce::HKEY_CURRENT_USER, kSettingsKey, u"port");
-    if (!m_device.m_strPort.empty()) return;
+    if (!m_device.m_strPort.empty())
+        return;
     // Until the user chooses: the phone the other programs of the suite use, else the first
     // integrated device.
     std::vector<CDialDevice> devices;
@@ -66,7 +68,8 @@ void CDialerDoc::LoadDevice() {
 
 bool CDialerDoc::LoadDevices(std::vector<CDialDevice>& devices) {
     devices.clear();
-    if (!ce::RegKeyExists(ce::HKEY_LOCAL_MACHINE, kExtModems)) return true;
+    if (!ce::RegKeyExists(ce::HKEY_LOCAL_MACHINE, kExtModems))
+        return true;
     auto keys = ce::RegEnumKeys(ce::HKEY_LOCAL_MACHINE, kExtModems);
     if (!keys) {
         Message(kMsgCantDetectDevices);
@@ -74,7 +77,8 @@ bool CDialerDoc::LoadDevices(std::vector<CDialDevice>& devices) {
     }
     for (const auto& k : *keys) {
         std::u16string path = std::u16string(kExtModems) + u"\\" + k;
-        if (ce::RegGetDword(ce::HKEY_LOCAL_MACHINE, path, u"DeviceType") != 1) continue;
+        if (ce::RegGetDword(ce::HKEY_LOCAL_MACHINE, path, u"DeviceType") != 1)
+            continue;
         devices.push_back({ce::RegGetString(ce::HKEY_LOCAL_MACHINE, path, u"FriendlyName"),
                            ce::RegGetString(ce::HKEY_LOCAL_MACHINE, path, u"Port")});
     }
@@ -84,7 +88,8 @@ bool CDialerDoc::LoadDevices(std::vector<CDialDevice>& devices) {
 std::vector<std::u16string> CDialerDoc::ThemePackages() const {
     std::vector<std::u16string> out;
     for (const auto& f : ce::FindFiles(std::u16string(kThemesFolder) + u"*.thm"))
-        if (!f.isDirectory) out.push_back(f.name);
+        if (!f.isDirectory)
+            out.push_back(f.name);
     return out;
 }
 
@@ -101,7 +106,8 @@ bool CDialerDoc::ReadThemeConfig() {
 }
 
 bool CDialerDoc::SelectTheme(const std::u16string& package) {
-    if (package == m_strTheme && m_bThemeLoaded) return true;
+    if (package == m_strTheme && m_bThemeLoaded)
+        return true;
     std::u16string path = kThemesFolder + package;
     if (!ce::FileExists(path)) {
         Message(kMsgCantLoadTheme);
@@ -120,7 +126,8 @@ bool CDialerDoc::SelectTheme(const std::u16string& package) {
     }
     ce::CreateDirectories(kThemeWorkFolder);
     for (const auto& f : ce::FindFiles(std::u16string(kThemeWorkFolder) + u"*"))
-        if (!f.isDirectory) ce::DeleteFile(kThemeWorkFolder + f.name);
+        if (!f.isDirectory)
+            ce::DeleteFile(kThemeWorkFolder + f.name);
     m_bThemeLoaded = false;
     m_strTheme = package;
     for (const auto& e : entries) {
@@ -156,7 +163,9 @@ bool CDialerDoc::ApplyOptions(const CDialDevice& device, const std::u16string& p
     return SelectTheme(package);
 }
 
-bool CDialerDoc::PressKey(std::u16string_view key) { return ApplyKey(m_strNumber, key); }
+bool CDialerDoc::PressKey(std::u16string_view key) {
+    return ApplyKey(m_strNumber, key);
+}
 
 bool CDialerDoc::Dial() {
     // The phone is busy while another program of the suite holds the lock.
@@ -168,7 +177,8 @@ bool CDialerDoc::Dial() {
     }
     std::u16string number = CleanDialNumber(m_strNumber);
     m_comm.StartSAR();
-    if (m_onBusy) m_onBusy(true);
+    if (m_onBusy)
+        m_onBusy(true);
     bool ok = false;
     int failure = 0;
     if (!m_comm.OpenPort(m_device.m_strPort)) {
@@ -188,9 +198,11 @@ bool CDialerDoc::Dial() {
     }
     m_comm.ClosePort();
     m_comm.StopSAR();
-    if (m_onBusy) m_onBusy(false);
+    if (m_onBusy)
+        m_onBusy(false);
     lock.Close();
-    if (failure) Message(failure);
+    if (failure)
+        Message(failure);
     return ok;
 }
 

@@ -11,8 +11,8 @@ namespace {
 // A configuration is a few hundred bytes; anything this big is no configuration.
 constexpr int64_t kMaxConfigBytes = 1 << 20;
 
-const char* const kKeyNames[] = {"keydel", "key+", "keycall", "key1", "key2", "key3",
-                                 "key4",   "key5", "key6",    "key7", "key8", "key9",
+const char* const kKeyNames[] = {"keydel", "key+", "keycall", "key1",     "key2",       "key3",
+                                 "key4",   "key5", "key6",    "key7",     "key8",       "key9",
                                  "key*",   "key0", "key#",    "keyclear", "keycontact", nullptr};
 
 // The value's first two commas cut it; the third part keeps any further commas.
@@ -43,11 +43,14 @@ int Decimal(std::string_view s) {
 
 }  // namespace
 
-const char* const* ThemeKeyNames() { return kKeyNames; }
+const char* const* ThemeKeyNames() {
+    return kKeyNames;
+}
 
 bool IsThemeKeyName(std::string_view key) {
     for (const char* const* k = kKeyNames; *k; ++k)
-        if (key == *k) return true;
+        if (key == *k)
+            return true;
     return false;
 }
 
@@ -58,10 +61,13 @@ int ParseThemeConfig(std::string_view text, CThemeConfig& out) {
         size_t eol = text.find('\n', pos);
         std::string_view line = text.substr(pos, eol == std::string_view::npos ? eol : eol - pos);
         pos = eol == std::string_view::npos ? text.size() : eol + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty() || line.front() == ';') continue;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty() || line.front() == ';')
+            continue;
         size_t eq = line.find('=');
-        if (eq == std::string_view::npos) return kMsgSkinCorrupted;
+        if (eq == std::string_view::npos)
+            return kMsgSkinCorrupted;
         std::string_view key = line.substr(0, eq), value = line.substr(eq + 1);
         std::string parts[3];
         if (key == "background") {
@@ -71,7 +77,8 @@ int ParseThemeConfig(std::string_view text, CThemeConfig& out) {
         } else if (key == "selectedkey") {
             cfg.m_strSelectedKey = value;
         } else if (key == "display") {
-            if (SplitValue(value, parts) < 3) return kMsgConfigFile;
+            if (SplitValue(value, parts) < 3)
+                return kMsgConfigFile;
             cfg.m_strDisplay = parts[0];
             cfg.m_strDisplayFont = parts[1];
             cfg.m_nDisplayHeight = Decimal(parts[2]);
@@ -79,11 +86,13 @@ int ParseThemeConfig(std::string_view text, CThemeConfig& out) {
             int n = SplitValue(value, parts);
             CKeyLook look;
             if (parts[0] == "bmp") {
-                if (n < 2) return kMsgConfigFile;
+                if (n < 2)
+                    return kMsgConfigFile;
                 look.m_bBitmap = true;
                 look.m_strFile = value.substr(value.find(',') + 1);
             } else {
-                if (n < 3) return kMsgConfigFile;
+                if (n < 3)
+                    return kMsgConfigFile;
                 look.m_strLabel = parts[0];
                 look.m_strFont = parts[1];
                 look.m_nHeight = Decimal(parts[2]);
@@ -105,13 +114,17 @@ int LoadThemeConfig(std::u16string_view folder, CThemeConfig& out) {
             cfg = &f;
             break;
         }
-    if (!cfg) return kMsgSkinConfigNotFound;
+    if (!cfg)
+        return kMsgSkinConfigNotFound;
     ce::File f = ce::File::OpenRead(dir + cfg->name);
-    if (!f) return kMsgSkinConfigNotFound;
+    if (!f)
+        return kMsgSkinConfigNotFound;
     int64_t size = f.Size();
-    if (size < 0 || size > kMaxConfigBytes) return kMsgConfigFile;
+    if (size < 0 || size > kMaxConfigBytes)
+        return kMsgConfigFile;
     std::string text(size_t(size), '\0');
-    if (size > 0 && !f.ReadExact(text.data(), text.size())) return kMsgConfigFile;
+    if (size > 0 && !f.ReadExact(text.data(), text.size()))
+        return kMsgConfigFile;
     return ParseThemeConfig(text, out);
 }
 

@@ -8,7 +8,8 @@ namespace kvo::dialer {
 bool IsSafeThemeEntryName(std::string_view name) {
     if (name.empty() || name.size() > kMaxThemeNameBytes || name == "." || name == "..")
         return false;
-    if (name.find("..") != std::string_view::npos) return false;
+    if (name.find("..") != std::string_view::npos)
+        return false;
     for (unsigned char c : name) {
         if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':' || c == '?' || c == '*')
             return false;
@@ -40,7 +41,8 @@ bool ParseThemePackage(std::string_view bytes, std::vector<ThemeEntry>& entries,
         uint32_t length = 0;
         for (int i = 3; i >= 0; --i) length = length << 8 | uint8_t(bytes[pos + i]);
         pos += 4;
-        if (length & 0x80000000u) length = 0;
+        if (length & 0x80000000u)
+            length = 0;
         if (length > bytes.size() - pos) {
             error = "entry \"" + e.strName + "\" claims " + std::to_string(length) +
                     " bytes, the package holds " + std::to_string(bytes.size() - pos);
@@ -74,13 +76,15 @@ bool UnpackThemePackage(std::u16string_view package, std::u16string_view folder,
         return false;
     }
     std::vector<ThemeEntry> entries;
-    if (!ParseThemePackage(bytes, entries, error)) return false;
+    if (!ParseThemePackage(bytes, entries, error))
+        return false;
     if (!ce::CreateDirectories(folder)) {
         error = "cannot create the theme folder";
         return false;
     }
     std::u16string dir(folder);
-    if (dir.empty() || (dir.back() != u'\\' && dir.back() != u'/')) dir += u'\\';
+    if (dir.empty() || (dir.back() != u'\\' && dir.back() != u'/'))
+        dir += u'\\';
     for (const auto& e : entries) {
         ce::File f = ce::File::Create(dir + Widen(e.strName));
         if (!f || !f.Write(e.content)) {

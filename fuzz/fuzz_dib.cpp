@@ -9,7 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ce::Bitmap bm;
     std::string error;
     if (!ce::ParseDib(std::string_view(reinterpret_cast<const char*>(data), size), bm, error)) {
-        if (error.empty() || !bm.pixels.empty()) std::abort();
+        if (error.empty() || !bm.pixels.empty())
+            std::abort();
         return 0;
     }
     if (bm.nWidth <= 0 || bm.nHeight <= 0 || bm.pixels.size() != size_t(bm.nWidth) * bm.nHeight)

@@ -15,7 +15,7 @@ namespace {
 constexpr char16_t kClassName[] = u"homestrip";
 constexpr char16_t kWindowName[] = u"homestripScreen";
 constexpr char16_t kProductName[] = u"Orvane kvonet pro";  // string 57355
-constexpr char16_t kNoApp[] =                                  // string 57356
+constexpr char16_t kNoApp[] =                              // string 57356
     u"APP' niet gedefiniëerd. Ga aub. naar setup en klik 'Definiëer APP', om een programma te "
     u"selecteren die hier begint.";
 constexpr int32_t kWidth = 240, kHeight = 36;
@@ -24,7 +24,9 @@ constexpr ce::COLORREF kTransparent = ce::RGB(252, 2, 132);
 // Set when the window is made; the first height query clears it.
 std::atomic<bool> g_bFirstCall{false};
 
-std::u16string ProductKey() { return std::u16string(kvo::kAppsKey) + u"\\" + kProductName; }
+std::u16string ProductKey() {
+    return std::u16string(kvo::kAppsKey) + u"\\" + kProductName;
+}
 
 std::u16string InstallDir() {
     // A missing key leaves the programs to be looked for in the root folder.
@@ -69,31 +71,32 @@ void Paint(ce::HWND hwnd) {
 
 ce::LRESULT WndProc(ce::HWND hwnd, uint32_t msg, ce::WPARAM wParam, ce::LPARAM lParam) {
     switch (msg) {
-    case ce::WM_PAINT:
-        Paint(hwnd);
-        return 0;
-    case ce::WM_ERASEBKGND: {
-        ce::TODAYDRAWWATERMARKINFO dwi;
-        dwi.hdc = reinterpret_cast<ce::HDC>(wParam);
-        ce::GetClientRect(hwnd, &dwi.rc);
-        dwi.hwnd = hwnd;
-        ce::SendMessage(ce::GetParent(hwnd), ce::TODAYM_DRAWWATERMARK, 0,
-                        reinterpret_cast<ce::LPARAM>(&dwi));
-        return 1;
-    }
-    case ce::WM_LBUTTONUP:
-        Tap(hwnd, ce::GET_X_LPARAM(lParam));
-        return 0;
-    case ce::WM_TODAYCUSTOM_CLEARCACHE:
-        return 0;
-    case ce::WM_TODAYCUSTOM_QUERYREFRESHCACHE: {
-        auto* item = reinterpret_cast<ce::TODAYLISTITEM*>(wParam);
-        if (!item || !g_bFirstCall.exchange(false)) return 0;
-        item->cyp = kHeight;
-        return 1;
-    }
-    default:
-        return ce::DefWindowProc(hwnd, msg, wParam, lParam);
+        case ce::WM_PAINT:
+            Paint(hwnd);
+            return 0;
+        case ce::WM_ERASEBKGND: {
+            ce::TODAYDRAWWATERMARKINFO dwi;
+            dwi.hdc = reinterpret_cast<ce::HDC>(wParam);
+            ce::GetClientRect(hwnd, &dwi.rc);
+            dwi.hwnd = hwnd;
+            ce::SendMessage(ce::GetParent(hwnd), ce::TODAYM_DRAWWATERMARK, 0,
+                            reinterpret_cast<ce::LPARAM>(&dwi));
+            return 1;
+        }
+        case ce::WM_LBUTTONUP:
+            Tap(hwnd, ce::GET_X_LPARAM(lParam));
+            return 0;
+        case ce::WM_TODAYCUSTOM_CLEARCACHE:
+            return 0;
+        case ce::WM_TODAYCUSTOM_QUERYREFRESHCACHE: {
+            auto* item = reinterpret_cast<ce::TODAYLISTITEM*>(wParam);
+            if (!item || !g_bFirstCall.exchange(false))
+                return 0;
+            item->cyp = kHeight;
+            return 1;
+        }
+        default:
+            return ce::DefWindowProc(hwnd, msg, wParam, lParam);
     }
 }
 
@@ -102,7 +105,8 @@ ce::LRESULT WndProc(ce::HWND hwnd, uint32_t msg, ce::WPARAM wParam, ce::LPARAM l
 #define HOMESTRIP_EXPORT extern "C" __attribute__((visibility("default")))
 
 HOMESTRIP_EXPORT ce::HWND InitializeCustomItem(ce::TODAYLISTITEM* item, ce::HWND parent) {
-    if (!item || !item->fEnabled) return nullptr;
+    if (!item || !item->fEnabled)
+        return nullptr;
     ce::WNDCLASS wc;
     wc.style = ce::CS_HREDRAW | ce::CS_VREDRAW;
     wc.lpfnWndProc = WndProc;
@@ -110,9 +114,9 @@ HOMESTRIP_EXPORT ce::HWND InitializeCustomItem(ce::TODAYLISTITEM* item, ce::HWND
     wc.lpszClassName = kClassName;
     // A second item initialisation finds the class there already.
     ce::RegisterClass(wc);
-    ce::HWND hwnd = ce::CreateWindow(kClassName, kWindowName, ce::WS_VISIBLE | ce::WS_CHILD,
-                                     ce::CW_USEDEFAULT, ce::CW_USEDEFAULT, 0, 0, parent,
-                                     item->hinstDLL);
+    ce::HWND hwnd =
+        ce::CreateWindow(kClassName, kWindowName, ce::WS_VISIBLE | ce::WS_CHILD, ce::CW_USEDEFAULT,
+                         ce::CW_USEDEFAULT, 0, 0, parent, item->hinstDLL);
     g_bFirstCall = true;
     return hwnd;
 }

@@ -104,7 +104,8 @@ bool ParseDib(std::string_view b, Bitmap& out, std::string& error) {
 
 HBITMAP SHLoadDIBitmap(std::u16string_view path) {
     std::string bytes;
-    if (!ReadFileBytes(path, bytes)) return nullptr;
+    if (!ReadFileBytes(path, bytes))
+        return nullptr;
     auto bm = std::make_unique<Bitmap>();
     std::string error;
     if (!ParseDib(bytes, *bm, error)) {
@@ -119,22 +120,25 @@ bool DeleteObject(HBITMAP hbm) {
     return hbm != nullptr;
 }
 
-bool TransparentBlt(HDC hdc, int32_t x, int32_t y, int32_t width, int32_t height,
-                    const Bitmap& src, int32_t sx, int32_t sy, int32_t sw, int32_t sh,
-                    COLORREF transparent) {
-    if (!hdc || !hdc->pBits || width < 0 || height < 0 || sw < 0 || sh < 0) return false;
+bool TransparentBlt(HDC hdc, int32_t x, int32_t y, int32_t width, int32_t height, const Bitmap& src,
+                    int32_t sx, int32_t sy, int32_t sw, int32_t sh, COLORREF transparent) {
+    if (!hdc || !hdc->pBits || width < 0 || height < 0 || sw < 0 || sh < 0)
+        return false;
     // The context stores 0x00RRGGBB; a COLORREF is 0x00BBGGRR.
-    const uint32_t key = (transparent & 0xFF) << 16 | (transparent & 0xFF00) |
-                         (transparent >> 16 & 0xFF);
+    const uint32_t key =
+        (transparent & 0xFF) << 16 | (transparent & 0xFF00) | (transparent >> 16 & 0xFF);
     const int32_t w = std::min(width, sw), h = std::min(height, sh);
     for (int32_t j = 0; j < h; ++j) {
         int32_t srcY = sy + j, dstY = hdc->nOriginY + y + j;
-        if (srcY < 0 || srcY >= src.nHeight || dstY < 0 || dstY >= hdc->nHeight) continue;
+        if (srcY < 0 || srcY >= src.nHeight || dstY < 0 || dstY >= hdc->nHeight)
+            continue;
         for (int32_t i = 0; i < w; ++i) {
             int32_t srcX = sx + i, dstX = hdc->nOriginX + x + i;
-            if (srcX < 0 || srcX >= src.nWidth || dstX < 0 || dstX >= hdc->nWidth) continue;
+            if (srcX < 0 || srcX >= src.nWidth || dstX < 0 || dstX >= hdc->nWidth)
+                continue;
             uint32_t px = src.pixels[size_t(srcY) * src.nWidth + srcX];
-            if (px != key) hdc->pBits[size_t(dstY) * hdc->nStride + dstX] = px | 0xFF000000u;
+            if (px != key)
+                hdc->pBits[size_t(dstY) * hdc->nStride + dstX] = px | 0xFF000000u;
         }
     }
     return true;

@@ -26,8 +26,7 @@ bool DeleteObject(HBITMAP hbm);
 
 // Copies the source rectangle onto the destination one (no stretching beyond the smaller of
 // the two sizes), leaving out pixels of the transparent colour.
-bool TransparentBlt(HDC hdc, int32_t x, int32_t y, int32_t width, int32_t height,
-                    const Bitmap& src, int32_t sx, int32_t sy, int32_t sw, int32_t sh,
-                    COLORREF transparent);
+bool TransparentBlt(HDC hdc, int32_t x, int32_t y, int32_t width, int32_t height, const Bitmap& src,
+                    int32_t sx, int32_t sy, int32_t sw, int32_t sh, COLORREF transparent);
 
 }  // namespace ce

@@ -25,7 +25,8 @@ int MessageBox(HWND, std::u16string_view text, std::u16string_view caption, uint
         std::lock_guard lock(g_mutex);
         handler = g_handler;
     }
-    if (handler) return handler(text, caption, type);
+    if (handler)
+        return handler(text, caption, type);
     std::string line = caption.empty() ? ToUtf8(text) : ToUtf8(caption) + ": " + ToUtf8(text);
     std::fprintf(stderr, "%s\n", line.c_str());
     return IDOK;

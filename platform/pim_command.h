@@ -18,7 +18,7 @@ inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT E_FAIL = int32_t(0x80004005u);
 inline constexpr HRESULT E_INVALIDARG = int32_t(0x80070057u);
 
-using PFNCEPIMCOMMAND = HRESULT (*)(HWND hwnd, uint32_t type, uint32_t count,
-                                    const uint32_t* oids, void* reserved);
+using PFNCEPIMCOMMAND = HRESULT (*)(HWND hwnd, uint32_t type, uint32_t count, const uint32_t* oids,
+                                    void* reserved);
 
 }  // namespace ce

@@ -16,7 +16,8 @@ pid_t CreateProcess(std::u16string_view path, std::u16string_view commandLine);
 
 // Tests of plug-ins that start programs see the starts here instead: while a hook is set,
 // CreateProcess calls it and returns what it returns. An empty hook restores real starts.
-using ProcessStartHook = std::function<pid_t(std::u16string_view path, std::u16string_view commandLine)>;
+using ProcessStartHook =
+    std::function<pid_t(std::u16string_view path, std::u16string_view commandLine)>;
 void SetProcessStartHook(ProcessStartHook hook);
 
 // Waits for a started process; its exit code, or -1 when it died by a signal.

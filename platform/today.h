@@ -7,8 +7,8 @@
 
 namespace ce {
 
-inline constexpr char kTodayInitializeItem[] = "InitializeCustomItem";           // 240
-inline constexpr char kTodayOptionsDlgProc[] = "CustomItemOptionsDlgProc";       // 241
+inline constexpr char kTodayInitializeItem[] = "InitializeCustomItem";      // 240
+inline constexpr char kTodayOptionsDlgProc[] = "CustomItemOptionsDlgProc";  // 241
 inline constexpr char16_t kTodayItemsKey[] = u"SOFTWARE\\Microsoft\\Today\\Items";
 inline constexpr uint32_t kTodayItemCustom = 4;  // "Type" of an item a library draws
 

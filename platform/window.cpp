@@ -39,7 +39,8 @@ ExternalWindowFinder g_finder;
 Window* Live(HWND hwnd) {
     std::lock_guard lock(g_mutex);
     for (auto& w : g_windows)
-        if (w.get() == hwnd) return hwnd;
+        if (w.get() == hwnd)
+            return hwnd;
     return nullptr;
 }
 
@@ -74,8 +75,7 @@ bool UnregisterClass(std::u16string_view className, HINSTANCE hInstance) {
 }
 
 HWND CreateWindow(std::u16string_view className, std::u16string_view windowName, uint32_t style,
-                  int32_t x, int32_t y, int32_t width, int32_t height, HWND parent,
-                  HINSTANCE) {
+                  int32_t x, int32_t y, int32_t width, int32_t height, HWND parent, HINSTANCE) {
     HWND hwnd;
     {
         std::lock_guard lock(g_mutex);
@@ -90,7 +90,8 @@ HWND CreateWindow(std::u16string_view className, std::u16string_view windowName,
         w->nStyle = style;
         w->proc = it->second.wc.lpfnWndProc;
         w->parent = parent;
-        if (x == CW_USEDEFAULT || y == CW_USEDEFAULT) x = y = 0;
+        if (x == CW_USEDEFAULT || y == CW_USEDEFAULT)
+            x = y = 0;
         w->rc = {x, y, x + std::max(width, 0), y + std::max(height, 0)};
         hwnd = w.get();
         g_windows.push_back(std::move(w));
@@ -111,7 +112,8 @@ bool DestroyWindow(HWND hwnd) {
     {
         std::lock_guard lock(g_mutex);
         for (auto& w : g_windows)
-            if (w->parent == hwnd) children.push_back(w.get());
+            if (w->parent == hwnd)
+                children.push_back(w.get());
     }
     for (HWND c : children) DestroyWindow(c);
     SendMessage(hwnd, WM_DESTROY, 0, 0);
@@ -120,13 +122,16 @@ bool DestroyWindow(HWND hwnd) {
     return true;
 }
 
-bool IsWindow(HWND hwnd) { return Live(hwnd) != nullptr; }
+bool IsWindow(HWND hwnd) {
+    return Live(hwnd) != nullptr;
+}
 
 LRESULT SendMessage(HWND hwnd, uint32_t msg, WPARAM wParam, LPARAM lParam) {
     WNDPROC proc = nullptr;
     {
         std::lock_guard lock(g_mutex);
-        if (Live(hwnd)) proc = hwnd->proc;
+        if (Live(hwnd))
+            proc = hwnd->proc;
     }
     return proc ? proc(hwnd, msg, wParam, lParam) : 0;
 }
@@ -161,21 +166,24 @@ std::u16string GetClassName(HWND hwnd) {
 
 bool GetClientRect(HWND hwnd, Rect* rc) {
     std::lock_guard lock(g_mutex);
-    if (!Live(hwnd) || !rc) return false;
+    if (!Live(hwnd) || !rc)
+        return false;
     *rc = {0, 0, hwnd->rc.right - hwnd->rc.left, hwnd->rc.bottom - hwnd->rc.top};
     return true;
 }
 
 bool GetWindowRect(HWND hwnd, Rect* rc) {
     std::lock_guard lock(g_mutex);
-    if (!Live(hwnd) || !rc) return false;
+    if (!Live(hwnd) || !rc)
+        return false;
     *rc = hwnd->rc;
     return true;
 }
 
 bool MoveWindow(HWND hwnd, int32_t x, int32_t y, int32_t width, int32_t height) {
     std::lock_guard lock(g_mutex);
-    if (!Live(hwnd)) return false;
+    if (!Live(hwnd))
+        return false;
     hwnd->rc = {x, y, x + std::max(width, 0), y + std::max(height, 0)};
     return true;
 }
@@ -187,7 +195,8 @@ bool IsWindowVisible(HWND hwnd) {
 
 void SetWindowData(HWND hwnd, void* data) {
     std::lock_guard lock(g_mutex);
-    if (Live(hwnd)) hwnd->pData = data;
+    if (Live(hwnd))
+        hwnd->pData = data;
 }
 
 void* GetWindowData(HWND hwnd) {
@@ -197,12 +206,14 @@ void* GetWindowData(HWND hwnd) {
 
 void SetPaintContext(HWND hwnd, HDC hdc) {
     std::lock_guard lock(g_mutex);
-    if (Live(hwnd)) hwnd->hdc = hdc;
+    if (Live(hwnd))
+        hwnd->hdc = hdc;
 }
 
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
     std::lock_guard lock(g_mutex);
-    if (!Live(hwnd) || !ps) return nullptr;
+    if (!Live(hwnd) || !ps)
+        return nullptr;
     ps->hdc = hwnd->hdc;
     ps->rcPaint = {0, 0, hwnd->rc.right - hwnd->rc.left, hwnd->rc.bottom - hwnd->rc.top};
     return ps->hdc;
@@ -211,10 +222,13 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
 void EndPaint(HWND, const PAINTSTRUCT*) {}
 
 void FillRect(HDC hdc, const Rect& rc, COLORREF color) {
-    if (!hdc || !hdc->pBits) return;
+    if (!hdc || !hdc->pBits)
+        return;
     uint32_t pixel = 0xFF000000u | (color & 0xFF) << 16 | (color & 0xFF00) | (color >> 16 & 0xFF);
-    int32_t x0 = std::max(0, hdc->nOriginX + rc.left), x1 = std::min(hdc->nWidth, hdc->nOriginX + rc.right);
-    int32_t y0 = std::max(0, hdc->nOriginY + rc.top), y1 = std::min(hdc->nHeight, hdc->nOriginY + rc.bottom);
+    int32_t x0 = std::max(0, hdc->nOriginX + rc.left),
+            x1 = std::min(hdc->nWidth, hdc->nOriginX + rc.right);
+    int32_t y0 = std::max(0, hdc->nOriginY + rc.top),
+            y1 = std::min(hdc->nHeight, hdc->nOriginY + rc.bottom);
     for (int32_t y = y0; y < y1; ++y)
         for (int32_t x = x0; x < x1; ++x) hdc->pBits[size_t(y) * hdc->nStride + x] = pixel;
 }
@@ -229,18 +243,23 @@ HWND FindWindow(std::u16string_view className, std::u16string_view windowName) {
     {
         std::lock_guard lock(g_mutex);
         for (auto& w : g_windows) {
-            if (w->parent || w->bExternal) continue;
-            if (!className.empty() && !EqualsNoCase(className, w->strClass)) continue;
-            if (!windowName.empty() && windowName != w->strName) continue;
+            if (w->parent || w->bExternal)
+                continue;
+            if (!className.empty() && !EqualsNoCase(className, w->strClass))
+                continue;
+            if (!windowName.empty() && windowName != w->strName)
+                continue;
             return w.get();
         }
         finder = g_finder;
     }
-    if (windowName.empty() || !finder || !finder(windowName, false)) return nullptr;
+    if (windowName.empty() || !finder || !finder(windowName, false))
+        return nullptr;
     // A stand-in that SetForegroundWindow can hand back to the finder.
     std::lock_guard lock(g_mutex);
     for (auto& w : g_windows)
-        if (w->bExternal && w->strName == windowName) return w.get();
+        if (w->bExternal && w->strName == windowName)
+            return w.get();
     auto w = std::make_unique<Window>();
     w->strName = windowName;
     w->bExternal = true;
@@ -254,8 +273,10 @@ bool SetForegroundWindow(HWND hwnd) {
     std::u16string name;
     {
         std::lock_guard lock(g_mutex);
-        if (!Live(hwnd)) return false;
-        if (!hwnd->bExternal) return true;
+        if (!Live(hwnd))
+            return false;
+        if (!hwnd->bExternal)
+            return true;
         finder = g_finder;
         name = hwnd->strName;
     }

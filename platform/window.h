@@ -13,8 +13,8 @@ struct Rect {
     int32_t left = 0, top = 0, right = 0, bottom = 0;
 };
 
-// A device context: 0xFFRRGGBB pixels owned by the host (a Qt RGB32 image's layout). A window's client (0, 0) falls on
-// (nOriginX, nOriginY); drawing is clipped to the buffer.
+// A device context: 0xFFRRGGBB pixels owned by the host (a Qt RGB32 image's layout). A window's
+// client (0, 0) falls on (nOriginX, nOriginY); drawing is clipped to the buffer.
 struct DeviceContext {
     uint32_t* pBits = nullptr;
     int32_t nWidth = 0, nHeight = 0, nStride = 0;  // stride in pixels
@@ -51,8 +51,12 @@ inline constexpr int32_t CW_USEDEFAULT = INT32_MIN;
 constexpr LPARAM MAKELPARAM(int32_t x, int32_t y) {
     return LPARAM((uint32_t(uint16_t(x)) | uint32_t(uint16_t(y)) << 16));
 }
-constexpr int32_t GET_X_LPARAM(LPARAM l) { return int16_t(uint16_t(uint32_t(l) & 0xFFFF)); }
-constexpr int32_t GET_Y_LPARAM(LPARAM l) { return int16_t(uint16_t(uint32_t(l) >> 16)); }
+constexpr int32_t GET_X_LPARAM(LPARAM l) {
+    return int16_t(uint16_t(uint32_t(l) & 0xFFFF));
+}
+constexpr int32_t GET_Y_LPARAM(LPARAM l) {
+    return int16_t(uint16_t(uint32_t(l) >> 16));
+}
 
 struct WNDCLASS {
     uint32_t style = 0;

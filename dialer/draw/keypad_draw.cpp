@@ -19,9 +19,11 @@ constexpr int kMaxFontHeight = 100;
 
 QImage LoadPicture(std::u16string_view folder, const std::string& name) {
     // A configuration names files of its own folder only.
-    if (!IsSafeThemeEntryName(name)) return {};
+    if (!IsSafeThemeEntryName(name))
+        return {};
     std::string bytes;
-    if (!ce::ReadFileBytes(std::u16string(folder) + Widen(name), bytes)) return {};
+    if (!ce::ReadFileBytes(std::u16string(folder) + Widen(name), bytes))
+        return {};
     QImage img;
     if (!img.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), int(bytes.size())))
         return {};
@@ -30,7 +32,8 @@ QImage LoadPicture(std::u16string_view folder, const std::string& name) {
         for (int y = 0; y < img.height(); ++y) {
             auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
             for (int x = 0; x < img.width(); ++x)
-                if ((line[x] | 0xFF000000u) == kTransparentKey) line[x] = 0;
+                if ((line[x] | 0xFF000000u) == kTransparentKey)
+                    line[x] = 0;
         }
     }
     return img;
@@ -38,18 +41,21 @@ QImage LoadPicture(std::u16string_view folder, const std::string& name) {
 
 // Light text on dark pictures, dark text on light ones.
 QColor TextFor(const QImage& img, QColor fallback) {
-    if (img.isNull()) return fallback;
+    if (img.isNull())
+        return fallback;
     QImage small = img.scaled(8, 4, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     double sum = 0;
     int n = 0;
     for (int y = 0; y < small.height(); ++y)
         for (int x = 0; x < small.width(); ++x) {
             QRgb c = small.pixel(x, y);
-            if (qAlpha(c) < 128) continue;
+            if (qAlpha(c) < 128)
+                continue;
             sum += 0.299 * qRed(c) + 0.587 * qGreen(c) + 0.114 * qBlue(c);
             ++n;
         }
-    if (n == 0) return fallback;
+    if (n == 0)
+        return fallback;
     return sum / n < 140 ? QColor(0xF4, 0xF6, 0xFA) : QColor(0x2A, 0x24, 0x1E);
 }
 
@@ -76,7 +82,8 @@ void CThemeImages::Load(const CThemeConfig& cfg, std::u16string_view folder) {
     m_display = LoadPicture(folder, cfg.m_strDisplay);
     m_keyBitmaps.clear();
     for (const auto& [key, look] : cfg.m_keys)
-        if (look.m_bBitmap) m_keyBitmaps[key] = LoadPicture(folder, look.m_strFile);
+        if (look.m_bBitmap)
+            m_keyBitmaps[key] = LoadPicture(folder, look.m_strFile);
     m_keyText = TextFor(m_defaultKey, Qt::black);
     m_keyTextPressed = TextFor(m_selectedKey.isNull() ? m_defaultKey : m_selectedKey, Qt::black);
     m_displayText = TextFor(m_display, Qt::black);
@@ -109,8 +116,8 @@ void DrawKeypad(QPainter& p, const CThemeConfig& cfg, const CThemeImages& images
         KeyRectOf(*k, kr);
         const QRect r(kr.x, kr.y, kr.w, kr.h);
         const bool pressed = pressedKey == *k;
-        const QImage& face = pressed && !images.m_selectedKey.isNull() ? images.m_selectedKey
-                                                                       : images.m_defaultKey;
+        const QImage& face =
+            pressed && !images.m_selectedKey.isNull() ? images.m_selectedKey : images.m_defaultKey;
         if (face.isNull())
             DrawFrame(p, r, pressed ? QColor(0xB0, 0xC8, 0xE8) : QColor(0xFA, 0xFA, 0xFA),
                       QColor(0x80, 0x88, 0x90));
@@ -129,7 +136,8 @@ void DrawKeypad(QPainter& p, const CThemeConfig& cfg, const CThemeImages& images
                 QSize s = bm->second.size().boundedTo(r.size());
                 QRect at(QPoint(0, 0), s);
                 at.moveCenter(r.center());
-                if (pressed) at.translate(0, 1);
+                if (pressed)
+                    at.translate(0, 1);
                 p.drawImage(at, bm->second);
             }
             continue;

@@ -15,9 +15,11 @@ namespace kvo::dialer {
 namespace {
 
 bool ParseColour(std::string_view v, QColor& out) {
-    if (v.size() != 7 || v[0] != '#') return false;
+    if (v.size() != 7 || v[0] != '#')
+        return false;
     for (char c : v.substr(1))
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return false;
     out = QColor(QString::fromLatin1(v.data(), int(v.size())));
     return out.isValid();
 }
@@ -39,13 +41,15 @@ void Background(const CThemeLook& l, QImage& img) {
     if (l.strPattern == "lines") {
         c.setAlpha(28);
         p.setPen(QPen(c, 1));
-        for (int x = -img.height(); x < img.width(); x += 6) p.drawLine(x, img.height(), x + img.height(), 0);
+        for (int x = -img.height(); x < img.width(); x += 6)
+            p.drawLine(x, img.height(), x + img.height(), 0);
     } else if (l.strPattern == "dots") {
         c.setAlpha(40);
         p.setPen(Qt::NoPen);
         p.setBrush(c);
         for (int y = 4; y < img.height(); y += 10)
-            for (int x = (y / 10 % 2) * 5 + 4; x < img.width(); x += 10) p.drawEllipse(QPointF(x, y), 1.2, 1.2);
+            for (int x = (y / 10 % 2) * 5 + 4; x < img.width(); x += 10)
+                p.drawEllipse(QPointF(x, y), 1.2, 1.2);
     } else if (l.strPattern == "rings") {
         p.setBrush(Qt::NoBrush);
         for (int i = 0; i < 7; ++i) {
@@ -83,7 +87,9 @@ void KeyFace(QImage& img, QColor top, QColor bottom, QColor edge, int radius, QC
 
 // The colour behind a key's corners: the background at that height, so the round corners
 // blend in a picture without alpha.
-QColor BackgroundAt(const QImage& bg, int x, int y) { return QColor(bg.pixel(x, y)); }
+QColor BackgroundAt(const QImage& bg, int x, int y) {
+    return QColor(bg.pixel(x, y));
+}
 
 QImage Icon(const std::function<void(QPainter&)>& draw) {
     QImage img = Canvas(26, 22, true);
@@ -108,13 +114,20 @@ bool Save(const QImage& img, const std::string& folder, const char* name, const 
 bool ParseThemeLook(std::string_view text, CThemeLook& out, std::string& error) {
     CThemeLook l;
     const std::map<std::string, QColor*> colours = {
-        {"background_top", &l.backgroundTop}, {"background_bottom", &l.backgroundBottom},
-        {"pattern_colour", &l.pattern},       {"key_top", &l.keyTop},
-        {"key_bottom", &l.keyBottom},         {"key_edge", &l.keyEdge},
-        {"keysel_top", &l.keySelTop},         {"keysel_bottom", &l.keySelBottom},
-        {"keysel_edge", &l.keySelEdge},       {"display_top", &l.displayTop},
-        {"display_bottom", &l.displayBottom}, {"display_edge", &l.displayEdge},
-        {"icon", &l.icon},                    {"call_icon", &l.callIcon},
+        {"background_top", &l.backgroundTop},
+        {"background_bottom", &l.backgroundBottom},
+        {"pattern_colour", &l.pattern},
+        {"key_top", &l.keyTop},
+        {"key_bottom", &l.keyBottom},
+        {"key_edge", &l.keyEdge},
+        {"keysel_top", &l.keySelTop},
+        {"keysel_bottom", &l.keySelBottom},
+        {"keysel_edge", &l.keySelEdge},
+        {"display_top", &l.displayTop},
+        {"display_bottom", &l.displayBottom},
+        {"display_edge", &l.displayEdge},
+        {"icon", &l.icon},
+        {"call_icon", &l.callIcon},
     };
     size_t seen = 0, pos = 0, lineNo = 0;
     while (pos < text.size()) {
@@ -122,7 +135,8 @@ bool ParseThemeLook(std::string_view text, CThemeLook& out, std::string& error) 
         std::string_view line = text.substr(pos, eol == std::string_view::npos ? eol : eol - pos);
         pos = eol == std::string_view::npos ? text.size() : eol + 1;
         ++lineNo;
-        if (line.empty() || line[0] == '#') continue;
+        if (line.empty() || line[0] == '#')
+            continue;
         size_t eq = line.find('=');
         std::string where = "line " + std::to_string(lineNo) + ": ";
         if (eq == std::string_view::npos) {
@@ -166,15 +180,18 @@ bool ParseThemeLook(std::string_view text, CThemeLook& out, std::string& error) 
 bool DrawThemeArt(const CThemeLook& l, const std::string& folder, std::string& error) {
     QImage bg = Canvas(kClientWidth, kClientHeight, false);
     Background(l, bg);
-    if (!Save(bg, folder, "background.bmp", "BMP", error)) return false;
+    if (!Save(bg, folder, "background.bmp", "BMP", error))
+        return false;
 
     // Keys blend into the background where the middle column sits.
     QColor behind = BackgroundAt(bg, 92, 130);
     QImage key = Canvas(kKeyWidth, kKeyHeight, false);
     KeyFace(key, l.keyTop, l.keyBottom, l.keyEdge, l.nRadius, behind);
-    if (!Save(key, folder, "key.bmp", "BMP", error)) return false;
+    if (!Save(key, folder, "key.bmp", "BMP", error))
+        return false;
     KeyFace(key, l.keySelTop, l.keySelBottom, l.keySelEdge, l.nRadius, behind);
-    if (!Save(key, folder, "keysel.bmp", "BMP", error)) return false;
+    if (!Save(key, folder, "keysel.bmp", "BMP", error))
+        return false;
 
     QImage display = Canvas(kDisplayRect.w, kDisplayRect.h, false);
     display.fill(BackgroundAt(bg, 120, 20));
@@ -190,7 +207,8 @@ bool DrawThemeArt(const CThemeLook& l, const std::string& folder, std::string& e
         p.setPen(QPen(QColor(0, 0, 0, 40), 1));
         p.drawLine(QPointF(6, 2.5), QPointF(display.width() - 6, 2.5));
     }
-    if (!Save(display, folder, "display.bmp", "BMP", error)) return false;
+    if (!Save(display, folder, "display.bmp", "BMP", error))
+        return false;
 
     QImage call = Icon([&](QPainter& p) {
         // A handset: two ear pieces joined by a curved grip.

@@ -57,10 +57,12 @@ CContactsDlg::~CContactsDlg() {
 void CContactsDlg::Refresh() {
     m_pContacts->clear();
     m_pNumbers->clear();
-    if (!LoadContacts(m_ui, m_contacts)) return;
+    if (!LoadContacts(m_ui, m_contacts))
+        return;
     for (size_t i = 0; i < m_contacts.size(); ++i) {
         const auto& c = m_contacts[i];
-        auto* item = new QTreeWidgetItem({Q(c.m_strFirstName), Q(c.m_strLastName), Q(c.m_strCompany)});
+        auto* item =
+            new QTreeWidgetItem({Q(c.m_strFirstName), Q(c.m_strLastName), Q(c.m_strCompany)});
         item->setData(0, Qt::UserRole, int(i));
         m_pContacts->addTopLevelItem(item);
     }
@@ -69,7 +71,8 @@ void CContactsDlg::Refresh() {
 void CContactsDlg::ShowNumbers() {
     m_pNumbers->clear();
     QTreeWidgetItem* item = m_pContacts->currentItem();
-    if (!item) return;
+    if (!item)
+        return;
     const CDialContact& c = m_contacts.at(size_t(item->data(0, Qt::UserRole).toInt()));
     for (const auto& n : c.m_numbers)
         m_pNumbers->addTopLevelItem(new QTreeWidgetItem({Q(n.m_strType), Q(n.m_strNumber)}));
@@ -78,18 +81,22 @@ void CContactsDlg::ShowNumbers() {
 }
 
 void CContactsDlg::TakeSingle(QTreeWidgetItem* item) {
-    if (!item) return;
+    if (!item)
+        return;
     m_pContacts->setCurrentItem(item);
     // A contact with one number needs no second choice.
-    std::u16string single = SingleNumber(m_contacts.at(size_t(item->data(0, Qt::UserRole).toInt())));
-    if (single.empty()) return;
+    std::u16string single =
+        SingleNumber(m_contacts.at(size_t(item->data(0, Qt::UserRole).toInt())));
+    if (single.empty())
+        return;
     m_strChosen = Q(single);
     QDialog::accept();
 }
 
 void CContactsDlg::accept() {
     QTreeWidgetItem* n = m_pNumbers->currentItem();
-    if (n) m_strChosen = n->text(1);
+    if (n)
+        m_strChosen = n->text(1);
     QDialog::accept();
 }
 

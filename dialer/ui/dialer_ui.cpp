@@ -14,7 +14,8 @@ std::vector<QString> g_shown;
 
 bool Recorded(const QString& text) {
     std::lock_guard lock(g_mutex);
-    if (!g_bTest) return false;
+    if (!g_bTest)
+        return false;
     g_shown.push_back(text);
     return true;
 }
@@ -22,12 +23,14 @@ bool Recorded(const QString& text) {
 }  // namespace
 
 void CDialerUi::MessageBox(const std::u16string& text, const std::u16string& caption) {
-    if (Recorded(Q(text))) return;
+    if (Recorded(Q(text)))
+        return;
     QMessageBox::warning(m_pParent, Q(caption.empty() ? MessageText(kMsgTitle) : caption), Q(text));
 }
 
 bool CDialerUi::Ask(const std::u16string& question) {
-    if (Recorded(Q(question))) return true;
+    if (Recorded(Q(question)))
+        return true;
     return QMessageBox::question(m_pParent, Q(MessageText(kMsgTitle)), Q(question)) ==
            QMessageBox::Yes;
 }

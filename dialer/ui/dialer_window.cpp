@@ -55,7 +55,8 @@ void CKeypadView::mouseReleaseEvent(QMouseEvent* e) {
     m_strPressed.clear();
     update();
     // A key counts where the finger both went down and came up.
-    if (key && pressed == key) Press(pressed);
+    if (key && pressed == key)
+        Press(pressed);
 }
 
 CDialerWindow::CDialerWindow(CDialerDoc& doc, CDialerUi& ui, QWidget* parent)
@@ -80,7 +81,8 @@ CDialerWindow::CDialerWindow(CDialerDoc& doc, CDialerUi& ui, QWidget* parent)
 
 void CDialerWindow::OnOptions() {
     COptionsDlg dlg(m_doc, m_ui, this);
-    if (dlg.exec() == QDialog::Accepted) m_pKeypad->ReloadTheme();
+    if (dlg.exec() == QDialog::Accepted)
+        m_pKeypad->ReloadTheme();
 }
 
 void CDialerWindow::OnContacts() {
@@ -91,6 +93,8 @@ void CDialerWindow::OnContacts() {
     }
 }
 
-void CDialerWindow::OnCall() { m_doc.Dial(); }
+void CDialerWindow::OnCall() {
+    m_doc.Dial();
+}
 
 }  // namespace kvo::dialer

@@ -19,7 +19,10 @@ public:
     // What a tap on a key does, for the mouse and for tests.
     void Press(const std::string& key);
     // Shows a key held down (pictures of the window).
-    void SetPressed(const std::string& key) { m_strPressed = key; update(); }
+    void SetPressed(const std::string& key) {
+        m_strPressed = key;
+        update();
+    }
 
 signals:
     void CallRequested();

@@ -32,27 +32,34 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](std::string& out) {
-            if (i + 1 >= argc) return false;
+            if (i + 1 >= argc)
+                return false;
             out = argv[++i];
             return true;
         };
         if (a == "--device") {
-            if (!value(device)) return Usage("--device needs a folder");
+            if (!value(device))
+                return Usage("--device needs a folder");
         } else if (a == "--screenshot") {
-            if (!value(screenshot)) return Usage("--screenshot needs a file name");
+            if (!value(screenshot))
+                return Usage("--screenshot needs a file name");
         } else if (a == "--theme") {
-            if (!value(theme)) return Usage("--theme needs a theme name");
+            if (!value(theme))
+                return Usage("--theme needs a theme name");
         } else if (a == "--number") {
-            if (!value(number)) return Usage("--number needs a number");
+            if (!value(number))
+                return Usage("--number needs a number");
         } else if (a == "--help" || a == "-h") {
             return Usage("the phone keypad"), 0;
-        } else if (a.rfind("--", 0) == 0 || !a.empty()) {
+        } else if (!a.empty()) {
             // telmio starts it with an empty command line; nothing else is meant for it.
-            if (!a.empty()) return Usage("unknown argument " + a);
+            return Usage("unknown argument " + a);
         }
     }
-    if (screenshot.empty() && (!theme.empty())) return Usage("--theme goes with --screenshot");
-    if (!device.empty()) ce::SetDeviceRoot(device);
+    if (screenshot.empty() && !theme.empty())
+        return Usage("--theme goes with --screenshot");
+    if (!device.empty())
+        ce::SetDeviceRoot(device);
     std::error_code ec;
     if (!std::filesystem::is_directory(ce::DeviceRoot(), ec)) {
         std::cerr << "dialer: the device folder " << ce::DeviceRoot().string()
@@ -68,7 +75,8 @@ int main(int argc, char** argv) {
                      "a terminal, or --screenshot\n";
         return 1;
     }
-    if (!screenshot.empty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!screenshot.empty())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName("dialer");
 

@@ -49,7 +49,8 @@ COptionsDlg::COptionsDlg(CDialerDoc& doc, IUserInterface& ui, QWidget* parent)
         auto* item = new QListWidgetItem(name.left(name.lastIndexOf('.')));
         item->setData(Qt::UserRole, name);
         m_pSkins->addItem(item);
-        if (package == doc.CurrentTheme()) m_pSkins->setCurrentItem(item);
+        if (package == doc.CurrentTheme())
+            m_pSkins->setCurrentItem(item);
     }
     sl->addWidget(m_pSkins);
     m_pTabs->addTab(skins, "Skins");
@@ -65,16 +66,19 @@ COptionsDlg::COptionsDlg(CDialerDoc& doc, IUserInterface& ui, QWidget* parent)
     const CDialDevice& current = doc.Device();
     int found = -1;
     for (size_t i = 0; i < m_devices.size(); ++i)
-        if (m_devices[i] == current) found = int(i);
+        if (m_devices[i] == current)
+            found = int(i);
     if (found >= 0 || current.m_strPort.empty()) {
         m_pIntegrated->setChecked(true);
-        if (found >= 0) m_pDevices->setCurrentRow(found);
+        if (found >= 0)
+            m_pDevices->setCurrentRow(found);
     } else {
         m_pUser->setChecked(true);
         m_pUserName->setText(Q(current.m_strName));
         QString digits;
         for (QChar c : Q(current.m_strPort))
-            if (c.isDigit()) digits += c;
+            if (c.isDigit())
+                digits += c;
         m_pUserCom->setValue(digits.left(2).toInt());
     }
     connect(m_pIntegrated, &QRadioButton::toggled, this, &COptionsDlg::UpdateEnabled);
@@ -94,14 +98,16 @@ CDialDevice COptionsDlg::ChosenDevice() const {
         int row = m_pDevices->currentRow();
         return row >= 0 && size_t(row) < m_devices.size() ? m_devices[size_t(row)] : CDialDevice();
     }
-    if (m_pUserName->text().trimmed().isEmpty()) return {};
+    if (m_pUserName->text().trimmed().isEmpty())
+        return {};
     return {U(m_pUserName->text().trimmed()), U(QString("COM%1:").arg(m_pUserCom->value()))};
 }
 
 void COptionsDlg::accept() {
     QListWidgetItem* skin = m_pSkins->currentItem();
     std::u16string package = skin ? U(skin->data(Qt::UserRole).toString()) : std::u16string();
-    if (m_doc.ApplyOptions(ChosenDevice(), package)) QDialog::accept();
+    if (m_doc.ApplyOptions(ChosenDevice(), package))
+        QDialog::accept();
 }
 
 }  // namespace kvo::dialer

@@ -43,8 +43,8 @@ void Envelope(QPainter& p, QPointF c, const QColor& col) {
     p.setPen(QPen(col, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(r, 1.5, 1.5);
-    p.drawPolyline(QPolygonF({r.topLeft() + QPointF(1, 1), QPointF(c.x(), c.y() + 1),
-                              r.topRight() + QPointF(-1, 1)}));
+    p.drawPolyline(QPolygonF(
+        {r.topLeft() + QPointF(1, 1), QPointF(c.x(), c.y() + 1), r.topRight() + QPointF(-1, 1)}));
 }
 
 void Bubble(QPainter& p, QPointF c, const QColor& col) {
@@ -73,8 +73,7 @@ void Bars(QPainter& p, QPointF c, const QColor& col) {
     p.setPen(Qt::NoPen);
     p.setBrush(col);
     const double h[] = {5, 9, 7, 13};
-    for (int i = 0; i < 4; ++i)
-        p.drawRect(QRectF(c.x() - 8 + 4.3 * i, c.y() + 6 - h[i], 3, h[i]));
+    for (int i = 0; i < 4; ++i) p.drawRect(QRectF(c.x() - 8 + 4.3 * i, c.y() + 6 - h[i], 3, h[i]));
 }
 
 }  // namespace

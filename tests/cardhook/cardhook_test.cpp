@@ -68,7 +68,8 @@ protected:
     // The hand-over file's text, read as the format says (not through telmio's reader).
     std::u16string HandedOver() {
         std::string bytes;
-        if (!ce::ReadFileBytes(InstallPath(u"newsms.tmp"), bytes)) return u"<none>";
+        if (!ce::ReadFileBytes(InstallPath(u"newsms.tmp"), bytes))
+            return u"<none>";
         MemReader r(bytes);
         std::u16string text;
         EXPECT_EQ(ReadStoredString(r, 1000, text), StoredStringError::ok);
@@ -113,7 +114,9 @@ TEST_F(CardhookTest, NumberIsHandedOverAsStoredAndTelmioCleansIt) {
     EXPECT_EQ(HandedOver(), u"+49 (171) 123-45 67");
     std::u16string recipients;
     ASSERT_TRUE(TakeHandoffFile(GetInstallDir(), recipients));
-    EXPECT_EQ(recipients, u"+49171123" u"4567");
+    EXPECT_EQ(recipients,
+              u"+49171123"
+              u"4567");
 }
 
 TEST_F(CardhookTest, UnknownContactAndEmptyChoiceStartNothing) {

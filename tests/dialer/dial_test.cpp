@@ -6,9 +6,10 @@
 #include "common/install_dir.h"
 #include "dialer/dial_number.h"
 #include "dialer/dialer_doc.h"
+#include "dialer/theme_package.h"
 #include "platform/file.h"
-#include "platform/text.h"
 #include "platform/registry.h"
+#include "platform/text.h"
 #include "tests/support/temp_device.h"
 #include "tools/kvo-device/device_setup.h"
 #include "tools/kvophone/phone_sim.h"
@@ -47,7 +48,8 @@ protected:
         ASSERT_TRUE(device::CreateDevice(fs::path(KVO_BINARY_DIR) / "bin", error)) << error;
     }
     void TearDown() override {
-        if (m_sim) m_sim->Stop();
+        if (m_sim)
+            m_sim->Stop();
     }
     void StartPhone() {
         m_sim = std::make_unique<phone::CPhoneSim>();
@@ -56,12 +58,14 @@ protected:
     }
     bool Dialled(std::string_view needle) const {
         for (const auto& line : m_sim->Journal())
-            if (line.rfind("DIAL ", 0) == 0 && line.find(needle) != std::string::npos) return true;
+            if (line.rfind("DIAL ", 0) == 0 && line.find(needle) != std::string::npos)
+                return true;
         return false;
     }
     bool AnyDial() const {
         for (const auto& line : m_sim->Journal())
-            if (line.rfind("DIAL", 0) == 0 || line.find("ATD") != std::string::npos) return true;
+            if (line.rfind("DIAL", 0) == 0 || line.find("ATD") != std::string::npos)
+                return true;
         return false;
     }
     CRecordingUi m_ui;
@@ -129,19 +133,21 @@ TEST_F(DialTest, FailuresAreReportedNotClaimedAsCalls) {
     doc.LoadDevice();
     doc.Number() = u"999";
     EXPECT_FALSE(doc.Dial());
-    EXPECT_EQ(m_ui.Messages(), (std::vector<std::u16string>{
-                                   u"Error, can't open comunication port.",
-                                   u"Error during communication with mobile phone."}));
+    EXPECT_EQ(m_ui.Messages(),
+              (std::vector<std::u16string>{u"Error, can't open comunication port.",
+                                           u"Error during communication with mobile phone."}));
 }
 
 TEST_F(DialTest, OptionsNeedADeviceAndASkinAndAreStored) {
+    ASSERT_TRUE(ce::CreateDirectories(kThemesFolder));
+    ASSERT_TRUE(ce::WriteFileAtomic(std::u16string(kThemesFolder) + u"graphite.thm",
+                                    FormatThemePackage({{"g.cfg", "background=g.bmp\n"}})));
     CDialerDoc doc(m_ui);
     EXPECT_FALSE(doc.ApplyOptions({}, u"graphite.thm"));
     EXPECT_FALSE(doc.ApplyOptions({u"Phone", u"COM4:"}, u""));
-    EXPECT_EQ(m_ui.Messages(), (std::vector<std::u16string>{u"Device is not selected.",
-                                                            u"Skin is not selected."}));
-    ASSERT_TRUE(doc.ApplyOptions({u"Phone", u"COM4:"}, u"graphite.thm"))
-        << "the build's themes are installed by kvo-device";
+    EXPECT_EQ(m_ui.Messages(),
+              (std::vector<std::u16string>{u"Device is not selected.", u"Skin is not selected."}));
+    ASSERT_TRUE(doc.ApplyOptions({u"Phone", u"COM4:"}, u"graphite.thm"));
     EXPECT_EQ(ce::RegGetString(ce::HKEY_CURRENT_USER, kSettingsKey, u"port"), u"COM4:");
     EXPECT_EQ(ce::RegGetString(ce::HKEY_CURRENT_USER, kSettingsKey, u"selected_theme"),
               u"graphite.thm");

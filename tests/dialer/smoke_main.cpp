@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
     }
     QAction* exit = nullptr;
     for (QAction* a : window.menuBar()->actions().value(0)->menu()->actions())
-        if (a->text() == "Exit") exit = a;
+        if (a->text() == "Exit")
+            exit = a;
     if (!exit) {
         std::cerr << "dialer_ui_smoke: no Exit in the menu\n";
         return 1;

@@ -23,7 +23,8 @@ std::string Entry(std::string_view name, std::string_view content, int32_t claim
 }
 
 TEST(ThemePackage, EntriesRoundTripAndEmptyOnes) {
-    std::vector<ThemeEntry> in = {{"a.cfg", "background=bg.bmp\n"}, {"empty.bmp", ""},
+    std::vector<ThemeEntry> in = {{"a.cfg", "background=bg.bmp\n"},
+                                  {"empty.bmp", ""},
                                   {"bin.bmp", std::string("\0?\xff", 3)}};
     std::vector<ThemeEntry> out;
     std::string error;
@@ -121,7 +122,8 @@ TEST_F(ThemeFolderTest, RefusedPackageWritesNothingAndKeepsTheCurrentTheme) {
     WritePackage("good.thm", Entry("good.cfg", "background=g.bmp\n"));
     WritePackage("evil.thm", Entry("evil.cfg", "background=e.bmp\n") +
                                  Entry("..\\..\\..\\outside.txt", "pwned"));
-    WritePackage("short.thm", Entry("short.cfg", "background=s.bmp\n") + Entry("big.bmp", "ab", 99));
+    WritePackage("short.thm",
+                 Entry("short.cfg", "background=s.bmp\n") + Entry("big.bmp", "ab", 99));
     CDialerDoc doc(m_ui);
     ASSERT_TRUE(doc.SelectTheme(u"good.thm"));
     EXPECT_FALSE(doc.SelectTheme(u"evil.thm"));

@@ -89,12 +89,16 @@ TEST_F(TodayTest, TapZonesStartTheirPrograms) {
     Load(host);
     const std::u16string dir = GetInstallDir();
     for (int x : {0, 48, 49, 82, 83, 121, 122, 156, 203, 239}) EXPECT_TRUE(host.Tap(x, kBannerY));
-    EXPECT_EQ(m_starts, (std::vector<Start>{
-                            {dir + u"connect.exe", u"c"}, {dir + u"connect.exe", u"c"},
-                            {u"\\Windows\\iexplore.exe", u""}, {u"\\Windows\\iexplore.exe", u""},
-                            {u"\\Windows\\tmail.exe", u""}, {u"\\Windows\\tmail.exe", u""},
-                            {dir + u"telmio.exe", u""}, {dir + u"telmio.exe", u""},
-                            {dir + u"connect.exe", u"s"}, {dir + u"connect.exe", u"s"}}));
+    EXPECT_EQ(m_starts, (std::vector<Start>{{dir + u"connect.exe", u"c"},
+                                            {dir + u"connect.exe", u"c"},
+                                            {u"\\Windows\\iexplore.exe", u""},
+                                            {u"\\Windows\\iexplore.exe", u""},
+                                            {u"\\Windows\\tmail.exe", u""},
+                                            {u"\\Windows\\tmail.exe", u""},
+                                            {dir + u"telmio.exe", u""},
+                                            {dir + u"telmio.exe", u""},
+                                            {dir + u"connect.exe", u"s"},
+                                            {dir + u"connect.exe", u"s"}}));
     EXPECT_FALSE(host.Tap(100, 5)) << "the date line is no item";
     EXPECT_TRUE(m_boxes.empty());
 }
@@ -129,7 +133,8 @@ TEST_F(TodayTest, RunningTelmioIsBroughtForwardNotStartedAgain) {
         s.connectToServer(kvo::ui::InstanceName());
         up = s.waitForConnected(100);
         s.abort();
-        if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ce::SetProcessStartHook([this](std::u16string_view path, std::u16string_view cmd) {
         m_starts.emplace_back(path, cmd);
@@ -138,7 +143,8 @@ TEST_F(TodayTest, RunningTelmioIsBroughtForwardNotStartedAgain) {
     std::vector<bool> answers;
     ce::SetExternalWindowFinder([&](std::u16string_view title, bool bActivate) {
         bool found = TelmioWindow(title, bActivate);
-        if (bActivate) answers.push_back(found);
+        if (bActivate)
+            answers.push_back(found);
         return found;
     });
     CTodayHost host;
@@ -176,8 +182,9 @@ TEST_F(TodayTest, BannerIsDrawnOverTheWatermarkAndWithoutItOnlyTheWatermarkShows
 TEST_F(TodayTest, DisabledOrBrokenItemsTakeNoRoom) {
     const std::u16string key = std::u16string(ce::kTodayItemsKey) + u"\\\"Kvonet\"";
     ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, key, u"Enabled", ce::RegValue::Dword(0)));
-    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE, std::u16string(ce::kTodayItemsKey) + u"\\Gone",
-                                u"DLL", ce::RegValue::Sz(u"\\Windows\\gone.dll")));
+    ASSERT_TRUE(ce::RegSetValue(ce::HKEY_LOCAL_MACHINE,
+                                std::u16string(ce::kTodayItemsKey) + u"\\Gone", u"DLL",
+                                ce::RegValue::Sz(u"\\Windows\\gone.dll")));
     CTodayHost host;
     std::vector<std::string> problems;
     host.LoadItems(problems);

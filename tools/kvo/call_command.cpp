@@ -45,7 +45,8 @@ int RunCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return kExitFailed;
     }
     doc.Number() = ce::FromUtf8(number);
-    if (!doc.Dial()) return kExitFailed;
+    if (!doc.Dial())
+        return kExitFailed;
     out << "calling " << ce::ToUtf8(cleaned) << " through " << ce::ToUtf8(doc.Device().m_strName)
         << " (" << ce::ToUtf8(doc.Device().m_strPort) << ")\n";
     return kExitOk;

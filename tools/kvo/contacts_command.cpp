@@ -109,7 +109,8 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             return Usage(err, usage);
         }
     }
-    if (oids.empty()) return Usage(err, usage);
+    if (oids.empty())
+        return Usage(err, usage);
     auto addIns = PimAddIns();
     const CPimAddIn* addIn = nullptr;
     for (const auto& a : addIns)
@@ -118,8 +119,9 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
             break;
         }
     if (!addIn) {
-        err << "kvo: " << (name.empty() ? "no contacts add-in is registered"
-                                         : "no contacts add-in \"" + name + "\" is registered")
+        err << "kvo: "
+            << (name.empty() ? "no contacts add-in is registered"
+                             : "no contacts add-in \"" + name + "\" is registered")
             << " (kvo-device create registers ours)\n";
         return kExitFailed;
     }
@@ -139,7 +141,9 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         return kExitFailed;
     }
     if (hr != ce::S_OK || warned) {
-        if (!warned) err << "kvo: the add-in's command failed (" << std::hex << uint32_t(hr) << std::dec << ")\n";
+        if (!warned)
+            err << "kvo: the add-in's command failed (" << std::hex << uint32_t(hr) << std::dec
+                << ")\n";
         return kExitFailed;
     }
     out << "\"" << ce::ToUtf8(addIn->m_strMenu) << "\" done for contact " << oids.front() << "\n";

@@ -14,7 +14,8 @@ namespace kvo::cli {
 std::vector<CPimAddIn> PimAddIns() {
     std::vector<CPimAddIn> out;
     auto keys = ce::RegEnumKeys(ce::HKEY_LOCAL_MACHINE, ce::kPimAddInsKey);
-    if (!keys) return out;
+    if (!keys)
+        return out;
     for (const auto& k : *keys) {
         std::u16string key = std::u16string(ce::kPimAddInsKey) + u"\\" + k;
         out.push_back({k, ce::RegGetString(ce::HKEY_LOCAL_MACHINE, key, u"DLL"),
@@ -36,7 +37,8 @@ bool RunPimCommand(const CPimAddIn& addIn, const std::vector<uint32_t>& oids, ce
         return false;
     }
     void*& lib = loaded[host];
-    if (!lib) lib = dlopen(host.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!lib)
+        lib = dlopen(host.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!lib) {
         error = "cannot load " + host.string() + ": " + dlerror();
         loaded.erase(host);

@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
             return Usage("unknown or incomplete argument " + a);
         }
     }
-    if (!device.empty()) ce::SetDeviceRoot(device);
+    if (!device.empty())
+        ce::SetDeviceRoot(device);
     std::error_code ec;
     if (!std::filesystem::is_directory(ce::DeviceRoot(), ec)) {
         std::cerr << "today: the device folder " << ce::DeviceRoot().string()
@@ -49,7 +50,8 @@ int main(int argc, char** argv) {
         std::cerr << "today: no display (DISPLAY or WAYLAND_DISPLAY); use --screenshot\n";
         return 1;
     }
-    if (!screenshot.empty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!screenshot.empty())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     kvo::today::CTodayHost host;
     std::vector<std::string> problems;
@@ -64,19 +66,19 @@ int main(int argc, char** argv) {
     }
     kvo::today::InstallTelmioFinder();
     kvo::today::CTodayWindow window(host);
-    ce::SetMessageBoxHandler([&window](std::u16string_view text, std::u16string_view caption,
-                                       uint32_t type) {
-        QString t = QString::fromStdU16String(std::u16string(text));
-        QString c = QString::fromStdU16String(std::u16string(caption));
-        uint32_t icon = type & ce::MB_ICONMASK;
-        if (icon == ce::MB_ICONINFORMATION)
-            QMessageBox::information(&window, c, t);
-        else if (icon == ce::MB_ICONHAND)
-            QMessageBox::critical(&window, c, t);
-        else
-            QMessageBox::warning(&window, c, t);
-        return int(ce::IDOK);
-    });
+    ce::SetMessageBoxHandler(
+        [&window](std::u16string_view text, std::u16string_view caption, uint32_t type) {
+            QString t = QString::fromStdU16String(std::u16string(text));
+            QString c = QString::fromStdU16String(std::u16string(caption));
+            uint32_t icon = type & ce::MB_ICONMASK;
+            if (icon == ce::MB_ICONINFORMATION)
+                QMessageBox::information(&window, c, t);
+            else if (icon == ce::MB_ICONHAND)
+                QMessageBox::critical(&window, c, t);
+            else
+                QMessageBox::warning(&window, c, t);
+            return int(ce::IDOK);
+        });
     window.show();
     return app.exec();
 }

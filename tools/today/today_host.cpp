@@ -54,9 +54,11 @@ CTodayHost::~CTodayHost() {
 
 void CTodayHost::Unload() {
     for (auto& item : m_items) {
-        if (item->m_hwnd) ce::DestroyWindow(item->m_hwnd);
+        if (item->m_hwnd)
+            ce::DestroyWindow(item->m_hwnd);
         // The library's windows are gone; its code may go too.
-        if (item->m_hLibrary) dlclose(item->m_hLibrary);
+        if (item->m_hLibrary)
+            dlclose(item->m_hLibrary);
     }
     m_items.clear();
 }
@@ -64,7 +66,8 @@ void CTodayHost::Unload() {
 void CTodayHost::LoadItems(std::vector<std::string>& problems) {
     Unload();
     auto names = ce::RegEnumKeys(ce::HKEY_LOCAL_MACHINE, ce::kTodayItemsKey);
-    if (!names) return;  // no items registered
+    if (!names)
+        return;  // no items registered
     struct Found {
         uint32_t order;
         std::u16string name, dll;
@@ -72,7 +75,8 @@ void CTodayHost::LoadItems(std::vector<std::string>& problems) {
     std::vector<Found> found;
     for (const auto& n : *names) {
         std::u16string key = std::u16string(ce::kTodayItemsKey) + u"\\" + n;
-        if (ce::RegGetDword(ce::HKEY_LOCAL_MACHINE, key, u"Enabled", 1) == 0) continue;
+        if (ce::RegGetDword(ce::HKEY_LOCAL_MACHINE, key, u"Enabled", 1) == 0)
+            continue;
         if (ce::RegGetDword(ce::HKEY_LOCAL_MACHINE, key, u"Type", ce::kTodayItemCustom) !=
             ce::kTodayItemCustom)
             continue;
@@ -97,7 +101,8 @@ void CTodayHost::LoadItems(std::vector<std::string>& problems) {
             problems.push_back(what + "cannot load " + host.string() + ": " + dlerror());
             continue;
         }
-        auto init = reinterpret_cast<ce::PFNCUSTOMINITIALIZEITEM>(dlsym(lib, ce::kTodayInitializeItem));
+        auto init =
+            reinterpret_cast<ce::PFNCUSTOMINITIALIZEITEM>(dlsym(lib, ce::kTodayInitializeItem));
         if (!init) {
             problems.push_back(what + "the library exports no " + ce::kTodayInitializeItem);
             dlclose(lib);
@@ -127,21 +132,26 @@ void CTodayHost::LoadItems(std::vector<std::string>& problems) {
     }
 }
 
-ce::LRESULT CTodayHost::HostProc(ce::HWND hwnd, uint32_t msg, ce::WPARAM wParam, ce::LPARAM lParam) {
-    if (msg != ce::TODAYM_DRAWWATERMARK) return ce::DefWindowProc(hwnd, msg, wParam, lParam);
+ce::LRESULT CTodayHost::HostProc(ce::HWND hwnd, uint32_t msg, ce::WPARAM wParam,
+                                 ce::LPARAM lParam) {
+    if (msg != ce::TODAYM_DRAWWATERMARK)
+        return ce::DefWindowProc(hwnd, msg, wParam, lParam);
     auto* host = static_cast<CTodayHost*>(ce::GetWindowData(hwnd));
     auto* info = reinterpret_cast<const ce::TODAYDRAWWATERMARKINFO*>(lParam);
-    if (!host || !info || !info->hdc || !info->hdc->pBits) return 0;
+    if (!host || !info || !info->hdc || !info->hdc->pBits)
+        return 0;
     // The part of the screen's watermark that lies under the item's rectangle.
     ce::HDC dc = info->hdc;
     const QImage& wm = host->m_watermark;
     for (int y = info->rc.top; y < info->rc.bottom; ++y) {
         int sy = dc->nOriginY + y;
-        if (sy < 0 || sy >= dc->nHeight || sy >= wm.height()) continue;
+        if (sy < 0 || sy >= dc->nHeight || sy >= wm.height())
+            continue;
         const auto* src = reinterpret_cast<const uint32_t*>(wm.constScanLine(sy));
         for (int x = info->rc.left; x < info->rc.right; ++x) {
             int sx = dc->nOriginX + x;
-            if (sx < 0 || sx >= dc->nWidth || sx >= wm.width()) continue;
+            if (sx < 0 || sx >= dc->nWidth || sx >= wm.width())
+                continue;
             dc->pBits[size_t(sy) * dc->nStride + sx] = src[sx];
         }
     }
@@ -181,7 +191,8 @@ bool CTodayHost::Tap(int x, int y) {
     for (auto& item : m_items) {
         ce::Rect rc;
         ce::GetWindowRect(item->m_hwnd, &rc);
-        if (x < rc.left || x >= rc.right || y < rc.top || y >= rc.bottom) continue;
+        if (x < rc.left || x >= rc.right || y < rc.top || y >= rc.bottom)
+            continue;
         ce::SendMessage(item->m_hwnd, ce::WM_LBUTTONUP, 0, ce::MAKELPARAM(x - rc.left, y - rc.top));
         return true;
     }
@@ -189,8 +200,10 @@ bool CTodayHost::Tap(int x, int y) {
 }
 
 bool TelmioWindow(std::u16string_view title, bool bActivate) {
-    if (title != u"kvo SMS") return false;
-    if (bActivate) return kvo::ui::CSingleInstance::WakeRunning(2000);
+    if (title != u"kvo SMS")
+        return false;
+    if (bActivate)
+        return kvo::ui::CSingleInstance::WakeRunning(2000);
     // Only whether it runs: a connection that says nothing asks nothing of it.
     QLocalSocket s;
     s.connectToServer(kvo::ui::InstanceName());
@@ -199,6 +212,8 @@ bool TelmioWindow(std::u16string_view title, bool bActivate) {
     return running;
 }
 
-void InstallTelmioFinder() { ce::SetExternalWindowFinder(TelmioWindow); }
+void InstallTelmioFinder() {
+    ce::SetExternalWindowFinder(TelmioWindow);
+}
 
 }  // namespace kvo::today

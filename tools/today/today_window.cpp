@@ -18,7 +18,8 @@ void CTodayWindow::paintEvent(QPaintEvent*) {
 void CTodayWindow::mouseReleaseEvent(QMouseEvent* e) {
     QPoint at = e->position().toPoint();
     // A tap may start a program that changes the picture (a new "connect.tdy").
-    if (m_host.Tap(at.x(), at.y())) update();
+    if (m_host.Tap(at.x(), at.y()))
+        update();
 }
 
 }  // namespace kvo::today
