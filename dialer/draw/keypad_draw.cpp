@@ -17,7 +17,7 @@ namespace {
 constexpr QRgb kTransparentKey = qRgb(255, 0, 255);
 constexpr int kMaxFontHeight = 100;
 
-QImage LoadPicture(std::u16string_view folder, const std::string& name) {
+QImage LoadPicture(std::u16string_view folder, const std::string& name, bool bKeyed = false) {
     // A configuration names files of its own folder only.
     if (!IsSafeThemeEntryName(name))
         return {};
@@ -27,12 +27,13 @@ QImage LoadPicture(std::u16string_view folder, const std::string& name) {
     QImage img;
     if (!img.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), int(bytes.size())))
         return {};
+    const bool bOpaque = !img.hasAlphaChannel();
     img = img.convertToFormat(QImage::Format_ARGB32);
-    if (!img.hasAlphaChannel() || img.pixel(0, 0) == kTransparentKey) {
+    if (bKeyed && bOpaque) {
         for (int y = 0; y < img.height(); ++y) {
             auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
             for (int x = 0; x < img.width(); ++x)
-                if ((line[x] | 0xFF000000u) == kTransparentKey)
+                if (line[x] == kTransparentKey)
                     line[x] = 0;
         }
     }
@@ -83,7 +84,7 @@ void CThemeImages::Load(const CThemeConfig& cfg, std::u16string_view folder) {
     m_keyBitmaps.clear();
     for (const auto& [key, look] : cfg.m_keys)
         if (look.m_bBitmap)
-            m_keyBitmaps[key] = LoadPicture(folder, look.m_strFile);
+            m_keyBitmaps[key] = LoadPicture(folder, look.m_strFile, true);
     m_keyText = TextFor(m_defaultKey, Qt::black);
     m_keyTextPressed = TextFor(m_selectedKey.isNull() ? m_defaultKey : m_selectedKey, Qt::black);
     m_displayText = TextFor(m_display, Qt::black);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
@@ -11,11 +12,13 @@
 #include <filesystem>
 
 #include "dialer/keypad_layout.h"
+#include "dialer/theme_package.h"
 #include "dialer/ui/contacts_dlg.h"
 #include "dialer/ui/dialer_window.h"
 #include "dialer/ui/options_dlg.h"
 #include "dialer/ui/screenshot.h"
 #include "platform/contacts.h"
+#include "platform/file.h"
 #include "platform/text.h"
 #include "tests/support/temp_device.h"
 #include "tools/kvo-device/device_setup.h"
@@ -146,6 +149,37 @@ TEST_F(DialerWindowTest, ContactsDialogTakesAnOnlyNumberAtOnce) {
     dlg.TakeSingle(dlg.ContactList()->findItems("Anna", Qt::MatchExactly, 0).value(0));
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.ChosenNumber(), "+49 30 1234");
+}
+
+TEST_F(DialerWindowTest, BitmapKeysLeaveTheKeyColourOut) {
+    auto bmp = [](const QImage& img) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        img.save(&buffer, "BMP");
+        return bytes.toStdString();
+    };
+    QImage key(60, 30, QImage::Format_RGB32);
+    key.fill(Qt::white);
+    QImage icon(10, 10, QImage::Format_RGB32);
+    icon.fill(QColor(255, 0, 255));
+    icon.setPixel(5, 5, qRgb(0, 0, 0));
+    std::string package =
+        FormatThemePackage({{"t.cfg", "defaultkey=key.bmp\nkeycall=bmp,icon.bmp\n"},
+                            {"key.bmp", bmp(key)},
+                            {"icon.bmp", bmp(icon)}});
+    ASSERT_TRUE(ce::CreateDirectories(kThemesFolder));
+    ASSERT_TRUE(ce::WriteFileAtomic(std::u16string(kThemesFolder) + u"t.thm", package));
+    CDialerDoc doc(m_ui);
+    ASSERT_TRUE(doc.SelectTheme(u"t.thm"));
+    CThemeImages images;
+    images.Load(doc.Theme(), kThemeWorkFolder);
+    QImage pad = DrawKeypad(doc.Theme(), images, u"", "");
+    KeyRect call;
+    KeyRectOf("keycall", call);
+    const QPoint iconAt(call.x + 25, call.y + 10);  // the icon is centred on the key
+    EXPECT_EQ(pad.pixel(iconAt), qRgb(255, 255, 255)) << "the key colour shows the key below";
+    EXPECT_EQ(pad.pixel(iconAt + QPoint(5, 5)), qRgb(0, 0, 0));
 }
 
 }  // namespace
