@@ -74,6 +74,12 @@ bool UnregisterClass(std::u16string_view className, HINSTANCE hInstance) {
     return true;
 }
 
+void UnregisterInstanceClasses(HINSTANCE hInstance) {
+    std::lock_guard lock(g_mutex);
+    std::erase_if(g_classes,
+                  [hInstance](const auto& c) { return c.second.wc.hInstance == hInstance; });
+}
+
 HWND CreateWindow(std::u16string_view className, std::u16string_view windowName, uint32_t style,
                   int32_t x, int32_t y, int32_t width, int32_t height, HWND parent, HINSTANCE) {
     HWND hwnd;

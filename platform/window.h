@@ -68,6 +68,9 @@ struct WNDCLASS {
 // False (ERROR_ALREADY_EXISTS) when the class is registered by another instance already.
 bool RegisterClass(const WNDCLASS& wc);
 bool UnregisterClass(std::u16string_view className, HINSTANCE hInstance);
+// A host unloading a library first drops the classes registered with its instance: their
+// window procedures go with the library.
+void UnregisterInstanceClasses(HINSTANCE hInstance);
 
 // CW_USEDEFAULT for x or y puts a window at (0, 0). WM_CREATE is sent before it returns.
 HWND CreateWindow(std::u16string_view className, std::u16string_view windowName, uint32_t style,

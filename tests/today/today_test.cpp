@@ -84,6 +84,24 @@ TEST_F(TodayTest, BannerIsLaidOutByItsHeightQuery) {
               0);
 }
 
+TEST_F(TodayTest, ReloadedItemsWorkAfterTheirLibraryWasUnloaded) {
+    {
+        CTodayHost first;
+        Load(first);
+    }
+    // The unloaded library's class went with it: its window procedure is gone.
+    ce::WNDCLASS wc;
+    wc.lpfnWndProc = ce::DefWindowProc;
+    wc.lpszClassName = u"homestrip";
+    EXPECT_TRUE(ce::RegisterClass(wc));
+    ce::UnregisterClass(u"homestrip", nullptr);
+    CTodayHost second;
+    Load(second);
+    ASSERT_EQ(second.Items().size(), 1u);
+    EXPECT_TRUE(second.Tap(203, kBannerY));
+    EXPECT_EQ(m_starts.size(), 1u);
+}
+
 TEST_F(TodayTest, TapZonesStartTheirPrograms) {
     CTodayHost host;
     Load(host);

@@ -56,9 +56,11 @@ void CTodayHost::Unload() {
     for (auto& item : m_items) {
         if (item->m_hwnd)
             ce::DestroyWindow(item->m_hwnd);
-        // The library's windows are gone; its code may go too.
-        if (item->m_hLibrary)
+        // The library's windows and classes are gone; its code may go too.
+        if (item->m_hLibrary) {
+            ce::UnregisterInstanceClasses(item->m_hLibrary);
             dlclose(item->m_hLibrary);
+        }
     }
     m_items.clear();
 }
@@ -118,6 +120,7 @@ void CTodayHost::LoadItems(std::vector<std::string>& problems) {
         item->m_hwnd = init(&item->m_item, m_hwnd);
         if (!item->m_hwnd) {
             // A disabled item answers with no window; it takes no room.
+            ce::UnregisterInstanceClasses(lib);
             dlclose(lib);
             continue;
         }
