@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <system_error>
 
@@ -20,8 +21,27 @@ extern char** environ;
 namespace fs = std::filesystem;
 
 namespace ce {
+namespace {
+
+std::mutex g_hookMutex;
+ProcessStartHook g_startHook;  // guarded by g_hookMutex
+
+}  // namespace
+
+void SetProcessStartHook(ProcessStartHook hook) {
+    std::lock_guard lock(g_hookMutex);
+    g_startHook = std::move(hook);
+}
 
 pid_t CreateProcess(std::u16string_view path, std::u16string_view commandLine) {
+    {
+        std::unique_lock lock(g_hookMutex);
+        if (g_startHook) {
+            ProcessStartHook hook = g_startHook;
+            lock.unlock();
+            return hook(path, commandLine);
+        }
+    }
     fs::path host = MapPath(path);
     std::error_code ec;
     if (!fs::exists(host, ec)) {

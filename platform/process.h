@@ -2,6 +2,7 @@
 #pragma once
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,12 @@ namespace ce {
 // command-line string (passed as its only argument; none when empty). The child inherits the
 // device root. Returns the process id, or -1 with GetLastError set.
 pid_t CreateProcess(std::u16string_view path, std::u16string_view commandLine);
+
+// Tests of plug-ins that start programs see the starts here instead: while a hook is set,
+// CreateProcess calls it and returns what it returns. An empty hook restores real starts.
+using ProcessStartHook =
+    std::function<pid_t(std::u16string_view path, std::u16string_view commandLine)>;
+void SetProcessStartHook(ProcessStartHook hook);
 
 // Waits for a started process; its exit code, or -1 when it died by a signal.
 int WaitProcess(pid_t pid);

@@ -121,7 +121,13 @@ int main(int argc, char** argv) {
     auto takeHandoff = [&] {
         if (auto r = doc.TakeHandoff()) frame.TakeRecipients(kvo::ui::Q(*r));
     };
-    QObject::connect(&instance, &kvo::ui::CSingleInstance::Activated, &frame, takeHandoff);
+    // Another program asked for telmio (the contacts command, the Today banner): come forward.
+    QObject::connect(&instance, &kvo::ui::CSingleInstance::Activated, &frame, [&] {
+        frame.showNormal();
+        frame.raise();
+        frame.activateWindow();
+        takeHandoff();
+    });
     frame.show();
     QTimer::singleShot(0, &frame, [&] {
         takeHandoff();

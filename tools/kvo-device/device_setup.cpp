@@ -10,6 +10,7 @@
 #include "common/install_dir.h"
 #include "commands.h"
 #include "modem.h"
+#include "shell_setup.h"
 #include "platform/device.h"
 #include "platform/file.h"
 #include "platform/rapi.h"
@@ -206,6 +207,9 @@ std::vector<std::pair<std::string, SetupStep>>& SetupSteps() {
         {"database", InstallDatabase},
         {"updater list", InstallUpdaterList},
         {"os version", WriteOsVersion},
+        {"dialer themes", InstallThemes},
+        {"shell plug-ins", InstallPlugins},
+        {"shell registration", RegisterShellItems},
     };
     return steps;
 }

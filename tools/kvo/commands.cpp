@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "platform/device.h"
+#include "tools/kvo/call_command.h"
 #include "tools/kvo/contacts_command.h"
 #include "tools/kvo/groups_command.h"
 #include "tools/kvo/pb_command.h"
@@ -33,6 +34,7 @@ std::map<std::string, Command>& Commands() {
         {"contacts", {"contacts list|import|export ...", "the handheld's contacts (contacts --help)", RunContacts, true}},
         {"groups", {"groups list|create|delete|add|remove|show ...", "the message groups (groups --help)", RunGroups, true}},
         {"pb", {"pb sync|list|add|edit|delete|import|export ...", "the phone's phonebook (pb --help)", RunPb, true}},
+        {"call", {"call [--port PORT] NUMBER", "a voice call through the phone, as the dialer places it", RunCall}},
         {"settings", {"settings show|set ...", "the messaging client's options (settings --help)", RunSettings, true}},
         {"traffic", {"traffic day|month|year|chart ...", "what the traffic monitor logged, costs, charts (traffic --help)", RunTraffic, true}},
         {"monitor", {"monitor on|off|status|set ...", "the traffic monitor and its tariff (monitor --help)", RunMonitor, true}},

@@ -6,10 +6,12 @@
 #include <sstream>
 
 #include "platform/contacts.h"
+#include "platform/message_box.h"
 #include "platform/text.h"
 #include "telmio/contacts/contacts_access.h"
 #include "tools/kvo/book_session.h"
 #include "tools/kvo/commands.h"
+#include "tools/kvo/pim_host.h"
 
 namespace kvo::cli {
 namespace {
@@ -91,6 +93,63 @@ int RunExport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return kExitOk;
 }
 
+// The contacts application's command on chosen contacts: the add-in's message boxes go to the
+// terminal; one with an icon means the command did not do its work.
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const char* usage = "contacts command [--add-in NAME] OID...";
+    std::string name;
+    std::vector<uint32_t> oids;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--add-in" && i + 1 < args.size()) {
+            name = args[++i];
+        } else if (auto oid = ParseOid(args[i])) {
+            oids.push_back(*oid);
+        } else {
+            err << "kvo: \"" << args[i] << "\" is no contact Oid (see `kvo contacts list`)\n";
+            return Usage(err, usage);
+        }
+    }
+    if (oids.empty())
+        return Usage(err, usage);
+    auto addIns = PimAddIns();
+    const CPimAddIn* addIn = nullptr;
+    for (const auto& a : addIns)
+        if (name.empty() || ce::EqualsNoCase(a.m_strName, ce::FromUtf8(name))) {
+            addIn = &a;
+            break;
+        }
+    if (!addIn) {
+        err << "kvo: "
+            << (name.empty() ? "no contacts add-in is registered"
+                             : "no contacts add-in \"" + name + "\" is registered")
+            << " (kvo-device create registers ours)\n";
+        return kExitFailed;
+    }
+    bool warned = false;
+    auto old = ce::SetMessageBoxHandler(
+        [&](std::u16string_view text, std::u16string_view caption, uint32_t type) {
+            err << (caption.empty() ? "" : ce::ToUtf8(caption) + ": ") << ce::ToUtf8(text) << "\n";
+            warned = warned || (type & ce::MB_ICONMASK) != 0 || caption == u"Error";
+            return int(ce::IDOK);
+        });
+    ce::HRESULT hr = ce::S_OK;
+    std::string error;
+    bool loaded = RunPimCommand(*addIn, oids, hr, error);
+    ce::SetMessageBoxHandler(old);
+    if (!loaded) {
+        err << "kvo: " << error << "\n";
+        return kExitFailed;
+    }
+    if (hr != ce::S_OK || warned) {
+        if (!warned)
+            err << "kvo: the add-in's command failed (" << std::hex << uint32_t(hr) << std::dec
+                << ")\n";
+        return kExitFailed;
+    }
+    out << "\"" << ce::ToUtf8(addIn->m_strMenu) << "\" done for contact " << oids.front() << "\n";
+    return kExitOk;
+}
+
 }  // namespace
 
 int RunContacts(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -102,6 +161,10 @@ int RunContacts(const std::vector<std::string>& args, std::ostream& out, std::os
          {"contacts import FILE.vcf", "store the cards of a vCard file (one or many)", RunImport}},
         {"export",
          {"contacts export FILE.vcf", "write every contact into one vCard 3.0 file", RunExport}},
+        {"command",
+         {"contacts command [--add-in NAME] OID...",
+          "the contacts application's add-in command (ours: a new message) on chosen contacts",
+          RunCommand}},
     };
     return RunSubcommand("kvo contacts", table, args, out, err);
 }
