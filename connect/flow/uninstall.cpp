@@ -57,6 +57,11 @@ bool CConnection::Uninstall() {
     DeleteFolder(f + u"pb\\");
     DeleteFolder(f + u"LOG\\");
     DeleteFolder(u"\\Windows\\dialer\\theme\\");
+    // The theme packages we install live beside the theme folder; without them the folder
+    // could never go.
+    for (const ce::FindData& thm : ce::FindFiles(u"\\Windows\\dialer\\*.thm"))
+        if (!thm.isDirectory)
+            ce::DeleteFile(u"\\Windows\\dialer\\" + thm.name);
     ce::RemoveDirectory(u"\\Windows\\dialer");
     for (const ce::FindData& file : ce::FindFiles(f + u"*"))
         if (!file.isDirectory && !ce::EqualsNoCase(file.name, u"connect.exe"))

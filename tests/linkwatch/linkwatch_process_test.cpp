@@ -32,9 +32,9 @@ using namespace kvo::linkwatch;
 
 namespace {
 
-// How kvo brings the connection up and down; one place to switch when it gains its own flow.
-const std::vector<std::string> kConnectUp = {"connect", "dial", "kvonet"};
-const std::vector<std::string> kConnectDown = {"connect", "hangup", "kvonet"};
+// The connection manager's own flow: detection, the entry "kvonet", the request, and its end.
+const std::vector<std::string> kConnectUp = {"connect", "up", "--detach", "--no"};
+const std::vector<std::string> kConnectDown = {"connect", "down"};
 
 template <class F>
 bool WaitUntil(F done, std::chrono::milliseconds limit = 20000ms) {

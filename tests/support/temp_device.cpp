@@ -39,6 +39,11 @@ TempDevice::~TempDevice() {
 
 void WriteHostFile(const fs::path& p, std::string_view bytes) {
     fs::create_directories(p.parent_path());
+    // Installed programs are links to the build's binaries: replace the link, never write
+    // through it into the build.
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(p, ec)))
+        fs::remove(p, ec);
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
