@@ -28,6 +28,10 @@ CMainDlg::CMainDlg(CConnection& conn, EPage start, bool bMonitorMode, ce::File l
     m_pTabs = new QTabWidget;
     m_pTabs->setTabPosition(QTabWidget::South);  // as the handheld's tab bars sit
     m_pTabs->setDocumentMode(true);
+    // Four tabs must fit 240 pixels without scroll arrows.
+    m_pTabs->setUsesScrollButtons(false);
+    m_pTabs->tabBar()->setExpanding(true);
+    m_pTabs->setStyleSheet("QTabBar::tab { padding: 3px 4px; min-width: 0px; }");
     m_pSetup = new CSetupPage(conn);
     m_pExtras = new CExtrasPage(conn);
     m_pAbout = new CAboutPage(conn);
