@@ -56,6 +56,8 @@ CIntranetWizard::CIntranetWizard(const CIntranetSettings& s, QWidget* parent)
     setWindowTitle("Intranet settings");
     for (auto& f : m_fields) f = new QLineEdit;
     auto* layout = new QVBoxLayout(this);
+    m_pStep = new QLabel;
+    layout->addWidget(m_pStep);
     m_pPages = new QStackedWidget;
     layout->addWidget(m_pPages);
 
@@ -143,6 +145,8 @@ void CIntranetWizard::SetPage(int page) {
 }
 
 void CIntranetWizard::UpdateButtons() {
+    static const char* titles[3] = {"Proxies", "Login and addresses", "Name servers and APN"};
+    m_pStep->setText(QString("<b>Intranet %1/3:</b> %2").arg(Page() + 1).arg(titles[Page()]));
     m_pBack->setText(Page() == 0 ? "Cancel" : "< Back");
     m_pNext->setText(Page() == m_pPages->count() - 1 ? "Finish" : "Next >");
 }

@@ -5,6 +5,7 @@
 #include "connect/dialup/intranet_settings.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -54,6 +55,7 @@ private:
 
     CIntranetSettings m_result;
     bool m_bHint = false;
+    QLabel* m_pStep;
     QStackedWidget* m_pPages;
     QPushButton* m_pBack;
     QPushButton* m_pNext;
