@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSlider>
 #include <QVBoxLayout>
 
 #include "connect/traffic/currency_symbol.h"
@@ -37,18 +38,22 @@ int DaysIn(int month, int year) {
 // The icons: day, month and year views; settings, costs and traffic modes.
 void DrawIcon(QPainter& p, const QRect& r, bool bSecond, int icon) {
     p.setPen(QColor(40, 40, 90));
+    QFont f = p.font();
     if (!bSecond) {
-        // One, a few and many bars.
-        const int bars = icon == 0 ? 1 : icon == 1 ? 3 : 5;
-        const int w = icon == 0 ? 6 : icon == 1 ? 4 : 2;
-        for (int b = 0; b < bars; ++b) {
-            const int h = 6 + (b * 5 + icon * 3) % 11;
-            const int x = r.left() + 3 + b * (14 / bars) + (icon == 0 ? 4 : 0);
-            p.fillRect(x, r.bottom() - 2 - h, w, h, QColor(30, 100, 200));
-        }
+        // Calendar leaves: a day, a month's 31 days, a year's 12 months.
+        const QRect leaf = r.adjusted(2, 2, -3, -2);
+        p.fillRect(leaf, Qt::white);
+        p.fillRect(leaf.left(), leaf.top(), leaf.width() + 1, 4, QColor(30, 100, 200));
+        p.drawRect(leaf);
+        f.setPixelSize(9);
+        f.setBold(true);
+        p.setFont(f);
+        p.drawText(leaf.adjusted(0, 4, 0, 0), Qt::AlignCenter,
+                   icon == 0   ? "1"
+                   : icon == 1 ? "31"
+                               : "12");
         return;
     }
-    QFont f = p.font();
     f.setPixelSize(12);
     f.setBold(true);
     p.setFont(f);
@@ -97,9 +102,9 @@ void CIconStrip::paintEvent(QPaintEvent*) {
         p.fillRect(r, Qt::white);
         DrawIcon(p, r, m_bSecond, i);
         if (i == m_nFramed) {
-            p.setPen(QPen(Qt::black, 1));
+            p.setPen(QPen(Qt::black, 2));
             p.setBrush(Qt::NoBrush);
-            p.drawRect(r.adjusted(-1, -1, 0, 0));
+            p.drawRect(r.adjusted(-1, -1, 1, 1));
         }
     }
 }
@@ -124,7 +129,6 @@ CTrafficPage::CTrafficPage(const std::u16string& appDir, QWidget* parent)
     layout->addWidget(m_pChart);
     m_pMonitorOn = new QCheckBox("GPRS Monitor On");
     layout->addWidget(m_pMonitorOn, 0, Qt::AlignHCenter);
-    layout->addStretch();
     auto* strips = new QHBoxLayout;
     strips->setContentsMargins(0, 0, 0, 0);
     strips->setSpacing(0);
@@ -138,6 +142,7 @@ CTrafficPage::CTrafficPage(const std::u16string& appDir, QWidget* parent)
     strips->addWidget(m_pModeStrip);
     strips->addWidget(m_pDate);
     layout->addLayout(strips);
+    layout->addStretch();
 
     connect(m_pViewStrip, &CIconStrip::Tapped, this, &CTrafficPage::TapViewStrip);
     connect(m_pModeStrip, &CIconStrip::Tapped, this, &CTrafficPage::TapModeStrip);

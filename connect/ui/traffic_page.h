@@ -9,6 +9,7 @@
 
 #include "connect/traffic/monitor_control.h"
 #include "connect/traffic/traffic_settings.h"
+#include "connect/ui/traffic_dialogs.h"
 
 class QCheckBox;
 class QDateEdit;

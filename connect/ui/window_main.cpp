@@ -15,6 +15,7 @@
 #include "connect/ui/main_dlg.h"
 #include "connect/ui/question_dlgs.h"
 #ifdef KVO_CONNECT_TRAFFIC
+#include "connect/ui/traffic_dialogs.h"
 #include "connect/ui/traffic_page.h"
 #endif
 #include "platform/file.h"
@@ -113,8 +114,11 @@ bool WriteScreenshot(CConnection& conn, const CScreenshotArgs& a, std::string& e
 #ifdef KVO_CONNECT_TRAFFIC
     if (page == "traffic-settings" || page == "icon-position") {
         CTrafficPage traffic(conn.m_strAppDir);
-        std::unique_ptr<QDialog> dlg =
-            page == "traffic-settings" ? traffic.MakeSettingsDialog() : traffic.MakeIconDialog();
+        std::unique_ptr<QDialog> dlg;
+        if (page == "traffic-settings")
+            dlg = traffic.MakeSettingsDialog();
+        else
+            dlg = traffic.MakeIconDialog();
         return Save(*dlg, a.strFile, error);
     }
 #endif

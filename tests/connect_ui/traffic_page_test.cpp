@@ -16,6 +16,7 @@
 #include "platform/datetime.h"
 #include "platform/file.h"
 #include "platform/shell_shortcut.h"
+#include "platform/text.h"
 #include "tests/connect_ui/ui_fixture.h"
 
 namespace kvo::connect::ui::test {
@@ -124,6 +125,8 @@ TEST_F(TrafficPageTest, SettingsDialogListsMapToStoredValuesAndRaiseTheInputPane
 
     dlg.show();
     QApplication::setActiveWindow(&dlg);
+    dlg.PriceUnitList()->setFocus();
+    QApplication::processEvents();
     EXPECT_FALSE(dlg.InputPanelRaised());
     dlg.PriceField()->setFocus();
     QApplication::processEvents();
