@@ -4,3 +4,4 @@ kvo_fuzz(fuzz_sms_store ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_sms_store.cpp telmiosms
 kvo_fuzz(fuzz_sms_store_merge ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_sms_store_merge.cpp telmiosms)
 kvo_fuzz(fuzz_kvo_ini ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_kvo_ini.cpp telmiosettings)
 kvo_fuzz(fuzz_pb_ini ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_pb_ini.cpp telmiosettings)
+kvo_fuzz(fuzz_cmgl_listing ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_cmgl_listing.cpp telmiosms)

@@ -21,9 +21,6 @@ namespace {
 // How long a worker waits for a byte before it looks whether it was retired. Bounds the time
 // a retired worker lives on, not any result.
 constexpr int kReadSliceMs = 50;
-// A phone that leaves out the final OK of a reply whose shape is whole: how long the line
-// must stay quiet before the reply counts as complete.
-constexpr int kShapeGraceMs = 300;
 constexpr auto kIdleLook = 100ms;
 constexpr auto kStopGrace = 5s;
 // After the line is set: drop what a phone still sends for a session that was killed in the
@@ -401,7 +398,8 @@ void CKvoComm::Exchange(uint64_t nGeneration, Request& req) {
                 if (Stale(nGeneration))
                     return;
                 nQuietMs = framer.ShapeComplete() ? nQuietMs + kReadSliceMs : 0;
-                if (nQuietMs >= kShapeGraceMs) {
+                // A phone that leaves out the final OK of a reply whose shape is whole.
+                if (nQuietMs >= framer.ShapeGraceMs()) {
                     bWithoutOk = true;
                     break;
                 }

@@ -114,7 +114,15 @@ bool CReplyFramer::ShapeComplete() const {
         return m_nInfoLines >= 2 || (m_strFirstLine.size() > 2 &&
                                      m_strFirstLine.substr(m_strFirstLine.size() - 2) == u",0");
     }
+    if (StartsWith(m_strCommand, u"AT+CMGL")) {
+        // A listing comes in pairs of header and PDU line: whole after a PDU line.
+        return StartsWith(m_strFirstLine, u"+CMGL:") && m_nInfoLines % 2 == 0 && !m_bLastHeader;
+    }
     return OneLineAnswer(m_strCommand);
+}
+
+int CReplyFramer::ShapeGraceMs() const {
+    return m_bCommand && StartsWith(m_strCommand, u"AT+CMGL") ? 2000 : 300;
 }
 
 // A line has just ended with CR LF: an unsolicited one is taken out with its line break.
@@ -153,6 +161,7 @@ void CReplyFramer::LineEnded() {
         if (m_nInfoLines == 0)
             m_strFirstLine.assign(line);
         ++m_nInfoLines;
+        m_bLastHeader = StartsWith(line, u"+CMGL:");
     }
     m_nLineStart = n;
 }

@@ -36,6 +36,9 @@ public:
     int MessageIndications() const { return m_nIndications; }
     // The reply so far holds all a known command answers, only the final OK is missing.
     bool ShapeComplete() const;
+    // How long the line must then stay quiet before the reply counts as whole: a listing may
+    // pause between its entries while the phone reads the next one from the SIM.
+    int ShapeGraceMs() const;
 
 private:
     bool EndsWith(std::u16string_view tail) const;
@@ -53,6 +56,7 @@ private:
     int m_nIndications = 0;
     std::u16string m_strFirstLine;  // first information line after the echo
     int m_nInfoLines = 0;
+    bool m_bLastHeader = false;  // the last information line was a "+CMGL:" header
 };
 
 }  // namespace kvocomm

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 #include "device.h"
@@ -78,6 +79,25 @@ std::vector<ProcessEntry> ProcessSnapshot() {
             statLine[paren + 2] == 'Z')
             continue;
         out.push_back({static_cast<pid_t>(std::atoi(name.c_str())), FromUtf8(line)});
+    }
+    return out;
+}
+
+std::vector<ProcessEntry> DeviceProcessSnapshot() {
+    std::error_code ec;
+    const fs::path mine = fs::weakly_canonical(DeviceRoot(), ec);
+    const char* ownEnv = std::getenv("KVO_DEVICE");
+    std::vector<ProcessEntry> out;
+    for (ProcessEntry& p : ProcessSnapshot()) {
+        std::ifstream in("/proc/" + std::to_string(p.pid) + "/environ", std::ios::binary);
+        if (!in) continue;  // another user's: not on our device
+        std::string entry;
+        std::optional<std::string> root;
+        while (std::getline(in, entry, '\0')) {
+            if (entry.rfind("KVO_DEVICE=", 0) == 0) root = entry.substr(11);
+        }
+        bool same = root ? fs::weakly_canonical(*root, ec) == mine : (ownEnv == nullptr);
+        if (same) out.push_back(std::move(p));
     }
     return out;
 }

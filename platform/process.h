@@ -21,6 +21,9 @@ struct ProcessEntry {
     std::u16string exeName;  // as /proc/<pid>/comm reads it, "linkwatch.exe"
 };
 std::vector<ProcessEntry> ProcessSnapshot();
+// The processes of this device only: several emulated handhelds share one Linux machine.
+// A process belongs to the device its $KVO_DEVICE names (the default device when unset).
+std::vector<ProcessEntry> DeviceProcessSnapshot();
 // True when a process of that name (case-insensitive) runs.
 bool IsProcessRunning(std::u16string_view exeName);
 

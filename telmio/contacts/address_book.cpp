@@ -121,7 +121,8 @@ std::u16string CAddressBook::SynchronizePhonebook() {
             continue;
         if (!reader.SmartRead(flags[slot], slot))
             ok = false;
-        ++m_phonebook.m_nStorageCount;
+        if (!reader.Absent())
+            ++m_phonebook.m_nStorageCount;
         if (!SavePhonebook())
             ok = false;
     }

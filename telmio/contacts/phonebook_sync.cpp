@@ -299,11 +299,32 @@ bool CPhonebookReader::EmptyOnPhone(uint32_t id) {
     return true;
 }
 
+bool CPhonebookReader::StorageAbsent(uint32_t flag) {
+    std::u16string reply;
+    if (!m_exchange("AT+CPBS=?", reply, m_nTimeout))
+        return false;
+    // "+CPBS: ("SM","FD","LD")": a list the phone gave; an empty or other reply proves nothing.
+    if (reply.rfind(u"+CPBS:", 0) != 0 || reply.find(u'"') == std::u16string::npos)
+        return false;
+    return reply.find(flag == STORAGE_SIM ? u"\"SM\"" : u"\"ME\"") == std::u16string::npos;
+}
+
 bool CPhonebookReader::SmartRead(uint32_t flag, int slot) {
+    m_bAbsent = false;
     if (!(m_nStorages & flag))
         return true;
     PhonebookStorage storage{};
-    if (!SelectStorage(flag) || !QueryStorage(storage))
+    if (!SelectStorage(flag)) {
+        if (!StorageAbsent(flag))
+            return false;
+        // Phones with the SIM's phonebook only: the handheld's entries of this storage stay,
+        // and none can be placed there.
+        ce::Trace("storage not on this phone");
+        m_pb.m_storages[slot] = PhonebookStorage{};
+        m_bAbsent = true;
+        return true;
+    }
+    if (!QueryStorage(storage))
         return false;
     storage.m_nFlag = flag;
     m_pb.m_storages[slot] = storage;

@@ -33,8 +33,13 @@ public:
     bool DeleteEntry(uint32_t index);
     bool SelectCharacterSet();
 
-    // Reconciles one storage with the phone; `slot` receives its descriptor.
+    // True when the phone names its phonebooks and this storage is not among them.
+    bool StorageAbsent(uint32_t flag);
+
+    // Reconciles one storage with the phone; `slot` receives its descriptor. A storage the
+    // phone does not have is no failure: nothing is read or changed, and Absent() says so.
     bool SmartRead(uint32_t flag, int slot);
+    bool Absent() const { return m_bAbsent; }
 
     // Time-outs in seconds; tests shorten the read's.
     int m_nTimeout = 10;
@@ -49,6 +54,7 @@ private:
     CPhonebook& m_pb;
     PhonebookExchange m_exchange;
     uint32_t m_nStorages;
+    bool m_bAbsent = false;
 };
 
 }  // namespace kvo

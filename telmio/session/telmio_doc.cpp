@@ -1,5 +1,6 @@
 #include "telmio_doc.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/install_dir.h"
@@ -14,6 +15,7 @@
 #include "platform/file.h"
 #include "platform/text.h"
 #include "telmio/session/handoff.h"
+#include "telmio/sms/cmgl_listing.h"
 #include "telmio/sms/sms_pdu.h"
 #include "telmio/sms/sms_rejoin.h"
 
@@ -156,6 +158,8 @@ bool CTelmioDoc::OpenPhone() {
 }
 
 void CTelmioDoc::PreparePhone() {
+    // Another phone may be attached now: it gets its own chance to list.
+    m_bListing = true;
     // Another program may have left the phone in text mode or in UCS2; every message and
     // operator exchange here expects PDU mode and plain text. Phones that refuse either
     // command work without it.
@@ -367,8 +371,66 @@ bool CTelmioDoc::StorageSize(const std::u16string& reply, int& count) {
     return true;
 }
 
+bool CTelmioDoc::ListStorage(int used, int count, std::vector<CListedSlot>& listed) {
+    listed.clear();
+    if (!m_bListing)
+        return false;
+    // The listing arrives at line speed: a full PDU line takes some 0.4 s at 9600 baud. No
+    // real storage holds more than 1000 messages, whatever a damaged count says.
+    const int timeout = 10 + std::min(used, 1000) * 2 / 5;
+    std::u16string reply;
+    bool answered = Exchange("AT+CMGL=4", reply, 0, timeout);
+    bool refused = answered && !m_comm.LastErrorReply().empty();
+    bool ok = answered && !refused && ParseCmglListing(reply, listed) &&
+              static_cast<int>(listed.size()) >= used;
+    for (const CListedSlot& slot : listed)
+        ok = ok && slot.m_nIndex <= count;
+    if (!ok && !refused) {
+        // A listing cut short may still be arriving: the rest must not become the replies
+        // of the slot reads, where each would be taken for the next slot's.
+        m_comm.SetParams(m_nBaudRate, m_nParity, m_nDataBits, m_nStopBits);
+    }
+    if (!ok) {
+        // A phone that refuses or garbles one listing does so for the other storage too.
+        m_bListing = false;
+        listed.clear();
+        return false;
+    }
+    // The order of the slot-by-slot read: 1 upwards, a slot 0 last.
+    std::stable_sort(listed.begin(), listed.end(), [](const CListedSlot& a, const CListedSlot& b) {
+        return (a.m_nIndex == 0 ? kMaxListedIndex + 1 : a.m_nIndex) <
+               (b.m_nIndex == 0 ? kMaxListedIndex + 1 : b.m_nIndex);
+    });
+    return true;
+}
+
+bool CTelmioDoc::TakeSlot(const char* storage, int index, const std::u16string& slot,
+                          bool bDeleteAfter) {
+    if (slot.empty())
+        return false;
+    bool stored, found;
+    {
+        std::lock_guard lock(m_storeMutex);
+        m_bStoreEachImport = bDeleteAfter;
+        m_bSlotStored = false;
+        CSmsPdu pdu;
+        int parsed = pdu.ParseCmgrReply(slot, Widen(storage), index, CMGR_IMPORT, this, nullptr);
+        found = parsed != CMGR_EMPTY_SLOT && parsed != CMGR_NOT_CMGR;
+        m_bStoreEachImport = false;
+        stored = m_bSlotStored;
+    }
+    // A slot is deleted only once its message is durably in the store: a read that fails
+    // later, or a kill, must not lose what is already gone from the phone. A slot whose
+    // message is not imported (a stored unsent one, one that does not parse) stays on the
+    // phone.
+    if (bDeleteAfter && stored) {
+        std::u16string ignored;
+        Exchange(Format("AT+CMGD=%i", index), ignored);
+    }
+    return found;
+}
+
 bool CTelmioDoc::ReadAll(bool bShowProgress, bool bDeleteAfter) {
-    CSmsPdu pdu;
     for (const char* storage : {"ME", "SM"}) {
         std::u16string reply;
         if (!SelectStorage(storage, reply)) {
@@ -383,6 +445,17 @@ bool CTelmioDoc::ReadAll(bool bShowProgress, bool bDeleteAfter) {
         int count = 0, used = 0, found = 0, total = 0;
         if (!StorageSize(reply, count)) return false;
         ParseCpmsCounts(reply, used, total);
+        // One listing instead of a round trip per slot, where the phone lists all it holds.
+        std::vector<CListedSlot> listed;
+        if (ListStorage(used, count, listed)) {
+            if (bShowProgress) m_ui.SetProgress(0, static_cast<int>(listed.size()));
+            int done = 0;
+            for (const CListedSlot& slot : listed) {
+                if (bShowProgress) m_ui.SetProgress(++done, static_cast<int>(listed.size()));
+                TakeSlot(storage, slot.m_nIndex, slot.m_strReply, bDeleteAfter);
+            }
+            continue;
+        }
         if (bShowProgress) m_ui.SetProgress(0, count);
         for (int n = 1; n <= count + 1; ++n) {
             // Phones that number their slots from 0: slot 0 comes last, read only when the
@@ -396,25 +469,7 @@ bool CTelmioDoc::ReadAll(bool bShowProgress, bool bDeleteAfter) {
                 m_comm.ClosePort();
                 return false;
             }
-            if (slot.empty()) continue;
-            bool stored;
-            {
-                std::lock_guard lock(m_storeMutex);
-                m_bStoreEachImport = bDeleteAfter;
-                m_bSlotStored = false;
-                int parsed = pdu.ParseCmgrReply(slot, Widen(storage), i, CMGR_IMPORT, this, nullptr);
-                if (parsed != CMGR_EMPTY_SLOT && parsed != CMGR_NOT_CMGR) ++found;
-                m_bStoreEachImport = false;
-                stored = m_bSlotStored;
-            }
-            // A slot is deleted only once its message is durably in the store: a read that
-            // fails later, or a kill, must not lose what is already gone from the phone. A
-            // slot whose message is not imported (a stored unsent one, one that does not
-            // parse) stays on the phone.
-            if (bDeleteAfter && stored) {
-                std::u16string ignored;
-                Exchange(Format("AT+CMGD=%i", i), ignored);
-            }
+            if (TakeSlot(storage, i, slot, bDeleteAfter)) ++found;
         }
     }
     {

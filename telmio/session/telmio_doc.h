@@ -18,6 +18,7 @@
 #include "telmio/session/modem_devices.h"
 #include "telmio/session/sms_info.h"
 #include "telmio/settings/client_settings.h"
+#include "telmio/sms/cmgl_listing.h"
 #include "telmio/sms/cmgr_reply.h"
 #include "telmio/sms/message_store.h"
 
@@ -120,6 +121,12 @@ private:
     bool SendPart(const std::string& hex, int length);
     bool StorageSize(const std::u16string& reply, int& count);
     bool SelectStorage(const char* storage, std::u16string& reply);
+    // The whole storage in one "AT+CMGL=4"; false when the phone refused, garbled or cut
+    // the listing, or it names fewer messages than `used` or a slot beyond `count`.
+    bool ListStorage(int used, int count, std::vector<CListedSlot>& listed);
+    // Hands one slot's "+CMGR:" reply to the import, deletes the slot after a durable import
+    // when asked; true when the slot held a message.
+    bool TakeSlot(const char* storage, int index, const std::u16string& slot, bool bDeleteAfter);
     bool Exchange(const std::string& command, std::u16string& reply, int mode = 0,
                   int timeout = 10);
     bool IdentifyOperator();
@@ -149,6 +156,8 @@ private:
     // whether the slot's message is now in the store file.
     bool m_bStoreEachImport = false;
     bool m_bSlotStored = false;
+    // Cleared for the rest of a session once a phone failed a listing.
+    bool m_bListing = true;
     mutable std::mutex m_portMutex;
     PortProblem m_portProblem;
     std::unique_ptr<CAutoSyncWorker> m_pAutoSync;

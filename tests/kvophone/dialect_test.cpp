@@ -105,6 +105,41 @@ TEST_F(CDialectTest, ZeroBasedIndexesHeadersAndCpmsForms) {
     EXPECT_EQ(Say("AT+CMGR=1\r").substr(0, 22), "\r\n+CMGR: 1,\"Anna\",24\r\n");
 }
 
+TEST_F(CDialectTest, ListingsAsPhonesGiveThem) {
+    Start("first_index = 0\ncmgr_header = alpha\n");
+    std::string all = Say("AT+CMGL=4\r");
+    EXPECT_EQ(all.rfind("\r\n+CMGL: 0,1,\"Anna\",24\r\n07", 0), 0u) << all;
+    EXPECT_NE(all.find("\r\n+CMGL: 2,0,\"\","), std::string::npos);
+    EXPECT_EQ(all.substr(all.size() - 6), "\r\nOK\r\n");
+    // The listing read the unread message: it is listed as read from now on.
+    EXPECT_EQ(Say("AT+CMGL=0\r"), "\r\nOK\r\n");
+
+    Start("cmgl = cms302\n");
+    EXPECT_EQ(Say("AT+CMGL=4\r"), "\r\n+CMS ERROR: 302\r\n");
+    Start("cmgl = error\n");
+    EXPECT_EQ(Say("AT+CMGL=4\r"), "\r\nERROR\r\n");
+    Start("cmgl_max = 1\n");
+    std::string one = Say("AT+CMGL=4\r");
+    EXPECT_EQ(one.find("+CMGL: 3"), std::string::npos);
+    EXPECT_NE(one.find("+CMGL: 1,1,,24"), std::string::npos);
+    // Cut: the last PDU line is shorter than its header's length says.
+    Start("cmgl = cut\n");
+    std::string cut = Say("AT+CMGL=4\r");
+    size_t last = cut.rfind("+CMGL: 3,0,,");
+    ASSERT_NE(last, std::string::npos);
+    size_t pdu = cut.find("\r\n", last) + 2;
+    EXPECT_LT(cut.find("\r\n", pdu) - pdu, 2 * 24u);
+
+    // A phone that reads no messages over AT still sends them.
+    Start("no_sms_storage = yes\n");
+    EXPECT_EQ(Say("AT+CPMS=?\r"), "\r\n+CPMS: (),(),()\r\n\r\nOK\r\n");
+    EXPECT_EQ(Say("AT+CPMS?\r"), "\r\n+CPMS: ,,,,,,,,\r\n\r\nOK\r\n");
+    for (const char* refused :
+         {"AT+CPMS=\"SM\",\"SM\"\r", "AT+CMGR=1\r", "AT+CMGL=4\r", "AT+CNMI=2,1,0,2\r"})
+        EXPECT_EQ(Say(refused), "\r\nERROR\r\n") << refused;
+    EXPECT_EQ(Say("AT+CMGS=5\r"), "\r\n> ");
+}
+
 TEST_F(CDialectTest, UnsolicitedLinesWhereverTheyArrive) {
     Start("unsolicited = ^RSSI:17\nunsolicited = +CREG: 1\n");
     EXPECT_EQ(Say("AT\r"), "\r\n^RSSI:17\r\n\r\nOK\r\n");
@@ -173,16 +208,19 @@ TEST(DialectScenario, ReadsWritesAndRefuses) {
     const char* text =
         "[dialect]\ncmgf = 1\ncharset = ucs2\nunsolicited = ^MODE:5,4\n"
         "unsolicited = *RADIOPOWER: 1\nempty_slot = cmgr0\nfirst_index = 0\n"
-        "no_final_ok = AT+CSCA?\nsim_busy_ms = 3000\n[sms ME]\nsize = 1000\n";
+        "no_final_ok = AT+CSCA?\nsim_busy_ms = 3000\ncmgl = cut\ncmgl_max = 7\n"
+        "cmgl_pause_ms = 250\n"
+        "no_sms_storage = yes\n[sms ME]\nsize = 1000\n";
     ASSERT_TRUE(ParseScenario(text, s, error)) << error;
     EXPECT_EQ(s.dialect.strCharset, "UCS2");
     EXPECT_EQ(s.dialect.unsolicited.size(), 2u);
     Scenario again;
     ASSERT_TRUE(ParseScenario(FormatScenario(s), again, error)) << error;
     EXPECT_EQ(again, s);
-    for (const char* bad : {"[dialect]\ncmgf = 2\n", "[dialect]\nempty_slot = maybe\n",
-                            "[dialect]\ncpms_numbers = 5\n", "[dialect]\nbogus = 1\n",
-                            "[dialect]\ncharset = KOI8\n", "[sms ME]\nsize = 1001\n"}) {
+    for (const char* bad :
+         {"[dialect]\ncmgf = 2\n", "[dialect]\nempty_slot = maybe\n",
+          "[dialect]\ncpms_numbers = 5\n", "[dialect]\nbogus = 1\n", "[dialect]\ncharset = KOI8\n",
+          "[sms ME]\nsize = 1001\n", "[dialect]\ncmgl = maybe\n", "[dialect]\ncmgl_max = -1\n"}) {
         EXPECT_FALSE(ParseScenario(bad, s, error)) << bad;
     }
     Dialect d;

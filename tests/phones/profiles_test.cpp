@@ -86,6 +86,8 @@ TEST_P(CProfileTest, WholeSynchronisationImportsEveryMessageOnceAndSends) {
     // What the client reads: ME and SM, received and sent messages (stored unsent ones stay).
     size_t expected = 0;
     for (const phone::SmsStorage& st : m_scenario.smsStorages) {
+        if (m_scenario.dialect.bNoSmsStorage)
+            break;  // the phone sends over AT but lets nothing be read
         if (st.strName != "ME" && st.strName != "SM")
             continue;
         for (const auto& [index, slot] : st.slots)
@@ -101,8 +103,12 @@ TEST_P(CProfileTest, WholeSynchronisationImportsEveryMessageOnceAndSends) {
     EXPECT_EQ(imported, expected) << GetParam();
     EXPECT_EQ(sent, 1u);
     EXPECT_EQ(m_sim->State().submitted.size(), 1u);
-    // Operator detection found the network the phone names.
+    // Operator detection found the network the phone names; a phone our database knows is
+    // named by it.
     EXPECT_FALSE(m_doc->CentreNumber().empty());
+    if (GetParam() == "nokia-n79") {
+        EXPECT_EQ(m_doc->Phone().m_strName, u"Nokia N79");
+    }
 
     // A second synchronisation finds nothing new.
     m_doc->SynchronizeSms();
@@ -122,8 +128,12 @@ TEST_P(CProfileTest, PhonebookReadsEveryEntry) {
     ASSERT_EQ(result, kSyncCompleted) << GetParam() << "\n" << log;
     for (const auto& [name, flag] :
          {std::pair{"SM", STORAGE_SIM}, std::pair{"ME", STORAGE_PHONE}}) {
+        // A phone without this phonebook syncs the one it has.
         const phone::Phonebook* pb = phone::FindPhonebook(m_scenario, name);
-        ASSERT_NE(pb, nullptr);
+        if (!pb) {
+            EXPECT_EQ(book.m_phonebook.m_storages[flag == STORAGE_SIM ? 0 : 1].m_nFlag, 0u);
+            continue;
+        }
         for (const auto& [location, entry] : pb->entries) {
             CPhonebookEntry* got = book.m_phonebook.FindEntryById(flag | location);
             ASSERT_NE(got, nullptr) << GetParam() << " location " << location;

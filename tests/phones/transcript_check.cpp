@@ -1,6 +1,7 @@
 // Checks one recorded phone transcript (tests/data/phones/*.txt): each command's raw reply
 // bytes go through the client's framing and parsing, and the outcome must be the one the
-// file expects. Usage: phone_transcript_check FILE. Exit 0 when every exchange matches.
+// file expects (listings: `listing N`, `listed INDEX "number" "text"`, `nolisting`). Usage:
+// phone_transcript_check FILE. Exit 0 when every exchange matches.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -12,6 +13,7 @@
 #include "kvocomm/reply_framer.h"
 #include "kvocomm/reply_shaper.h"
 #include "platform/text.h"
+#include "telmio/sms/cmgl_listing.h"
 #include "telmio/sms/cmgr_reply.h"
 #include "telmio/sms/sms_pdu.h"
 
@@ -203,6 +205,40 @@ int main(int argc, char** argv) {
             if (!bDone || !kvo::ParseCpmsCounts(o.shaped.text, u, t) || u != used || t != total) {
                 fail("storage counts not read from \"" + got + "\"");
             }
+        } else if (kind == "listing" || kind == "nolisting") {
+            // A listing: whole, and every slot it names holds a message that imports.
+            int n = -1;
+            words >> n;
+            std::vector<kvo::CListedSlot> slots;
+            bool parsed =
+                bDone && o.shaped.status == 1 && kvo::ParseCmglListing(o.shaped.text, slots);
+            int imported = 0;
+            for (const kvo::CListedSlot& slot : slots) {
+                CCollect c;
+                kvo::CSmsPdu().ParseCmgrReply(slot.m_strReply, u"ME", slot.m_nIndex,
+                                              kvo::CMGR_IMPORT, &c, nullptr);
+                imported += c.m_nCount;
+            }
+            if (kind == "nolisting" && parsed)
+                fail("a listing was taken from \"" + got + "\"");
+            if (kind == "listing" &&
+                (!parsed || static_cast<int>(slots.size()) != n || imported != n))
+                fail("listing of " + std::to_string(slots.size()) + " (" +
+                     std::to_string(imported) + " imported) from \"" + got + "\"");
+        } else if (kind == "listed") {
+            int index = -1;
+            words >> index;
+            std::vector<kvo::CListedSlot> slots;
+            CCollect c;
+            if (bDone && kvo::ParseCmglListing(o.shaped.text, slots)) {
+                for (const kvo::CListedSlot& slot : slots)
+                    if (slot.m_nIndex == index)
+                        kvo::CSmsPdu().ParseCmgrReply(slot.m_strReply, u"ME", index,
+                                                      kvo::CMGR_IMPORT, &c, nullptr);
+            }
+            if (c.m_nCount != 1 || q.size() != 2 || ce::ToUtf8(c.m_number) != q[0] ||
+                ce::ToUtf8(c.m_text) != q[1])
+                fail("slot " + std::to_string(index) + " not listed as expected");
         } else {
             fail("unknown expectation '" + kind + "'");
         }

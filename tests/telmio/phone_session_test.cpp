@@ -334,9 +334,14 @@ TEST_F(PhoneSessionTest, HandOffDuringASynchronisationIsDropped) {
 
 // Unplugging the phone in the middle never loses or doubles an outbox message.
 TEST_F(PhoneSessionTest, UnpluggedDuringSendingOrReadingLosesNothing) {
-    for (bool duringSend : {true, false}) {
-        SCOPED_TRACE(duringSend ? "while sending" : "while reading");
-        if (!duringSend) m_scenario.quirks.hangupIn = {"AT+CMGR=2"};
+    for (const char* when : {"sending", "listing", "reading slots"}) {
+        SCOPED_TRACE(when);
+        const bool duringSend = when == std::string("sending");
+        if (when == std::string("listing")) m_scenario.quirks.hangupIn = {"AT+CMGL=4"};
+        if (when == std::string("reading slots")) {
+            m_scenario.quirks.hangupIn = {"AT+CMGR=2"};
+            m_scenario.dialect.strCmgl = "error";
+        }
         StartPhone();
         Doc().QueueMessage(u"+491711111111", u"first", false);
         Doc().QueueMessage(u"+491722222222", u"second", false);
@@ -398,6 +403,7 @@ std::vector<std::pair<std::u16string, int>> OnFile(IUserInterface& ui) {
 
 TEST_F(PhoneSessionTest, AReadFailingHalfWayDeletesOnlyWhatIsOnFile) {
     m_scenario.quirks.hangupIn = {"AT+CMGR=4"};
+    m_scenario.dialect.strCmgl = "error";  // slot by slot
     StartPhone();
     Doc().Settings().m_ini.m_bDeleteAfterSync = true;
     Doc().SynchronizeSms();
@@ -421,6 +427,117 @@ TEST_F(PhoneSessionTest, AReadFailingHalfWayDeletesOnlyWhatIsOnFile) {
     Doc().SynchronizeSms();
     EXPECT_EQ(Doc().Errors().Text(), u"");
     EXPECT_EQ(OnFile(m_ui).size(), 4u);  // plus the sent one in ME 4 and Anna's
+}
+
+// The listing read with deletion: the line goes while slot 2 is deleted; what is gone from
+// the phone is on file, and the next session imports nothing twice.
+TEST_F(PhoneSessionTest, AListingReadFailingWhileDeletingImportsNothingTwice) {
+    m_scenario.quirks.hangupIn = {"AT+CMGD=2"};
+    StartPhone();
+    Doc().Settings().m_ini.m_bDeleteAfterSync = true;
+    Doc().SynchronizeSms();
+    EXPECT_NE(Doc().Errors().Text().find(u"Synchronization failed."), std::u16string::npos);
+    auto state = m_sim->State();
+    // 1 and 2 went (the line closed after 2); 4 was filed but its deletion never arrived;
+    // the unsent message in 5 is never deleted.
+    std::vector<int> left;
+    for (auto& [slot, _] : phone::FindStorage(state, "ME")->slots) left.push_back(slot);
+    EXPECT_EQ(left, (std::vector<int>{4, 5}));
+    EXPECT_EQ(phone::FindStorage(state, "SM")->slots.size(), 1u);
+    EXPECT_EQ(OnFile(m_ui).size(), 3u);
+
+    m_sim->Stop();
+    m_scenario = m_sim->State();
+    m_scenario.quirks = {};
+    StartPhone();
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    EXPECT_EQ(OnFile(m_ui).size(), 4u);
+    std::vector<int> after;
+    phone::Scenario now = m_sim->State();
+    for (auto& [slot, _] : phone::FindStorage(now, "ME")->slots) after.push_back(slot);
+    EXPECT_EQ(after, (std::vector<int>{5}));
+}
+
+// Every way a phone answers the listing: those it gives whole are used, the rest send the
+// read slot by slot; either way each message arrives once, with delete-after-sync on.
+TEST_F(PhoneSessionTest, EveryListingFormReadsEachMessageOnce) {
+    struct Form {
+        const char* name;
+        void (*apply)(phone::Scenario&);
+        bool listed;  // the listing was used, no slot read
+    };
+    const Form forms[] = {
+        {"plain", [](phone::Scenario&) {}, true},
+        {"without final OK", [](phone::Scenario& s) { s.dialect.noFinalOk = {"AT+CMGL"}; }, true},
+        {"names and no blanks",
+         [](phone::Scenario& s) {
+             s.dialect.strCmgrHeader = "alpha";
+             s.dialect.bNoSpace = true;
+         },
+         true},
+        {"counted from 0, status lines inside",
+         [](phone::Scenario& s) {
+             s.dialect.nFirstIndex = 0;
+             s.dialect.unsolicited = {"+CMTI: \"SM\",1", "^RSSI:17"};
+             s.dialect.strUnsolicitedAt = "inside";
+         },
+         true},
+        // A phone reading each entry from its SIM pauses between them; the listing is not
+        // cut there, or its rest would answer the slot reads in their stead.
+        {"pausing between entries",
+         [](phone::Scenario& s) {
+             s.dialect.nCmglPauseMs = 600;
+             s.dialect.noFinalOk = {"AT+CMGL"};
+         },
+         true},
+        {"refused", [](phone::Scenario& s) { s.dialect.strCmgl = "error"; }, false},
+        {"refused by code", [](phone::Scenario& s) { s.dialect.strCmgl = "cms302"; }, false},
+        {"garbled", [](phone::Scenario& s) { s.dialect.strCmgl = "cut"; }, false},
+        {"short", [](phone::Scenario& s) { s.dialect.nCmglMax = 1; }, false},
+    };
+    const phone::Scenario original = m_scenario;
+    for (const Form& form : forms) {
+        SCOPED_TRACE(form.name);
+        m_scenario = original;
+        form.apply(m_scenario);
+        StartPhone();
+        Doc().Settings().m_ini.m_bDeleteAfterSync = true;
+        Doc().SynchronizeSms();
+        EXPECT_EQ(Doc().Errors().Text(), u"");
+        std::vector<std::u16string> texts;
+        for (auto& m : Doc().Store().Messages()) texts.push_back(m->m_strText);
+        std::sort(texts.begin(), texts.end());
+        EXPECT_EQ(texts, (std::vector<std::u16string>{u"Are we still on for dinner tonight?",
+                                                      u"Good morning from Anna",
+                                                      u"Meeting moved to 10:00.\r\nRoom 2.14",
+                                                      u"See you at eight!"}));
+        EXPECT_EQ(OnFile(m_ui).size(), 4u);
+        // Only the unsent message stays on the phone.
+        phone::Scenario now = m_sim->State();
+        EXPECT_EQ(phone::FindStorage(now, "ME")->slots.size(), 1u);
+        EXPECT_TRUE(phone::FindStorage(now, "SM")->slots.empty());
+        bool slotRead = false;
+        for (const std::string& line : m_sim->Journal())
+            slotRead |= line.rfind("> AT+CMGR", 0) == 0;
+        EXPECT_EQ(slotRead, !form.listed);
+        m_sim->Stop();
+        m_doc.reset();
+        ce::DeleteFile(InstallPath(u"kvo.sms"));
+    }
+}
+
+// A phone that never finishes its listing (it hangs, as some do): after the time-out the
+// read goes slot by slot, and what the phone still sends does not spoil the next replies.
+TEST_F(PhoneSessionTest, AListingThatNeverEndsFallsBackAfterItsTimeOut) {
+    m_scenario.quirks.silentFor = {"AT+CMGL"};
+    StartPhone();
+    Doc().SynchronizeSms();
+    EXPECT_EQ(Doc().Errors().Text(), u"");
+    EXPECT_EQ(Doc().Store().Messages().size(), 4u);
+    int listings = 0;
+    for (const std::string& line : m_sim->Journal()) listings += line == "> AT+CMGL=4";
+    EXPECT_EQ(listings, 1);  // not asked again for the SIM
 }
 
 TEST_F(PhoneSessionTest, AStoreThatDidNotLoadStartsNoSession) {
@@ -483,7 +600,7 @@ TEST_F(PhoneSessionTest, MessagesQueuedElsewhereBeforeOrDuringASyncAreKept) {
     // the phone, after it took its outbox.
     queue(u"queued before");
     std::thread during([&] {
-        if (m_sim->WaitForJournal("> AT+CMGR=1", 10000)) queue(u"queued during");
+        if (m_sim->WaitForJournal("> AT+CMGL=4", 10000)) queue(u"queued during");
     });
     Doc().SynchronizeSms();
     during.join();

@@ -11,6 +11,8 @@
 #include "tools/kvo/connect_command.h"
 #include "tools/kvo/phone_command.h"
 #include "tools/kvo/sms_command.h"
+#include "tools/kvo/monitor_command.h"
+#include "tools/kvo/traffic_command.h"
 
 namespace kvo::cli {
 namespace {
@@ -32,6 +34,8 @@ std::map<std::string, Command>& Commands() {
         {"groups", {"groups list|create|delete|add|remove|show ...", "the message groups (groups --help)", RunGroups, true}},
         {"pb", {"pb sync|list|add|edit|delete|import|export ...", "the phone's phonebook (pb --help)", RunPb, true}},
         {"settings", {"settings show|set ...", "the messaging client's options (settings --help)", RunSettings, true}},
+        {"traffic", {"traffic day|month|year|chart ...", "what the traffic monitor logged, costs, charts (traffic --help)", RunTraffic, true}},
+        {"monitor", {"monitor on|off|status|set ...", "the traffic monitor and its tariff (monitor --help)", RunMonitor, true}},
     };
     return commands;
 }

@@ -558,6 +558,20 @@ void CPhoneCore::Reply(std::string info, const std::string& final, int nExtraDel
         HangUp();
         return;
     }
+    if (m_bPausedListing) {
+        // Each further entry of the listing comes after its pause, as the phone reads it.
+        m_bPausedListing = false;
+        size_t from = 0, next;
+        int delay = q.nReplyDelayMs + nExtraDelayMs;
+        // The pause comes after a PDU line has ended, before the next header.
+        while ((next = bytes.find("\r\n" + Tag("+CMGL"), from + 1)) != std::string::npos) {
+            Emit(std::string_view(bytes).substr(from, next + 2 - from), delay);
+            delay = d.nCmglPauseMs;
+            from = next + 2;
+        }
+        Emit(std::string_view(bytes).substr(from), delay);
+        return;
+    }
     Emit(bytes, q.nReplyDelayMs + nExtraDelayMs);
 }
 
@@ -813,6 +827,14 @@ CPhoneCore::Res CPhoneCore::Extended(std::string_view cmd, std::vector<std::stri
         for (const char* n : kSim) {
             if (name == n) return Res{RES_CME, 14};
         }
+    }
+    if (m_s.dialect.bNoSmsStorage &&
+        (name == "+CPMS" || name == "+CMGR" || name == "+CMGL" || name == "+CMGD" ||
+         name == "+CMGW" || name == "+CNMI")) {
+        // Messages are sent over AT but not read: the storage lists are empty.
+        if (name == "+CPMS" && form == 't') info.push_back(Tag("+CPMS") + "(),(),()");
+        if (name == "+CPMS" && form == '?') info.push_back(Tag("+CPMS") + ",,,,,,,,");
+        return name == "+CPMS" && (form == 't' || form == '?') ? Res{RES_OK, 0} : Res{RES_ERROR, 0};
     }
     if (name == "+CMGF") return Cmgf(form, args, info);
     if (name == "+CFUN") return Cfun(form, args, info);
@@ -1072,6 +1094,19 @@ CPhoneCore::Res CPhoneCore::Cpms(char form, const std::vector<Arg>& args,
     return Res{RES_OK, 0};
 }
 
+// The alpha field of a message header: the sender's phonebook name, when the phone knows the
+// number, quoted in the current character set.
+std::string CPhoneCore::SenderName(const std::string& pdu) const {
+    std::string address, time, text, name;
+    TextModeFields(pdu, address, time, text);
+    for (const Phonebook& pb : m_s.phonebooks) {
+        for (const auto& [loc, e] : pb.entries) {
+            if (name.empty() && !address.empty() && e.strNumber == address) name = e.strName;
+        }
+    }
+    return Quoted(EncodeCharset(name, m_strCharset));
+}
+
 CPhoneCore::Res CPhoneCore::Cmgr(char form, const std::vector<Arg>& args,
                                  std::vector<std::string>& info) {
     if (form == 't') return Res{RES_OK, 0};
@@ -1102,16 +1137,7 @@ CPhoneCore::Res CPhoneCore::Cmgr(char form, const std::vector<Arg>& args,
         info.push_back(Tag("+CMGR") + ",," + length);
         info.push_back(slot.strPdu);
     } else if (header == "alpha") {
-        // The phonebook name of the sender, when the phone knows the number.
-        std::string address, time, text, name;
-        TextModeFields(slot.strPdu, address, time, text);
-        for (const Phonebook& pb : m_s.phonebooks) {
-            for (const auto& [loc, e] : pb.entries) {
-                if (name.empty() && !address.empty() && e.strNumber == address) name = e.strName;
-            }
-        }
-        info.push_back(Tag("+CMGR") + stat + "," + Quoted(EncodeCharset(name, m_strCharset)) +
-                       "," + length);
+        info.push_back(Tag("+CMGR") + stat + "," + SenderName(slot.strPdu) + "," + length);
         info.push_back(slot.strPdu);
     } else {
         info.push_back(Tag("+CMGR") + stat + ",," + length);
@@ -1143,10 +1169,16 @@ CPhoneCore::Res CPhoneCore::Cmgl(char form, const std::vector<Arg>& args,
     } else if (form == '=' && !ToInt(args[0].strText, 0, 4, stat)) {
         return Res{RES_CMS, 304};
     }
+    const std::string& style = m_s.dialect.strCmgl;
+    if (style == "error") return Res{RES_ERROR, 0};
+    if (style == "cms302") return Res{RES_CMS, 302};
     SmsStorage* st = Mem(0);
     if (!st) return Res{RES_CMS, 302};
+    int listed = 0;
     for (auto& [index, slot] : st->slots) {
         if (stat != 4 && slot.nStatus != stat) continue;
+        if (m_s.dialect.nCmglMax && listed == m_s.dialect.nCmglMax) break;
+        ++listed;
         std::string at = Tag("+CMGL") + std::to_string(Outside(index)) + ",";
         std::string address, time, text;
         if (m_nCmgf == 1 && TextModeFields(slot.strPdu, address, time, text)) {
@@ -1154,12 +1186,18 @@ CPhoneCore::Res CPhoneCore::Cmgl(char form, const std::vector<Arg>& args,
                            Quoted(time));
             info.push_back(text);
         } else {
-            info.push_back(at + std::to_string(slot.nStatus) + ",," +
+            std::string alpha;
+            if (m_s.dialect.strCmgrHeader == "quoted") alpha = "\"\"";
+            if (m_s.dialect.strCmgrHeader == "alpha") alpha = SenderName(slot.strPdu);
+            info.push_back(at + std::to_string(slot.nStatus) + "," + alpha + "," +
                            std::to_string(TpduLength(slot.strPdu)));
             info.push_back(slot.strPdu);
         }
         if (slot.nStatus == SMS_REC_UNREAD) slot.nStatus = SMS_REC_READ;
     }
+    m_bPausedListing = m_s.dialect.nCmglPauseMs > 0 && listed > 1;
+    // A listing garbled on the line: the last PDU loses its second half.
+    if (style == "cut" && !info.empty()) info.back().resize(info.back().size() / 2);
     return Res{RES_OK, 0};
 }
 

@@ -105,6 +105,7 @@ private:
     Res Cpms(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
     Res Cmgr(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
     Res Cmgl(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
+    std::string SenderName(const std::string& pdu) const;
     Res Cmgd(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
     Res CmgsCmgw(bool bWrite, char form, const std::vector<Arg>& args);
     Res Cpbs(char form, const std::vector<Arg>& args, std::vector<std::string>& info);
@@ -162,6 +163,7 @@ private:
     std::string m_strPhonebook;
     bool m_bPinEntered = false;
     bool m_bVoiceCall = false;
+    bool m_bPausedListing = false;  // the reply being made is a listing with pauses
     bool m_bHangUpReply = false;  // the reply being built closes the line halfway
     int m_nNextMr = 1;
     std::map<int, std::string> m_contexts;      // +CGDCONT cid -> its parameters as shown

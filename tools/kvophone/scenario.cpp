@@ -529,6 +529,16 @@ bool CParser::DialectKey(std::string_view key, std::string_view value) {
     if (key == "unknown") return oneOf(d.strUnknown, {"error", "cme", "not_support"});
     if (key == "damaged_echo") return flag(d.bDamagedEcho);
     if (key == "phonebook_empty") return oneOf(d.strPhonebookEmpty, {"ok", "cme22"});
+    if (key == "cmgl") return oneOf(d.strCmgl, {"list", "error", "cms302", "cut"});
+    if (key == "cmgl_max") {
+        if (!ParseInt(text, 0, 1000, d.nCmglMax)) return Fail("cmgl_max 0..1000");
+        return true;
+    }
+    if (key == "cmgl_pause_ms") {
+        if (!ParseInt(text, 0, 60000, d.nCmglPauseMs)) return Fail("cmgl_pause_ms 0..60000");
+        return true;
+    }
+    if (key == "no_sms_storage") return flag(d.bNoSmsStorage);
     return Fail("unknown dialect key '" + std::string(key) + "'");
 }
 
@@ -696,6 +706,10 @@ std::string FormatScenario(const Scenario& s) {
         if (d.strUnknown != plain.strUnknown) kv("unknown", d.strUnknown);
         if (d.bDamagedEcho) kv("damaged_echo", "yes");
         if (d.strPhonebookEmpty != plain.strPhonebookEmpty) kv("phonebook_empty", d.strPhonebookEmpty);
+        if (d.strCmgl != plain.strCmgl) kv("cmgl", d.strCmgl);
+        if (d.nCmglMax) kv("cmgl_max", std::to_string(d.nCmglMax));
+        if (d.nCmglPauseMs) kv("cmgl_pause_ms", std::to_string(d.nCmglPauseMs));
+        if (d.bNoSmsStorage) kv("no_sms_storage", "yes");
     }
     if (!s.script.empty() || s.bScriptOnly) {
         out += "\n[script]\n";

@@ -81,6 +81,10 @@ struct Dialect {
     std::string strUnknown = "error";    // unknown commands: error | cme | not_support
     bool bDamagedEcho = false;           // the echo loses the third byte of each line
     std::string strPhonebookEmpty = "ok";  // reading an empty location: ok | cme22
+    std::string strCmgl = "list";        // AT+CMGL: list | error | cms302 | cut (last PDU halved)
+    int nCmglMax = 0;                    // AT+CMGL lists at most this many messages; 0 all
+    int nCmglPauseMs = 0;                // AT+CMGL pauses this long before each further entry
+    bool bNoSmsStorage = false;          // no message storage reachable over AT (reading refused)
     bool operator==(const Dialect&) const = default;
 };
 
