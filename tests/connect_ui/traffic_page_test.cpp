@@ -30,8 +30,7 @@ protected:
         // A monitor a test started goes with it.
         if (m_bStartedMonitor) {
             ce::WriteFileAtomic(kAppDir + u"TERMINATE", "");
-            for (int i = 0; i < 100 && Has(u"DRUN"); ++i)
-                ce::Sleep(50);
+            for (int i = 0; i < 100 && Has(u"DRUN"); ++i) ce::Sleep(50);
         }
         ConnectWindowTest::TearDown();
     }
@@ -174,8 +173,7 @@ TEST_F(TrafficPageTest, SavingWithTheMonitorOnStartsLinkwatchWhenNoneRunsAndAsks
     m_bStartedMonitor = true;
     // A started monitor says so with DRUN.
     bool running = false;
-    for (int i = 0; i < 200 && !running; ++i, ce::Sleep(50))
-        running = Has(u"DRUN");
+    for (int i = 0; i < 200 && !running; ++i, ce::Sleep(50)) running = Has(u"DRUN");
     EXPECT_TRUE(running) << "linkwatch was not started";
 }
 
@@ -195,14 +193,12 @@ TEST_F(TrafficPageTest, OpeningSetsTheMarkerDeletesTheLogAndHintsOnlyOnce) {
         EXPECT_FALSE(Has(u"MONITORSTARTED"));
     }
     int hints = 0;
-    for (const QString& s : Shown())
-        hints += s == CTrafficPage::kFirstRunHint;
+    for (const QString& s : Shown()) hints += s == CTrafficPage::kFirstRunHint;
     EXPECT_EQ(hints, 1);
     CTrafficPage later(kAppDir);
     later.Open();
     hints = 0;
-    for (const QString& s : Shown())
-        hints += s == CTrafficPage::kFirstRunHint;
+    for (const QString& s : Shown()) hints += s == CTrafficPage::kFirstRunHint;
     EXPECT_EQ(hints, 1);
 }
 

@@ -20,12 +20,16 @@
 #include "connect/ui/question_dlgs.h"
 #include "connect/ui/setup_page.h"
 #include "connect/ui/window_main.h"
+#include "platform/datetime.h"
+#include "platform/device.h"
 #include "platform/file.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "telmio/settings/settings_file.h"
 #include "tests/connect_ui/ui_fixture.h"
+
+namespace fs = std::filesystem;
 
 namespace kvo::connect::ui::test {
 namespace {
@@ -148,11 +152,22 @@ TEST_F(ConnectWindowTest, UpdateAsksActiveSyncOrPhoneAndPhoneWithoutConnectionRe
     about.Update();
     EXPECT_TRUE(Shown().front().startsWith("Would you like to update via existing ActiveSync"));
     EXPECT_EQ(ce::GetProfileInt(u"data", u"updatenow", 9), 0u);
-    // ActiveSync starts the updater at once (its link in the device runs and ends).
+    // ActiveSync starts the updater at once. A stand-in records how: the real one would
+    // wait offscreen for a tap that never comes.
+    const fs::path updater = ce::MapPath(u"\\Program Files\\Orvane Updater\\updater.exe");
+    const fs::path args = updater.parent_path() / "args.txt";
+    fs::remove(updater);
+    kvo::test::WriteHostFile(updater, "#!/bin/sh\necho \"$@\" > \"" + args.string() +
+                                          ".tmp\"\nmv \"" + args.string() + ".tmp\" \"" +
+                                          args.string() + "\"\n");
+    fs::permissions(updater, fs::perms::owner_all);
     c.m_strLastError.clear();
     CBoxes::Preset(0);
     about.Update();
     EXPECT_TRUE(c.m_strLastError.empty()) << ce::ToUtf8(c.m_strLastError);
+    for (int i = 0; i < 200 && !fs::exists(args); ++i) ce::Sleep(20);
+    EXPECT_EQ(kvo::test::ReadHostFile(args),
+              "/app=WM2003_kvopro_Eng_300 \"/path=\\Program Files\\kvonet pro\"\n");
 }
 
 TEST_F(ConnectWindowTest, UninstallAsksFirstAndClosesTheWindowForTheReset) {
