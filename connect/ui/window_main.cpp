@@ -1,9 +1,14 @@
 #include "connect/ui/window_main.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QRadioButton>
+#include <QSocketNotifier>
 #include <QTabWidget>
 #include <memory>
 
@@ -23,6 +28,50 @@
 #include "platform/soft_reset.h"
 
 namespace kvo::connect::ui {
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = write(g_signalPipe[1], &c, 1);
+}
+
+// Ctrl-C or a kill closes the window as its close button does, so the lock, the markers and
+// the settings are dealt with as on any other end.
+class CCloseOnSignal {
+public:
+    explicit CCloseOnSignal(QDialog& dlg) {
+        if (g_signalPipe[0] < 0 && pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        m_pNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(m_pNotifier.get(), &QSocketNotifier::activated, &dlg, [&dlg] {
+            char buf[16];
+            while (read(g_signalPipe[0], buf, sizeof buf) > 0) {
+            }
+            dlg.reject();
+        });
+        struct sigaction sa {};
+        sa.sa_handler = OnSignal;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGINT, &sa, &m_oldInt);
+        sigaction(SIGTERM, &sa, &m_oldTerm);
+    }
+    ~CCloseOnSignal() {
+        if (!m_pNotifier)
+            return;
+        sigaction(SIGINT, &m_oldInt, nullptr);
+        sigaction(SIGTERM, &m_oldTerm, nullptr);
+    }
+
+private:
+    std::unique_ptr<QSocketNotifier> m_pNotifier;
+    struct sigaction m_oldInt {
+    }, m_oldTerm{};
+};
+
+}  // namespace
 
 int RunWindow(CConnection& conn, char16_t letter) {
     const bool bMonitor = letter == u'm';
@@ -56,6 +105,7 @@ int RunWindow(CConnection& conn, char16_t letter) {
                                       : CMainDlg::PAGE_SETUP;
     {
         CMainDlg dlg(conn, start, bMonitor, std::move(lock));
+        CCloseOnSignal closer(dlg);
         dlg.exec();
         dlg.ReleaseLock();
     }
