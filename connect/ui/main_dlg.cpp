@@ -19,7 +19,7 @@ namespace kvo::connect::ui {
 const char kSetupLocked[] =
     "Unless the Internet connection is active you cannot change any settings in the setup.";
 
-CMainDlg::CMainDlg(CConnection& conn, EPage start, bool bMonitorMode, ce::File lock,
+CMainDlg::CMainDlg(CConnection& conn, EPage start, bool bMonitorMode, ce::File lock, bool bPreview,
                    QWidget* parent)
     : QDialog(parent), m_conn(conn), m_bMonitorMode(bMonitorMode), m_lock(std::move(lock)) {
     setWindowTitle("kvonet pro");
@@ -39,7 +39,7 @@ CMainDlg::CMainDlg(CConnection& conn, EPage start, bool bMonitorMode, ce::File l
     m_pTabs->addTab(m_pExtras, "Extras");
     m_pTabs->addTab(m_pAbout, "About");
 #ifdef KVO_CONNECT_TRAFFIC
-    m_pTraffic = new CTrafficPage(conn.m_strAppDir);
+    m_pTraffic = new CTrafficPage(conn.m_strAppDir, bPreview);
     m_pTabs->addTab(m_pTraffic, "Traffic");
 #else
     auto* none = new QLabel("The traffic page is not part of this build.");

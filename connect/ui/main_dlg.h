@@ -24,7 +24,7 @@ public:
     // `lock` is the root lock when this instance holds it (empty in monitor mode when
     // another one does).
     CMainDlg(CConnection& conn, EPage start, bool bMonitorMode, ce::File lock,
-             QWidget* parent = nullptr);
+             bool bPreview = false, QWidget* parent = nullptr);
     ~CMainDlg() override;
 
     QTabWidget* Tabs() const { return m_pTabs; }

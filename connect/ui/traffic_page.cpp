@@ -115,11 +115,12 @@ void CIconStrip::mousePressEvent(QMouseEvent* e) {
         emit Tapped(icon);
 }
 
-CTrafficPage::CTrafficPage(const std::u16string& appDir, QWidget* parent)
+CTrafficPage::CTrafficPage(const std::u16string& appDir, bool bPreview, QWidget* parent)
     : QWidget(parent),
       m_files(appDir),
       m_control(CMonitorFiles(appDir)),
       m_settings(PageDefaults()),
+      m_bPreview(bPreview),
       m_chart(NewChartImage()) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -167,7 +168,8 @@ CTrafficPage::CTrafficPage(const std::u16string& appDir, QWidget* parent)
 }
 
 void CTrafficPage::Open() {
-    ce::DeleteFile(u"\\monitor.log");
+    if (!m_bPreview)
+        ce::DeleteFile(u"\\monitor.log");
     m_settings = LoadPageSettings(m_files);
     m_strCurrency = CurrencySymbol();
     {
@@ -175,11 +177,12 @@ void CTrafficPage::Open() {
         m_date = QDate::currentDate();
         m_pDate->setDate(m_date);
     }
-    m_files.SetMarker(kvo::linkwatch::kMonitorStarted);
+    if (!m_bPreview)
+        m_files.SetMarker(kvo::linkwatch::kMonitorStarted);
     m_bOpen = true;
     ApplyMonitorOn();
     Redraw();
-    if (m_control.TakeFirstRun(m_settings))
+    if (!m_bPreview && m_control.TakeFirstRun(m_settings))
         CBoxes::Show(this, kFirstRunHint);
 }
 
@@ -189,7 +192,7 @@ void CTrafficPage::Close(bool bMonitorMode) {
     m_bOpen = false;
     m_timer1.stop();
     m_timer2.stop();
-    if (bMonitorMode)
+    if (bMonitorMode && !m_bPreview)
         m_files.ClearMarker(kvo::linkwatch::kMonitorStarted);
 }
 

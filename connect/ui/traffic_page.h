@@ -48,7 +48,10 @@ class CTrafficPage : public QWidget {
 public:
     enum EView { VIEW_DAY = 1, VIEW_MONTH = 2, VIEW_YEAR = 3 };
 
-    explicit CTrafficPage(const std::u16string& appDir, QWidget* parent = nullptr);
+    // A preview (a screenshot) shows the page but leaves the monitor's files alone: no marker,
+    // no deleted log, and the first-run hint still to come.
+    explicit CTrafficPage(const std::u16string& appDir, bool bPreview = false,
+                          QWidget* parent = nullptr);
 
     // The page comes into view / goes; `bMonitorMode` clears MONITORSTARTED.
     void Open();
@@ -100,6 +103,7 @@ private:
     int m_nView = VIEW_DAY;
     bool m_bCosts = false;
     bool m_bOpen = false;
+    bool m_bPreview;
     QDate m_date;
     QImage m_chart;
     QTimer m_timer1, m_timer2;

@@ -147,7 +147,7 @@ bool WriteScreenshot(CConnection& conn, const CScreenshotArgs& a, std::string& e
                            : page == "extras" ? CMainDlg::PAGE_EXTRAS
                            : page == "about"  ? CMainDlg::PAGE_ABOUT
                                               : CMainDlg::PAGE_TRAFFIC;
-        CMainDlg dlg(conn, start, false, {});
+        CMainDlg dlg(conn, start, false, {}, true);
 #ifdef KVO_CONNECT_TRAFFIC
         if (page == "traffic") {
             const int view = a.strView == "month" ? 2 : a.strView == "year" ? 3 : 1;
@@ -163,7 +163,7 @@ bool WriteScreenshot(CConnection& conn, const CScreenshotArgs& a, std::string& e
     }
 #ifdef KVO_CONNECT_TRAFFIC
     if (page == "traffic-settings" || page == "icon-position") {
-        CTrafficPage traffic(conn.m_strAppDir);
+        CTrafficPage traffic(conn.m_strAppDir, true);
         std::unique_ptr<QDialog> dlg;
         if (page == "traffic-settings")
             dlg = traffic.MakeSettingsDialog();

@@ -252,9 +252,9 @@ TEST_F(TrafficPageTest, IconPositionStartsAtTheStoredPlaceAndOkMovesTheGraph) {
 TEST_F(TrafficPageTest, ScreenshotsOfTheThreeViewsInBothModesAndItsDialogs) {
     CConnection& c = Conn();
     auto s = kvo::traffic::PageDefaults();
-    s.firstRun = 0;
     s.inclusiveMegabytes = 20;
     Store(s);
+    ASSERT_TRUE(ce::WriteFileAtomic(u"\\monitor.log", "kept"));
     const int today = ce::GetLocalTime().wDay;
     for (int d = 1; d <= today; ++d)
         LogSession(d, (d * 37 % 11 + 1) * 300000, (d * 13 % 7 + 1) * 40000);
@@ -276,6 +276,11 @@ TEST_F(TrafficPageTest, ScreenshotsOfTheThreeViewsInBothModesAndItsDialogs) {
         EXPECT_TRUE(WriteScreenshot(c, a, error)) << page << ": " << error;
         EXPECT_EQ(QImage(QString::fromStdString(a.strFile)).width(), 240) << page;
     }
+    // Pictures leave the monitor's files as they were: the user still gets the hint.
+    EXPECT_EQ(Stored().firstRun, 1);
+    EXPECT_FALSE(Has(u"MONITORSTARTED"));
+    EXPECT_TRUE(ce::FileExists(u"\\monitor.log"));
+    EXPECT_TRUE(Shown().empty());
 }
 
 }  // namespace kvo::connect::ui::test
