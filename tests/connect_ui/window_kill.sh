@@ -2,6 +2,8 @@
 # A killed window (Ctrl-C, kill) ends as its close button does: it leaves neither the lock
 # nor the marker behind. Run under xvfb-run; $1 is the folder of the built programs.
 set -u
+# The window needs the X server xvfb-run gives, whatever the test run chose for the others.
+unset QT_QPA_PLATFORM
 bin=$1
 KVO_DEVICE=$(mktemp -d) || exit 1
 export KVO_DEVICE
