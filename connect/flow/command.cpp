@@ -17,8 +17,6 @@ bool IsWindowlessCommand(const std::u16string& t) {
            (t[0] == u'c' || t[0] == u'd' || t[0] == u'e' || t[0] == u'x' || t[0] == u'z');
 }
 
-namespace {
-
 // The lock is deleted by its holder at the end, so a file opened just before that deletion
 // locks nothing: the lock counts only while the path still names the locked file.
 ce::File TakeRootLock(bool& busy) {
@@ -39,8 +37,6 @@ ce::File TakeRootLock(bool& busy) {
     busy = true;
     return {};
 }
-
-}  // namespace
 
 bool StartUp(CConnection& conn) {
     std::string error;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "connect/flow/connection.h"
+#include "platform/file.h"
 
 namespace kvo::connect {
 
@@ -16,6 +17,10 @@ bool StartUp(CConnection& conn);
 // Runs "c", "d", "e", "x" or "z NUMBER" (the command text as given) from start-up to end;
 // kCommandBusy when another instance holds the lock.
 int RunWindowlessCommand(CConnection& conn, const std::u16string& commandText);
+
+// Takes "\kvo.lock" exclusively; an empty file with `busy` set when another instance holds
+// it. The holder deletes the file before closing it.
+ce::File TakeRootLock(bool& busy);
 
 // True for the letters that need no window.
 bool IsWindowlessCommand(const std::u16string& commandText);
